@@ -1,0 +1,106 @@
+#pragma once
+#include "codecs/Graphic.h"
+#include "platform/Colors.h"
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tabulonix {
+
+class TBitmap;
+
+enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
+enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
+
+struct TPen {
+    TColor Color = clBlack;
+    int Width = 1;
+    TPenStyle Style = psSolid;
+};
+
+struct TBrush {
+    TColor Color = clWhite;
+    TBrushStyle Style = bsSolid;
+};
+
+struct TFont {
+    std::string Name = "MS Sans Serif";
+    int Size = 8;
+    TColor Color = clWindowText;
+};
+
+// Raster operations of block copies (the Windows ROP codes).
+enum TCopyMode : uint32_t {
+    cmBlackness = 0x00000042,
+    cmNotSrcErase = 0x001100A6,
+    cmNotSrcCopy = 0x00330008,
+    cmSrcErase = 0x00440328,
+    cmDstInvert = 0x00550009,
+    cmSrcInvert = 0x00660046,
+    cmSrcAnd = 0x008800C6,
+    cmMergePaint = 0x00BB0226,
+    cmSrcCopy = 0x00CC0020,
+    cmSrcPaint = 0x00EE0086,
+    cmWhiteness = 0x00FF0062,
+};
+
+struct TPoint {
+    int x = 0, y = 0;
+    friend bool operator==(const TPoint&, const TPoint&) = default;
+};
+
+// Drawing on a bitmap. Everything is clipped to the bitmap.
+class TCanvas {
+public:
+    explicit TCanvas(TBitmap& target);
+
+    TPen Pen;
+    TBrush Brush;
+    TFont Font;
+    TCopyMode CopyMode = cmSrcCopy;
+
+    TBitmap& Target() { return target_; }
+    // Bits per pixel of the surface behind the canvas.
+    int DeviceBitsPerPixel() const;
+
+    // Paints `graphic` at its own size with its top-left corner at (x, y).
+    void DrawAt(int x, int y, TGraphic* graphic);
+    // Paints `graphic` into `rect`, scaled.
+    void DrawScaled(const TRect& rect, TGraphic* graphic);
+    // Outline with the pen centred on the lines x1, y1, x2 - 1, y2 - 1 and the inside
+    // filled with the brush (nothing when the brush is bsClear).
+    void Rectangle(int x1, int y1, int x2, int y2);
+    void FillRect(const TRect& rect); // with the brush
+    void CopyArea(const TRect& dest, TCanvas& source, const TRect& sourceRect);
+
+    TColor Pixel(int x, int y) const;
+    void SetPixel(int x, int y, TColor color);
+
+    // Stretches the source rectangle of `source` into `dest` (nearest neighbour: destination
+    // pixel i of a span of n takes source pixel floor((2i + 1) * m / (2n)) of a span of m,
+    // the centre sample), combined with the destination by `rop`. Mirrored rectangles
+    // (negative width or height) flip the copy.
+    void StretchBlit(const TRect& dest, const TBitmap& source, const TRect& sourceRect,
+                     TCopyMode rop);
+    // As StretchBlit with cmSrcCopy, leaving destination pixels unchanged wherever the
+    // source pixel has the colour `transparent`.
+    void StretchBlitTransparent(const TRect& dest, const TBitmap& source,
+                                const TRect& sourceRect, TColor transparent);
+
+    // Clip rectangle in surface coordinates (the whole surface by default).
+    void SetClipRect(const TRect& rect);
+    void ResetClip();
+    TRect ClipRect() const;
+
+    std::mutex& Lock() { return lock_; }
+
+private:
+    void FillBand(int x1, int y1, int x2, int y2, TColor rgb); // half-open, clipped
+    TBitmap& target_;
+    std::optional<TRect> clip_;
+    std::mutex lock_;
+};
+
+} // namespace tabulonix

@@ -1,0 +1,18 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace tabulonix {
+
+// The largest pixel store a reader may allocate, in bytes (1 GiB unless changed; the
+// fuzz harnesses lower it). Readers check width x height x bytes per pixel against it in
+// 64 bits before they allocate anything.
+uint64_t PixelBudget();
+void SetPixelBudget(uint64_t bytes);
+
+// Throws EInvalidGraphic(errorText) when width or height is not positive or the store
+// would exceed the budget. `bitsPerPixel` may be below 8; rows are counted padded to 4
+// bytes as the surface stores them.
+void CheckPixelBudget(int64_t width, int64_t height, int bitsPerPixel, const std::string& errorText);
+
+} // namespace tabulonix

@@ -1,0 +1,211 @@
+#include "platform/Files.h"
+
+#include "platform/Exception.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tabulonix {
+
+std::string ExecutableFolder()
+{
+    std::vector<char> buffer(4096);
+    for (;;) {
+        ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0)
+            return "./";
+        if (static_cast<size_t>(n) < buffer.size()) {
+            std::string path(buffer.data(), static_cast<size_t>(n));
+            return ExtractFilePath(path);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ForceDirectories(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    if (DirectoryExists(p))
+        return true;
+    size_t slash = p.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !ForceDirectories(p.substr(0, slash)))
+        return false;
+    if (mkdir(p.c_str(), 0777) == 0)
+        return true;
+    return errno == EEXIST && DirectoryExists(p);
+}
+
+static unsigned char FoldByte(unsigned char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return static_cast<unsigned char>(c + 32);
+    // Latin-1 capitals (Windows-1252 shares them), except the multiplication sign.
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+        return static_cast<unsigned char>(c + 32);
+    return c;
+}
+
+static unsigned char UpperByte(unsigned char c)
+{
+    if (c >= 'a' && c <= 'z')
+        return static_cast<unsigned char>(c - 32);
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
+        return static_cast<unsigned char>(c - 32);
+    return c;
+}
+
+std::string LowerCase(const std::string& text)
+{
+    std::string out(text);
+    for (auto& c : out)
+        c = static_cast<char>(FoldByte(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string UpperCase(const std::string& text)
+{
+    std::string out(text);
+    for (auto& c : out)
+        c = static_cast<char>(UpperByte(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool SameText(const std::string& a, const std::string& b)
+{
+    return CompareText(a, b) == 0;
+}
+
+int CompareText(const std::string& a, const std::string& b)
+{
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        int ca = FoldByte(static_cast<unsigned char>(a[i]));
+        int cb = FoldByte(static_cast<unsigned char>(b[i]));
+        if (ca != cb)
+            return ca - cb;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+bool MatchesMask(const std::string& name, const std::string& mask)
+{
+    if (mask == "*" || mask == "*.*")
+        return true;
+    // Iterative wildcard match with backtracking to the last "*".
+    size_t n = 0, m = 0, starM = std::string::npos, starN = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == '?' ||
+                                FoldByte(static_cast<unsigned char>(mask[m])) ==
+                                    FoldByte(static_cast<unsigned char>(name[n])))) {
+            ++n;
+            ++m;
+        } else if (m < mask.size() && mask[m] == '*') {
+            starM = m++;
+            starN = n;
+        } else if (starM != std::string::npos) {
+            m = starM + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
+    return m == mask.size();
+}
+
+std::vector<FolderEntry> FindFiles(const std::string& folder, const std::string& mask)
+{
+    std::vector<FolderEntry> entries;
+    std::string dir = folder.empty() ? "." : folder;
+    std::unique_ptr<DIR, int (*)(DIR*)> handle(opendir(dir.c_str()), closedir);
+    if (!handle)
+        return entries;
+    while (dirent* e = readdir(handle.get())) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (!MatchesMask(name, mask))
+            continue;
+        FolderEntry entry;
+        entry.name = name;
+        entry.isDirectory = DirectoryExists(IncludeTrailingSlash(dir) + name);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::string ExtractFilePath(const std::string& path)
+{
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string ExtractFileName(const std::string& path)
+{
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ExtractFileExt(const std::string& path)
+{
+    std::string name = ExtractFileName(path);
+    size_t dot = name.find_last_of('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string IncludeTrailingSlash(const std::string& folder)
+{
+    if (folder.empty() || folder.back() == '/')
+        return folder;
+    return folder + "/";
+}
+
+std::vector<unsigned char> ReadWholeFile(const std::string& path)
+{
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!f)
+        throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+    std::vector<unsigned char> data;
+    unsigned char chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0)
+        data.insert(data.end(), chunk, chunk + n);
+    if (std::ferror(f.get()))
+        throw EStreamError("Error reading file \"" + path + "\"");
+    return data;
+}
+
+void WriteWholeFile(const std::string& path, const void* data, size_t size)
+{
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), std::fclose);
+    if (!f)
+        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    if (size > 0 && std::fwrite(data, 1, size, f.get()) != size)
+        throw EStreamError("Error writing file \"" + path + "\"");
+    if (std::fflush(f.get()) != 0)
+        throw EStreamError("Error writing file \"" + path + "\"");
+}
+
+} // namespace tabulonix
