@@ -137,7 +137,7 @@ private:
     void Unshare();              // private store before a change
     void Resize(int width, int height);
     void ReadBmp(TStream& stream);
-    void DecodeRle(const std::vector<uint8_t>& file, size_t pixelOffsetHint);
+    void DecodeRle(const std::vector<uint8_t>& file, size_t infoOffset);
 
     std::shared_ptr<TBitmapImage> image_;
     std::unique_ptr<TCanvas> canvas_;

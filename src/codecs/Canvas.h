@@ -94,13 +94,13 @@ public:
     void ResetClip();
     TRect ClipRect() const;
 
-    std::mutex& Lock() { return lock_; }
+    std::recursive_mutex& Lock() { return lock_; }
 
 private:
     void FillBand(int x1, int y1, int x2, int y2, TColor rgb); // half-open, clipped
     TBitmap& target_;
     std::optional<TRect> clip_;
-    std::mutex lock_;
+    std::recursive_mutex lock_;
 };
 
 } // namespace tabulonix

@@ -1,0 +1,29 @@
+// Reads arbitrary bytes as a BMP file, then draws and writes what was read.
+#include "codecs/Bitmap.h"
+#include "codecs/Canvas.h"
+#include "codecs/PixelBudget.h"
+
+using namespace tabulonix;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    SetPixelBudget(64u << 20);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TMemoryStream in(std::vector<uint8_t>(data, data + size));
+    TBitmap bitmap;
+    try {
+        bitmap.ReadStream(in);
+    } catch (const Exception&) {
+        return 0;
+    }
+    TBitmap target;
+    target.SetSize(16, 16);
+    target.Canvas().DrawScaled(TRect{0, 0, 16, 16}, &bitmap);
+    TMemoryStream out;
+    bitmap.WriteStream(out);
+    return 0;
+}

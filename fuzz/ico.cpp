@@ -1,0 +1,27 @@
+// Reads arbitrary bytes as an icon file and draws the chosen entry.
+#include "codecs/Bitmap.h"
+#include "codecs/Canvas.h"
+#include "codecs/Icon.h"
+#include "codecs/PixelBudget.h"
+
+using namespace tabulonix;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    SetPixelBudget(64u << 20);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TMemoryStream in(std::vector<uint8_t>(data, data + size));
+    TIcon icon;
+    try {
+        icon.ReadStream(in);
+        TBitmap target;
+        target.SetSize(40, 40);
+        target.Canvas().DrawAt(0, 0, &icon);
+    } catch (const Exception&) {
+    }
+    return 0;
+}

@@ -1,0 +1,268 @@
+#include "codecs/Canvas.h"
+
+#include "codecs/Bitmap.h"
+#include "codecs/ByteReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tabulonix {
+
+namespace {
+
+uint32_t ApplyRop(TCopyMode rop, uint32_t src, uint32_t dst)
+{
+    switch (rop) {
+    case cmBlackness: return 0;
+    case cmWhiteness: return 0xFFFFFF;
+    case cmNotSrcCopy: return ~src & 0xFFFFFF;
+    case cmSrcInvert: return src ^ dst;
+    case cmSrcAnd: return src & dst;
+    case cmSrcPaint: return src | dst;
+    case cmSrcErase: return src & ~dst & 0xFFFFFF;
+    case cmNotSrcErase: return ~(src | dst) & 0xFFFFFF;
+    case cmMergePaint: return (~src & 0xFFFFFF) | dst;
+    case cmDstInvert: return ~dst & 0xFFFFFF;
+    case cmSrcCopy:
+    default: return src;
+    }
+}
+
+bool IsPlainBgrx(const TBitmapImage& im)
+{
+    return im.header.bitCount == 32 && im.masks[0] == 0 && im.masks[1] == 0 && im.masks[2] == 0;
+}
+
+// For every destination position of a span, the source position (centre sampling), or -1.
+std::vector<int> SampleMap(int destStart, int destSpan, int srcStart, int srcSpan, bool flip,
+                           int clipLo, int clipHi, int srcLimit, int& first, int& last)
+{
+    first = std::max(destStart, clipLo);
+    last = std::min(destStart + destSpan, clipHi);
+    std::vector<int> map(static_cast<size_t>(std::max(0, last - first)), -1);
+    for (int d = first; d < last; ++d) {
+        int64_t i = d - destStart;
+        int64_t s = (2 * i + 1) * srcSpan / (2 * static_cast<int64_t>(destSpan));
+        if (flip)
+            s = srcSpan - 1 - s;
+        int64_t sx = srcStart + s;
+        if (sx >= 0 && sx < srcLimit)
+            map[static_cast<size_t>(d - first)] = static_cast<int>(sx);
+    }
+    return map;
+}
+
+} // namespace
+
+TCanvas::TCanvas(TBitmap& target) : target_(target) {}
+
+int TCanvas::DeviceBitsPerPixel() const { return target_.BitsPerPixel(); }
+
+void TCanvas::DrawAt(int x, int y, TGraphic* graphic)
+{
+    if (!graphic || graphic->IsEmpty())
+        return;
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    graphic->Paint(*this, TRect{x, y, x + graphic->Width(), y + graphic->Height()});
+}
+
+void TCanvas::DrawScaled(const TRect& rect, TGraphic* graphic)
+{
+    if (!graphic)
+        return;
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    graphic->Paint(*this, rect);
+}
+
+TRect TCanvas::ClipRect() const
+{
+    TRect all{0, 0, target_.Width(), target_.Height()};
+    if (!clip_)
+        return all;
+    return TRect{std::max(all.left, clip_->left), std::max(all.top, clip_->top),
+                 std::min(all.right, clip_->right), std::min(all.bottom, clip_->bottom)};
+}
+
+void TCanvas::SetClipRect(const TRect& rect) { clip_ = rect; }
+void TCanvas::ResetClip() { clip_.reset(); }
+
+void TCanvas::FillBand(int x1, int y1, int x2, int y2, TColor rgb)
+{
+    TRect clip = ClipRect();
+    x1 = std::max(x1, clip.left);
+    y1 = std::max(y1, clip.top);
+    x2 = std::min(x2, clip.right);
+    y2 = std::min(y2, clip.bottom);
+    if (x1 >= x2 || y1 >= y2)
+        return;
+    for (int y = y1; y < y2; ++y) {
+        uint8_t* row = target_.Row(y);
+        if (IsPlainBgrx(target_.Image())) {
+            uint32_t v = static_cast<uint32_t>(GetBValue(rgb)) | (GetGValue(rgb) << 8) | (GetRValue(rgb) << 16);
+            for (int x = x1; x < x2; ++x)
+                PutU32LE(row + 4 * x, v);
+        } else {
+            for (int x = x1; x < x2; ++x)
+                WriteStorePixel(*target_.image_, row, x, rgb);
+        }
+    }
+}
+
+void TCanvas::FillRect(const TRect& rect)
+{
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (Brush.Style == bsClear)
+        return;
+    FillBand(rect.left, rect.top, rect.right, rect.bottom, ColorToRGB(Brush.Color));
+    target_.PixelsChanged();
+}
+
+void TCanvas::Rectangle(int x1, int y1, int x2, int y2)
+{
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (x2 < x1)
+        std::swap(x1, x2);
+    if (y2 < y1)
+        std::swap(y1, y2);
+    if (Brush.Style != bsClear)
+        FillBand(x1, y1, x2, y2, ColorToRGB(Brush.Color));
+    if (Pen.Style != psClear && x2 > x1 && y2 > y1) {
+        int w = std::max(Pen.Width, 1);
+        int before = w / 2; // the band of a line c covers c - before .. c - before + w - 1
+        TColor rgb = ColorToRGB(Pen.Color);
+        int left = x1 - before, top = y1 - before;
+        int right = x2 - 1 - before + w, bottom = y2 - 1 - before + w; // exclusive
+        FillBand(left, top, right, top + w, rgb);                         // top edge
+        FillBand(left, y2 - 1 - before, right, bottom, rgb);              // bottom edge
+        FillBand(left, top, left + w, bottom, rgb);                       // left edge
+        FillBand(x2 - 1 - before, top, right, bottom, rgb);               // right edge
+    }
+    target_.PixelsChanged();
+}
+
+TColor TCanvas::Pixel(int x, int y) const { return target_.Pixel(x, y); }
+
+void TCanvas::SetPixel(int x, int y, TColor color)
+{
+    TRect clip = ClipRect();
+    if (x < clip.left || y < clip.top || x >= clip.right || y >= clip.bottom)
+        return;
+    target_.SetPixel(x, y, color);
+}
+
+void TCanvas::CopyArea(const TRect& dest, TCanvas& source, const TRect& sourceRect)
+{
+    StretchBlit(dest, source.Target(), sourceRect, CopyMode);
+}
+
+void TCanvas::StretchBlit(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop)
+{
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    int dw = dest.Width(), dh = dest.Height(), sw = sourceRect.Width(), sh = sourceRect.Height();
+    if (dw == 0 || dh == 0 || sw == 0 || sh == 0 || source.IsEmpty() || target_.IsEmpty())
+        return;
+    // Copying from the surface onto itself needs a snapshot of the source first.
+    if (&source == &target_ || source.SharesStoreWith(target_)) {
+        TBitmap snapshot;
+        snapshot.AssignFrom(source);
+        snapshot.Row(0); // private copy before the target changes
+        StretchBlit(dest, snapshot, sourceRect, rop);
+        return;
+    }
+    bool flipX = (dw < 0) != (sw < 0), flipY = (dh < 0) != (sh < 0);
+    int dx0 = std::min(dest.left, dest.right), dy0 = std::min(dest.top, dest.bottom);
+    int sx0 = std::min(sourceRect.left, sourceRect.right), sy0 = std::min(sourceRect.top, sourceRect.bottom);
+    dw = std::abs(dw);
+    dh = std::abs(dh);
+    sw = std::abs(sw);
+    sh = std::abs(sh);
+    TRect clip = ClipRect();
+    int xFirst, xLast, yFirst, yLast;
+    std::vector<int> xs = SampleMap(dx0, dw, sx0, sw, flipX, clip.left, clip.right, source.Width(), xFirst, xLast);
+    std::vector<int> ys = SampleMap(dy0, dh, sy0, sh, flipY, clip.top, clip.bottom, source.Height(), yFirst, yLast);
+    if (xs.empty() || ys.empty())
+        return;
+    const TBitmapImage& src = source.Image();
+    bool fast = rop == cmSrcCopy && IsPlainBgrx(target_.Image()) &&
+                (IsPlainBgrx(src) || (src.header.bitCount == 24));
+    for (int y = yFirst; y < yLast; ++y) {
+        int sy = ys[static_cast<size_t>(y - yFirst)];
+        if (sy < 0)
+            continue;
+        const uint8_t* srow = source.ConstRow(sy);
+        uint8_t* drow = target_.Row(y);
+        TBitmapImage& dst = *target_.image_;
+        if (fast && src.header.bitCount == 32) {
+            for (int x = xFirst; x < xLast; ++x) {
+                int sx = xs[static_cast<size_t>(x - xFirst)];
+                if (sx < 0)
+                    continue;
+                std::memcpy(drow + 4 * x, srow + 4 * sx, 3);
+                drow[4 * x + 3] = 0;
+            }
+        } else if (fast) {
+            for (int x = xFirst; x < xLast; ++x) {
+                int sx = xs[static_cast<size_t>(x - xFirst)];
+                if (sx < 0)
+                    continue;
+                std::memcpy(drow + 4 * x, srow + 3 * sx, 3);
+                drow[4 * x + 3] = 0;
+            }
+        } else {
+            for (int x = xFirst; x < xLast; ++x) {
+                int sx = xs[static_cast<size_t>(x - xFirst)];
+                if (sx < 0)
+                    continue;
+                TColor s = ReadStorePixel(src, srow, sx);
+                TColor out = s;
+                if (rop != cmSrcCopy)
+                    out = static_cast<TColor>(ApplyRop(rop, static_cast<uint32_t>(s),
+                                                       static_cast<uint32_t>(ReadStorePixel(dst, drow, x))));
+                WriteStorePixel(dst, drow, x, out);
+            }
+        }
+    }
+    target_.PixelsChanged();
+}
+
+void TCanvas::StretchBlitTransparent(const TRect& dest, const TBitmap& source, const TRect& sourceRect,
+                                     TColor transparent)
+{
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    int dw = dest.Width(), dh = dest.Height(), sw = sourceRect.Width(), sh = sourceRect.Height();
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || source.IsEmpty() || target_.IsEmpty())
+        return;
+    if (&source == &target_ || source.SharesStoreWith(target_)) {
+        TBitmap snapshot;
+        snapshot.AssignFrom(source);
+        snapshot.Row(0);
+        StretchBlitTransparent(dest, snapshot, sourceRect, transparent);
+        return;
+    }
+    TRect clip = ClipRect();
+    int xFirst, xLast, yFirst, yLast;
+    std::vector<int> xs = SampleMap(dest.left, dw, sourceRect.left, sw, false, clip.left, clip.right,
+                                    source.Width(), xFirst, xLast);
+    std::vector<int> ys = SampleMap(dest.top, dh, sourceRect.top, sh, false, clip.top, clip.bottom,
+                                    source.Height(), yFirst, yLast);
+    TColor key = ColorToRGB(transparent);
+    const TBitmapImage& src = source.Image();
+    for (int y = yFirst; y < yLast; ++y) {
+        int sy = ys[static_cast<size_t>(y - yFirst)];
+        if (sy < 0)
+            continue;
+        const uint8_t* srow = source.ConstRow(sy);
+        uint8_t* drow = target_.Row(y);
+        for (int x = xFirst; x < xLast; ++x) {
+            int sx = xs[static_cast<size_t>(x - xFirst)];
+            if (sx < 0)
+                continue;
+            TColor s = ReadStorePixel(src, srow, sx);
+            if (s != key)
+                WriteStorePixel(*target_.image_, drow, x, s);
+        }
+    }
+    target_.PixelsChanged();
+}
+
+} // namespace tabulonix

@@ -1,0 +1,82 @@
+#include "codecs/Registry.h"
+
+#include "codecs/Bitmap.h"
+#include "codecs/Icon.h"
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <set>
+
+namespace tabulonix {
+
+void TFileFormatsList::Add(const std::string& extension, const std::string& description, TGraphicClass cls)
+{
+    entries_.push_back(TFileFormat{LowerCase(extension), description, std::move(cls), 0});
+}
+
+const TGraphicClass* TFileFormatsList::FindExtension(const std::string& extension) const
+{
+    std::string wanted = LowerCase(extension);
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it)
+        if (it->extension == wanted)
+            return &it->graphicClass;
+    return nullptr;
+}
+
+namespace {
+
+// Every format of the program, in the order the modules register them at start-up. Later
+// entries shadow earlier ones for the same extension.
+void RegisterStandardFormats(TFileFormatsList& list)
+{
+    // The four formats the picture classes know from the start.
+    // (wmf and emf come with the metafile class.)
+    list.Add("ico", "Icons", GraphicClassOf<TIcon>());
+    list.Add("bmp", "Bitmaps", GraphicClassOf<TBitmap>());
+
+    // 1. The PNG writer.
+
+    // 2. JPEG.
+
+    // 3. The additional readers, in this order: bmp, ico, wmf, emf, jfif/jpg/jpe/jpeg,
+    //    rle/dib, win/vst/vda/tga/icb, tiff/tif/fax, eps, pcx/pcc/scr, rpf/rla,
+    //    sgi/rgba/rgb/bw, psd/pdd, ppm/pgm/pbm, cel/pic, pcd, cut, psp, png.
+    list.Add("bmp", "Windows bitmaps", GraphicClassOf<TBitmap>());
+    list.Add("ico", "Windows icons", GraphicClassOf<TIcon>());
+    list.Add("rle", "Run length encoded Windows bitmaps", GraphicClassOf<TBitmap>());
+    list.Add("dib", "Device independant Windows bitmaps", GraphicClassOf<TBitmap>());
+
+    // 4. GIF.
+}
+
+} // namespace
+
+TFileFormatsList& FileFormats()
+{
+    static TFileFormatsList list = [] {
+        TFileFormatsList l;
+        RegisterStandardFormats(l);
+        return l;
+    }();
+    return list;
+}
+
+void RegisterFormat(const std::string& extension, const std::string& description, TGraphicClass cls)
+{
+    FileFormats().Add(extension, description, std::move(cls));
+}
+
+const TGraphicClass* FindExtension(const std::string& extension)
+{
+    return FileFormats().FindExtension(extension);
+}
+
+std::vector<std::string> ReadableExtensions()
+{
+    std::set<std::string> unique;
+    for (const auto& e : FileFormats().Entries())
+        unique.insert(e.extension);
+    return std::vector<std::string>(unique.begin(), unique.end());
+}
+
+} // namespace tabulonix
