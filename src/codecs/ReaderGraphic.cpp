@@ -1,0 +1,135 @@
+#include "codecs/ReaderGraphic.h"
+
+#include "codecs/PixelBudget.h"
+
+namespace tabulonix {
+
+const char* const kInvalidImageFormat = "Cannot load image. Invalid or unexpected %s image format.";
+const char* const kInvalidColorFormat = "Invalid color format in %s file.";
+const char* const kStreamReadError = "Stream read error in %s file.";
+const char* const kUnsupportedFeature = "Cannot load image. %s not supported for %s files.";
+const char* const kCompressionError = "Cannot load image. Compression error found in %s file.";
+const char* const kInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
+const char* const kCRCError = "Cannot load image. CRC error found in %s file.";
+const char* const kExtraCompressedData = "Cannot load image. Extra compressed data found in %s file.";
+const char* const kUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
+
+std::string FormatError(const char* text, const std::string& formatName) { return Format(text, {formatName}); }
+
+std::string UnsupportedError(const std::string& feature, const std::string& formatName)
+{
+    return Format(kUnsupportedFeature, {feature, formatName});
+}
+
+namespace {
+
+int BitsOfFormat(TPixelFormat format)
+{
+    switch (format) {
+    case pf1bit: return 1;
+    case pf4bit: return 4;
+    case pf8bit: return 8;
+    case pf15bit:
+    case pf16bit: return 16;
+    case pf24bit: return 24;
+    default: return 32;
+    }
+}
+
+} // namespace
+
+bool TReaderGraphic::ReadImageProperties(const std::vector<uint8_t>&, int)
+{
+    ResetProperties();
+    return true;
+}
+
+void TReaderGraphic::BeginLoad(TStream& stream)
+{
+    NewImage(0, 0, pfDevice);
+    SetPalette(std::nullopt);
+    SetTransparent(false);
+    basePosition_ = stream.Position();
+}
+
+std::vector<uint8_t> TReaderGraphic::ReadAll(TStream& stream)
+{
+    Rewind(stream);
+    return stream.ReadRemaining();
+}
+
+void TReaderGraphic::RequireProperties(const std::vector<uint8_t>& data, const std::string& formatName,
+                                       int imageIndex)
+{
+    if (!ReadImageProperties(data, imageIndex))
+        Fail(kInvalidImageFormat, formatName);
+}
+
+TPixelFormat TReaderGraphic::SetupColorManager()
+{
+    const TImageProperties& p = properties_;
+    TColorManager& cm = colorManager_;
+    cm.SetSourceColorScheme(p.colorScheme);
+    cm.SetSourceBitsPerSample(p.bitsPerSample);
+    cm.SetSourceSamplesPerPixel(p.samplesPerPixel);
+    TConvertOptions sourceOptions = coNone;
+    if ((p.options & ioBigEndian) && p.bitsPerSample == 16)
+        sourceOptions |= coNeedByteSwap;
+    cm.SetSourceOptions(sourceOptions);
+
+    bool indexed = p.colorScheme == csIndexed || p.colorScheme == csG || p.colorScheme == csGA;
+    bool alpha = p.hasAlpha || p.colorScheme == csRGBA || p.colorScheme == csBGRA;
+    if (indexed) {
+        cm.SetTargetColorScheme(csIndexed);
+        cm.SetTargetSamplesPerPixel(1);
+    } else if (alpha) {
+        cm.SetTargetColorScheme(csBGRA);
+        cm.SetTargetSamplesPerPixel(4);
+    } else {
+        cm.SetTargetColorScheme(csBGR);
+        cm.SetTargetSamplesPerPixel(3);
+    }
+    cm.SetTargetBitsPerSample(p.bitsPerSample == 16 ? 8 : p.bitsPerSample);
+    TConvertOptions targetOptions = coNone;
+    if (p.options & ioUseGamma) {
+        targetOptions |= coApplyGamma;
+        cm.ConfigureGamma(2.2, p.fileGamma);
+    }
+    cm.SetTargetOptions(targetOptions);
+    cm.Prepare();
+    return cm.PixelFormatOfTarget();
+}
+
+void TReaderGraphic::CreateImage(int width, int height, TPixelFormat format, const std::string& formatName)
+{
+    if (format == pfCustom)
+        Fail(kInvalidColorFormat, formatName);
+    CheckPixelBudget(width, height, BitsOfFormat(format), FormatError(kInvalidImageFormat, formatName));
+    NewImage(width, height, format);
+}
+
+void TReaderGraphic::CreateImage(TPixelFormat format, const std::string& formatName)
+{
+    CreateImage(properties_.width, properties_.height, format, formatName);
+    TColorScheme s = properties_.colorScheme;
+    if ((s == csG || s == csGA) && colorManager_.TargetColorScheme() == csIndexed)
+        SetPalette(colorManager_.MakeGreyPalette((properties_.options & ioMinIsWhite) != 0));
+}
+
+void TReaderGraphic::FinishLoad()
+{
+    SetModified(false);
+    PixelsChanged();
+}
+
+ByteReader TReaderGraphic::Reader(const std::vector<uint8_t>& data, const std::string& formatName)
+{
+    return ByteReader(data.data(), data.size(), FormatError(kStreamReadError, formatName));
+}
+
+void TReaderGraphic::Fail(const char* text, const std::string& formatName)
+{
+    throw EInvalidGraphic(FormatError(text, formatName));
+}
+
+} // namespace tabulonix
