@@ -41,25 +41,18 @@ int BitsOf(TPixelFormat format)
     return 32;
 }
 
-// Extracts a colour channel described by a bit mask and scales it to 8 bits.
+// Extracts a colour channel described by a bit mask and scales it to 8 bits with
+// rounding, so that the largest value is 255 whatever the channel's width.
 uint8_t MaskChannel(uint32_t value, uint32_t mask)
 {
     if (mask == 0)
         return 0;
     int shift = __builtin_ctz(mask);
-    uint32_t m = mask >> shift;
-    int bits = 32 - __builtin_clz(m);
-    uint32_t v = (value >> shift) & m;
-    if (bits >= 8)
-        return static_cast<uint8_t>(v >> (bits - 8));
-    // Replicate the high bits into the low ones (5 bits: v << 3 | v >> 2).
-    uint32_t out = 0;
-    int filled = 0;
-    while (filled < 8) {
-        out = (out << bits) | v;
-        filled += bits;
-    }
-    return static_cast<uint8_t>(out >> (filled - 8));
+    uint64_t m = mask >> shift;
+    uint64_t v = (value >> shift) & m;
+    if (m == 255)
+        return static_cast<uint8_t>(v);
+    return static_cast<uint8_t>((v * 255 + m / 2) / m);
 }
 
 uint32_t PackChannel(uint8_t value, uint32_t mask)
@@ -67,10 +60,9 @@ uint32_t PackChannel(uint8_t value, uint32_t mask)
     if (mask == 0)
         return 0;
     int shift = __builtin_ctz(mask);
-    uint32_t m = mask >> shift;
-    int bits = 32 - __builtin_clz(m);
-    uint32_t v = bits >= 8 ? (static_cast<uint32_t>(value) << (bits - 8)) : (value >> (8 - bits));
-    return (v & m) << shift;
+    uint64_t m = mask >> shift;
+    uint64_t v = (value * m + 127) / 255;
+    return static_cast<uint32_t>((v & m) << shift);
 }
 
 std::vector<RGBQuad> TableFromPalette(const TPalette& palette, int bits)
@@ -194,6 +186,17 @@ void WriteStorePixel(TBitmapImage& image, uint8_t* row, int x, TColor color)
 TBitmap::TBitmap() : image_(std::make_shared<TBitmapImage>()) {}
 
 TBitmap::~TBitmap() = default;
+
+TBitmap::TBitmap(const TBitmap& other) : TGraphic(), image_(std::make_shared<TBitmapImage>())
+{
+    AssignFrom(other);
+}
+
+TBitmap& TBitmap::operator=(const TBitmap& other)
+{
+    AssignFrom(other);
+    return *this;
+}
 
 int TBitmap::Width() const { return image_->width; }
 int TBitmap::Height() const { return image_->height; }

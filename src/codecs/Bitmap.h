@@ -58,6 +58,10 @@ class TBitmap : public TGraphic {
 public:
     TBitmap();
     ~TBitmap() override;
+    // Copies share the pixel store (copy on write), as AssignFrom does; handlers are not
+    // copied.
+    TBitmap(const TBitmap& other);
+    TBitmap& operator=(const TBitmap& other);
 
     const char* ClassName() const override { return "TBitmap"; }
     std::unique_ptr<TGraphic> NewInstance() const override { return std::make_unique<TBitmap>(); }

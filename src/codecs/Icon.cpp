@@ -42,8 +42,7 @@ void TIcon::ReadStream(TStream& stream)
     uint16_t type = in.U16LE();
     uint16_t count = in.U16LE();
     (void)reserved;
-    // Type 1 is an icon file, 2 a cursor file laid out the same way; 0 is accepted as well.
-    if (type != 0 && type != 1 && type != 2)
+    if (type != 0 && type != 1)
         throw EInvalidGraphic(kInvalidIcon);
     std::vector<Entry> entries;
     for (int i = 0; i < count; ++i) {

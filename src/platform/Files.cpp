@@ -58,38 +58,82 @@ bool ForceDirectories(const std::string& path)
 
 static unsigned char FoldByte(unsigned char c)
 {
-    if (c >= 'A' && c <= 'Z')
-        return static_cast<unsigned char>(c + 32);
-    // Latin-1 capitals (Windows-1252 shares them), except the multiplication sign.
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
-        return static_cast<unsigned char>(c + 32);
-    return c;
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
 }
 
 static unsigned char UpperByte(unsigned char c)
 {
-    if (c >= 'a' && c <= 'z')
-        return static_cast<unsigned char>(c - 32);
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
-        return static_cast<unsigned char>(c - 32);
-    return c;
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
 }
 
-std::string LowerCase(const std::string& text)
+namespace {
+
+// Case mapping of ASCII and Latin letters. Text is UTF-8 on this platform; a byte that is
+// not part of a valid two-byte sequence is taken as a Windows-1252 (Latin-1) letter, as in
+// names made on the other platform.
+template <bool ToLower>
+std::string MapCase(const std::string& text)
 {
     std::string out(text);
-    for (auto& c : out)
-        c = static_cast<char>(FoldByte(static_cast<unsigned char>(c)));
+    for (size_t i = 0; i < out.size(); ++i) {
+        auto c = static_cast<unsigned char>(out[i]);
+        if (c < 0x80) {
+            out[i] = static_cast<char>(ToLower ? FoldByte(c) : UpperByte(c));
+            continue;
+        }
+        bool pair = i + 1 < out.size() && (c & 0xE0) == 0xC0 &&
+                    (static_cast<unsigned char>(out[i + 1]) & 0xC0) == 0x80;
+        if (pair) {
+            unsigned cp = ((c & 0x1F) << 6) | (static_cast<unsigned char>(out[i + 1]) & 0x3F);
+            unsigned mapped = cp;
+            if (ToLower) {
+                if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)
+                    mapped = cp + 0x20;
+            } else {
+                if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7)
+                    mapped = cp - 0x20;
+            }
+            // Latin Extended-A pairs: even = capital from U+0100 to U+0137 and U+014A to
+            // U+0177, odd = capital from U+0139 to U+0148 and U+0179 to U+017E.
+            if (ToLower && cp >= 0x100 && cp <= 0x17F) {
+                bool oddCapitals = (cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E);
+                bool evenCapitals = (cp <= 0x137 && cp != 0x130) || (cp >= 0x14A && cp <= 0x177);
+                if (evenCapitals && (cp % 2 == 0))
+                    mapped = cp + 1;
+                else if (oddCapitals && (cp % 2 == 1))
+                    mapped = cp + 1;
+                else
+                    mapped = cp;
+            }
+            out[i] = static_cast<char>(0xC0 | (mapped >> 6));
+            out[i + 1] = static_cast<char>(0x80 | (mapped & 0x3F));
+            ++i;
+            continue;
+        }
+        if ((c & 0xC0) == 0x80 || (c & 0xE0) == 0xE0 || (c & 0xF0) == 0xF0) {
+            // Part of a longer UTF-8 sequence: left as it is.
+            size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+            bool valid = i + len <= out.size();
+            for (size_t k = 1; valid && k < len; ++k)
+                valid = (static_cast<unsigned char>(out[i + k]) & 0xC0) == 0x80;
+            if (valid && len > 1) {
+                i += len - 1;
+                continue;
+            }
+        }
+        // A lone byte: Latin-1 letters.
+        if (ToLower && c >= 0xC0 && c <= 0xDE && c != 0xD7)
+            out[i] = static_cast<char>(c + 0x20);
+        else if (!ToLower && c >= 0xE0 && c <= 0xFE && c != 0xF7)
+            out[i] = static_cast<char>(c - 0x20);
+    }
     return out;
 }
 
-std::string UpperCase(const std::string& text)
-{
-    std::string out(text);
-    for (auto& c : out)
-        c = static_cast<char>(UpperByte(static_cast<unsigned char>(c)));
-    return out;
-}
+} // namespace
+
+std::string LowerCase(const std::string& text) { return MapCase<true>(text); }
+std::string UpperCase(const std::string& text) { return MapCase<false>(text); }
 
 bool SameText(const std::string& a, const std::string& b)
 {
@@ -98,14 +142,11 @@ bool SameText(const std::string& a, const std::string& b)
 
 int CompareText(const std::string& a, const std::string& b)
 {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        int ca = FoldByte(static_cast<unsigned char>(a[i]));
-        int cb = FoldByte(static_cast<unsigned char>(b[i]));
-        if (ca != cb)
-            return ca - cb;
-    }
-    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+    std::string la = LowerCase(a), lb = LowerCase(b);
+    int c = std::memcmp(la.data(), lb.data(), std::min(la.size(), lb.size()));
+    if (c != 0)
+        return c;
+    return la.size() < lb.size() ? -1 : (la.size() > lb.size() ? 1 : 0);
 }
 
 bool MatchesMask(const std::string& name, const std::string& mask)

@@ -1,0 +1,117 @@
+#include "platform/Colors.h"
+#include "platform/Exception.h"
+#include "platform/Files.h"
+#include "platform/Halftone.h"
+#include "platform/Version.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <regex>
+#include <set>
+
+using namespace tabulonix;
+
+TEST(Files, WildcardMasks)
+{
+    struct Case {
+        const char* name;
+        const char* mask;
+        bool match;
+    } cases[] = {
+        {"English.txt", "*.txt", true},   {"English.TXT", "*.txt", true},
+        {"English.txt.bak", "*.txt", false}, {".hidden.txt", "*.txt", true},
+        {"a.txt", "?.txt", true},         {"ab.txt", "?.txt", false},
+        {"noext", "*.*", true},           {"noext", "*", true},
+        {"photo.jpeg", "*.jp*g", true},   {"photo.jpg", "*.jp*g", true},
+        {"photo.png", "*.jp*g", false},   {"aXbXc", "a*b*c", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
+}
+
+TEST(Files, ForceDirectoriesAndEnumeration)
+{
+    test::TempDir dir;
+    std::string deep = dir.File("a/b/c/");
+    ASSERT_TRUE(ForceDirectories(deep));
+    EXPECT_TRUE(DirectoryExists(deep));
+    EXPECT_TRUE(ForceDirectories(deep)) << "an existing folder is fine";
+    test::WriteText(dir.File("a/one.txt"), "1");
+    test::WriteText(dir.File("a/.two.txt"), "2");
+    test::WriteText(dir.File("a/three.bmp"), "3");
+    auto entries = FindFiles(dir.File("a/"), "*.txt");
+    std::set<std::string> names;
+    for (const auto& e : entries)
+        names.insert(e.name);
+    EXPECT_EQ(names, (std::set<std::string>{"one.txt", ".two.txt"}));
+    auto all = FindFiles(dir.File("a"), "*");
+    auto b = std::find_if(all.begin(), all.end(), [](const FolderEntry& e) { return e.name == "b"; });
+    ASSERT_NE(b, all.end());
+    EXPECT_TRUE(b->isDirectory);
+    EXPECT_TRUE(FileExists(dir.File("a/one.txt")));
+    EXPECT_FALSE(FileExists(dir.File("a/b")));
+    // A file in the way of a folder cannot become one.
+    EXPECT_FALSE(ForceDirectories(dir.File("a/one.txt/x")));
+}
+
+TEST(Files, PathParts)
+{
+    EXPECT_EQ(ExtractFileExt("/x/photo.Jpeg"), ".Jpeg");
+    EXPECT_EQ(ExtractFileExt("/x.y/photo"), "");
+    EXPECT_EQ(ExtractFilePath("/x/y/z.png"), "/x/y/");
+    EXPECT_EQ(ExtractFileName("/x/y/z.png"), "z.png");
+    EXPECT_EQ(IncludeTrailingSlash("/x"), "/x/");
+    EXPECT_EQ(IncludeTrailingSlash("/x/"), "/x/");
+    EXPECT_TRUE(SameText("ÄBC.JPG", "äbc.jpg")); // Latin-1 letters fold as well
+    EXPECT_LT(CompareText("apple", "Banana"), 0);
+}
+
+TEST(Version, FourNumbersJoinedByDots)
+{
+    EXPECT_TRUE(std::regex_match(ProgramVersion(), std::regex(R"(\d+\.\d+\.\d+\.\d+)"))) << ProgramVersion();
+}
+
+TEST(Format, PlaceholdersInOrder)
+{
+    EXPECT_EQ(Format("Complete! %d of %d images processed!", {"3", "4"}), "Complete! 3 of 4 images processed!");
+    EXPECT_EQ(Format("100%% of %s", {"x"}), "100% of x");
+    EXPECT_EQ(Format("Error opening file %s!", {}), "Error opening file !");
+}
+
+TEST(Colors, SystemColoursResolveToRgb)
+{
+    EXPECT_EQ(ColorToRGB(clRed), clRed);
+    EXPECT_EQ(ColorToRGB(clBtnFace), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(ColorToRGB(clNone), clBlack);
+    EXPECT_EQ(GetRValue(RGBColor(1, 2, 3)), 1);
+    EXPECT_EQ(GetBValue(RGBColor(1, 2, 3)), 3);
+}
+
+TEST(Halftone, DistinctEntriesStartingWithTheStandardColours)
+{
+    const auto& palette = HalftonePalette();
+    std::set<uint32_t> seen;
+    for (const auto& q : palette)
+        seen.insert(q.red | (q.green << 8) | (q.blue << 16));
+    EXPECT_EQ(seen.size(), 256u);
+    const auto& std16 = StandardColors16();
+    EXPECT_TRUE(std::equal(std16.begin(), std16.end(), palette.begin()));
+}
+
+TEST(Halftone, FastNearestAgreesWithLinearSearch)
+{
+    const auto& palette = HalftonePalette();
+    std::mt19937 rng(7);
+    for (int i = 0; i < 20000; ++i) {
+        auto r = static_cast<uint8_t>(rng()), g = static_cast<uint8_t>(rng()), b = static_cast<uint8_t>(rng());
+        ASSERT_EQ(NearestHalftoneIndex(r, g, b), NearestColorIndex(palette.data(), 256, r, g, b))
+            << int(r) << "," << int(g) << "," << int(b);
+    }
+    // Every palette colour maps to itself.
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(NearestHalftoneIndex(palette[i].red, palette[i].green, palette[i].blue), i);
+}
