@@ -1,0 +1,379 @@
+#include "settings/IniFile.h"
+
+#include "platform/Files.h"
+#include "settings/ColorNames.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tabulonix {
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+struct Line {
+    size_t begin; // first byte of the line
+    size_t end;   // end of its text (before the line end)
+    size_t next;  // first byte after its line end
+};
+
+std::vector<Line> SplitLines(const std::string& content)
+{
+    std::vector<Line> lines;
+    size_t pos = 0;
+    const size_t n = content.size();
+    while (pos < n) {
+        size_t end = pos;
+        while (end < n && content[end] != '\r' && content[end] != '\n')
+            ++end;
+        size_t next = end;
+        if (next < n) {
+            if (content[next] == '\r' && next + 1 < n && content[next + 1] == '\n')
+                next += 2;
+            else
+                next += 1;
+        }
+        lines.push_back({pos, end, next});
+        pos = next;
+    }
+    return lines;
+}
+
+void TrimRange(const std::string& s, size_t& begin, size_t& end)
+{
+    while (begin < end && IsBlank(s[begin]))
+        ++begin;
+    while (end > begin && IsBlank(s[end - 1]))
+        --end;
+}
+
+enum class LineKind { Other, Header, Key };
+
+struct ParsedLine {
+    LineKind kind = LineKind::Other;
+    size_t nameBegin = 0, nameEnd = 0;   // section name or key, trimmed
+    size_t valueBegin = 0, valueEnd = 0; // value, trimmed (quotes still on)
+};
+
+ParsedLine ParseLine(const std::string& s, const Line& line)
+{
+    ParsedLine parsed;
+    size_t b = line.begin, e = line.end;
+    TrimRange(s, b, e);
+    if (b == e || s[b] == ';')
+        return parsed;
+    if (s[b] == '[' && e - b >= 2 && s[e - 1] == ']') {
+        parsed.kind = LineKind::Header;
+        parsed.nameBegin = b + 1;
+        parsed.nameEnd = e - 1;
+        TrimRange(s, parsed.nameBegin, parsed.nameEnd);
+        return parsed;
+    }
+    size_t eq = s.find('=', b);
+    if (eq == std::string::npos || eq >= e)
+        return parsed;
+    parsed.kind = LineKind::Key;
+    parsed.nameBegin = b;
+    parsed.nameEnd = eq;
+    TrimRange(s, parsed.nameBegin, parsed.nameEnd);
+    parsed.valueBegin = eq + 1;
+    parsed.valueEnd = e;
+    TrimRange(s, parsed.valueBegin, parsed.valueEnd);
+    return parsed;
+}
+
+bool SameRange(const std::string& s, size_t begin, size_t end, const std::string& name)
+{
+    return end - begin == name.size() && SameText(s.substr(begin, end - begin), name);
+}
+
+// Where a section's first block lies, and where the key is within it.
+struct Location {
+    bool sectionFound = false;
+    size_t headerLine = 0;
+    size_t lastContentLine = 0; // last non-blank line of the block (the header at least)
+    bool keyFound = false;
+    size_t keyLine = 0;
+    ParsedLine key;
+};
+
+Location Locate(const std::string& content, const std::vector<Line>& lines,
+                const std::string& section, const std::string& keyName)
+{
+    Location loc;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ParsedLine p = ParseLine(content, lines[i]);
+        if (p.kind == LineKind::Header) {
+            if (loc.sectionFound)
+                break; // only the first block of a name counts
+            if (SameRange(content, p.nameBegin, p.nameEnd, section)) {
+                loc.sectionFound = true;
+                loc.headerLine = loc.lastContentLine = i;
+            }
+            continue;
+        }
+        if (!loc.sectionFound)
+            continue;
+        size_t b = lines[i].begin, e = lines[i].end;
+        TrimRange(content, b, e);
+        if (b != e)
+            loc.lastContentLine = i;
+        if (!loc.keyFound && p.kind == LineKind::Key &&
+            SameRange(content, p.nameBegin, p.nameEnd, keyName)) {
+            loc.keyFound = true;
+            loc.keyLine = i;
+            loc.key = p;
+        }
+    }
+    return loc;
+}
+
+std::string CleanValue(const std::string& value)
+{
+    std::string clean(value);
+    for (auto& c : clean)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return clean;
+}
+
+bool EndsWithLineEnd(const std::string& s)
+{
+    return !s.empty() && (s.back() == '\n' || s.back() == '\r');
+}
+
+enum class ReadResult { Ok, Missing, Failed };
+
+// Reads the whole file, refusing more than kMaxIniFileSize bytes.
+ReadResult ReadFileBounded(const std::string& path, std::string& out)
+{
+    out.clear();
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!f)
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    char buffer[65536];
+    for (;;) {
+        size_t n = std::fread(buffer, 1, sizeof buffer, f.get());
+        if (n == 0)
+            break;
+        if (out.size() + n > kMaxIniFileSize)
+            return ReadResult::Failed;
+        out.append(buffer, n);
+    }
+    return std::ferror(f.get()) ? ReadResult::Failed : ReadResult::Ok;
+}
+
+[[noreturn]] void WriteFailed(const std::string& path)
+{
+    throw EIniFileException(Format("Unable to write to %s", {path}));
+}
+
+// The file a write actually replaces: a link is followed so that it stays a link.
+std::string ResolveTarget(const std::string& path)
+{
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (realpath(path.c_str(), resolved))
+            return resolved;
+    }
+    return path;
+}
+
+bool WriteAll(int fd, const std::string& data)
+{
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes the new content beside the file and renames it into place. Throws with the
+// caller's path; on failure the old file is untouched and the temporary file removed.
+void ReplaceFileContent(const std::string& shownPath, const std::string& target,
+                        const std::string& content)
+{
+    struct stat st {};
+    const bool exists = stat(target.c_str(), &st) == 0;
+    // A rename would replace a read-only file without complaint; refuse as a direct
+    // write would.
+    if (exists && (!S_ISREG(st.st_mode) || access(target.c_str(), W_OK) != 0))
+        WriteFailed(shownPath);
+
+    std::string folder = ExtractFilePath(target);
+    std::string temp = folder + "." + ExtractFileName(target) + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0)
+        WriteFailed(shownPath);
+    temp = name.data();
+
+    mode_t mode;
+    if (exists) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        WriteFailed(shownPath);
+    }
+    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        fsync(dir);
+        ::close(dir);
+    }
+}
+
+} // namespace
+
+namespace ini {
+
+bool FindValue(const std::string& content, const std::string& section, const std::string& key,
+               std::string& value)
+{
+    std::vector<Line> lines = SplitLines(content);
+    Location loc = Locate(content, lines, section, key);
+    if (!loc.keyFound)
+        return false;
+    size_t b = loc.key.valueBegin, e = loc.key.valueEnd;
+    if (e - b >= 2 && (content[b] == '"' || content[b] == '\'') && content[e - 1] == content[b]) {
+        ++b;
+        --e;
+    }
+    value = content.substr(b, std::min(e - b, kMaxIniValueLength));
+    return true;
+}
+
+std::string SetValue(const std::string& content, const std::string& section,
+                     const std::string& key, const std::string& value)
+{
+    const std::string clean = CleanValue(value);
+    std::vector<Line> lines = SplitLines(content);
+    Location loc = Locate(content, lines, section, key);
+    std::string out;
+    out.reserve(content.size() + key.size() + clean.size() + section.size() + 8);
+    if (loc.keyFound) {
+        const Line& line = lines[loc.keyLine];
+        out.append(content, 0, line.begin);
+        out.append(content, loc.key.nameBegin, loc.key.nameEnd - loc.key.nameBegin);
+        out += '=';
+        out += clean;
+        out.append(content, line.end, std::string::npos);
+        return out;
+    }
+    if (loc.sectionFound) {
+        const Line& after = lines[loc.lastContentLine];
+        out.append(content, 0, after.next);
+        if (after.next == after.end) // the file's last line had no line end
+            out += "\r\n";
+        out += key + "=" + clean + "\r\n";
+        out.append(content, after.next, std::string::npos);
+        return out;
+    }
+    out = content;
+    if (!out.empty() && !EndsWithLineEnd(out))
+        out += "\r\n";
+    out += "[" + section + "]\r\n" + key + "=" + clean + "\r\n";
+    return out;
+}
+
+} // namespace ini
+
+bool TIniFile::ValueExists(const std::string& section, const std::string& key) const
+{
+    std::string content, value;
+    return ReadFileBounded(path_, content) == ReadResult::Ok &&
+           ini::FindValue(content, section, key, value);
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& fallback) const
+{
+    std::string content, value;
+    if (ReadFileBounded(path_, content) == ReadResult::Ok &&
+        ini::FindValue(content, section, key, value))
+        return value;
+    return fallback;
+}
+
+int TIniFile::ReadInteger(const std::string& section, const std::string& key,
+                          int fallback) const
+{
+    return StrToIntDef(ReadString(section, key, ""), fallback);
+}
+
+bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool fallback) const
+{
+    return ReadInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+TDate TIniFile::ReadDate(const std::string& section, const std::string& key, TDate fallback,
+                         const std::string& format) const
+{
+    TDate date;
+    return TryParseShortDate(ReadString(section, key, ""), date, format) ? date : fallback;
+}
+
+TColor TIniFile::ReadColor(const std::string& section, const std::string& key,
+                           TColor fallback) const
+{
+    return StringToColor(ReadString(section, key, ColorToString(fallback)));
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key,
+                           const std::string& value)
+{
+    const std::string target = ResolveTarget(path_);
+    std::string content;
+    // An unreadable existing file must not be replaced by one holding a single key.
+    if (ReadFileBounded(target, content) == ReadResult::Failed)
+        WriteFailed(path_);
+    ReplaceFileContent(path_, target, ini::SetValue(content, section, key, value));
+}
+
+void TIniFile::WriteInteger(const std::string& section, const std::string& key, int value)
+{
+    WriteString(section, key, std::to_string(value));
+}
+
+void TIniFile::WriteBool(const std::string& section, const std::string& key, bool value)
+{
+    WriteString(section, key, value ? "1" : "0");
+}
+
+void TIniFile::WriteDate(const std::string& section, const std::string& key, TDate value,
+                         const std::string& format)
+{
+    WriteString(section, key, FormatShortDate(value, format));
+}
+
+void TIniFile::WriteColor(const std::string& section, const std::string& key, TColor value)
+{
+    WriteString(section, key, ColorToString(value));
+}
+
+} // namespace tabulonix
