@@ -309,14 +309,16 @@ void TBitmap::WriteStream(TStream& stream)
 
     std::vector<uint8_t> out;
     ByteWriter w(out);
-    if (im.os2) {
-        size_t entries = info.bitCount <= 8 ? (size_t{1} << info.bitCount) : 0;
-        table.resize(entries);
-        uint32_t headerSize = 12 + 3 * static_cast<uint32_t>(entries);
+    auto fileHeader = [&](uint32_t headerSize) {
         w.U16LE(0x4D42);
         w.U32LE(14 + headerSize + info.sizeImage);
         w.U32LE(0);
         w.U32LE(14 + headerSize);
+    };
+    if (im.os2) {
+        size_t entries = info.bitCount <= 8 ? (size_t{1} << info.bitCount) : 0;
+        table.resize(entries);
+        fileHeader(12 + 3 * static_cast<uint32_t>(entries));
         w.U32LE(12);
         w.U16LE(static_cast<uint16_t>(im.width));
         w.U16LE(static_cast<uint16_t>(im.height));
@@ -328,11 +330,7 @@ void TBitmap::WriteStream(TStream& stream)
             w.U8(q.red);
         }
     } else {
-        uint32_t headerSize = 40 + (masks ? 12 : 0) + 4 * static_cast<uint32_t>(table.size());
-        w.U16LE(0x4D42);
-        w.U32LE(14 + headerSize + info.sizeImage);
-        w.U32LE(0);
-        w.U32LE(14 + headerSize);
+        fileHeader(40 + (masks ? 12 : 0) + 4 * static_cast<uint32_t>(table.size()));
         w.U32LE(40);
         w.U32LE(static_cast<uint32_t>(info.width));
         w.U32LE(static_cast<uint32_t>(info.height));

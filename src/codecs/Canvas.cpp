@@ -157,6 +157,18 @@ void TCanvas::CopyArea(const TRect& dest, TCanvas& source, const TRect& sourceRe
 
 void TCanvas::StretchBlit(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop)
 {
+    Stretch(dest, source, sourceRect, rop, std::nullopt);
+}
+
+void TCanvas::StretchBlitTransparent(const TRect& dest, const TBitmap& source, const TRect& sourceRect,
+                                     TColor transparent)
+{
+    Stretch(dest, source, sourceRect, cmSrcCopy, ColorToRGB(transparent));
+}
+
+void TCanvas::Stretch(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop,
+                      std::optional<TColor> key)
+{
     std::lock_guard<std::recursive_mutex> guard(lock_);
     int dw = dest.Width(), dh = dest.Height(), sw = sourceRect.Width(), sh = sourceRect.Height();
     if (dw == 0 || dh == 0 || sw == 0 || sh == 0 || source.IsEmpty() || target_.IsEmpty())
@@ -166,25 +178,25 @@ void TCanvas::StretchBlit(const TRect& dest, const TBitmap& source, const TRect&
         TBitmap snapshot;
         snapshot.AssignFrom(source);
         snapshot.Row(0); // private copy before the target changes
-        StretchBlit(dest, snapshot, sourceRect, rop);
+        Stretch(dest, snapshot, sourceRect, rop, key);
         return;
     }
     bool flipX = (dw < 0) != (sw < 0), flipY = (dh < 0) != (sh < 0);
     int dx0 = std::min(dest.left, dest.right), dy0 = std::min(dest.top, dest.bottom);
     int sx0 = std::min(sourceRect.left, sourceRect.right), sy0 = std::min(sourceRect.top, sourceRect.bottom);
-    dw = std::abs(dw);
-    dh = std::abs(dh);
-    sw = std::abs(sw);
-    sh = std::abs(sh);
     TRect clip = ClipRect();
     int xFirst, xLast, yFirst, yLast;
-    std::vector<int> xs = SampleMap(dx0, dw, sx0, sw, flipX, clip.left, clip.right, source.Width(), xFirst, xLast);
-    std::vector<int> ys = SampleMap(dy0, dh, sy0, sh, flipY, clip.top, clip.bottom, source.Height(), yFirst, yLast);
+    std::vector<int> xs = SampleMap(dx0, std::abs(dw), sx0, std::abs(sw), flipX, clip.left, clip.right,
+                                    source.Width(), xFirst, xLast);
+    std::vector<int> ys = SampleMap(dy0, std::abs(dh), sy0, std::abs(sh), flipY, clip.top, clip.bottom,
+                                    source.Height(), yFirst, yLast);
     if (xs.empty() || ys.empty())
         return;
     const TBitmapImage& src = source.Image();
-    bool fast = rop == cmSrcCopy && IsPlainBgrx(target_.Image()) &&
-                (IsPlainBgrx(src) || (src.header.bitCount == 24));
+    // Plain copies between true-colour stores move bytes; everything else goes through colours.
+    int fastBytes = 0;
+    if (rop == cmSrcCopy && !key && IsPlainBgrx(target_.Image()))
+        fastBytes = IsPlainBgrx(src) ? 4 : (src.header.bitCount == 24 ? 3 : 0);
     for (int y = yFirst; y < yLast; ++y) {
         int sy = ys[static_cast<size_t>(y - yFirst)];
         if (sy < 0)
@@ -192,74 +204,22 @@ void TCanvas::StretchBlit(const TRect& dest, const TBitmap& source, const TRect&
         const uint8_t* srow = source.ConstRow(sy);
         uint8_t* drow = target_.Row(y);
         TBitmapImage& dst = *target_.image_;
-        if (fast && src.header.bitCount == 32) {
-            for (int x = xFirst; x < xLast; ++x) {
-                int sx = xs[static_cast<size_t>(x - xFirst)];
-                if (sx < 0)
-                    continue;
-                std::memcpy(drow + 4 * x, srow + 4 * sx, 3);
-                drow[4 * x + 3] = 0;
-            }
-        } else if (fast) {
-            for (int x = xFirst; x < xLast; ++x) {
-                int sx = xs[static_cast<size_t>(x - xFirst)];
-                if (sx < 0)
-                    continue;
-                std::memcpy(drow + 4 * x, srow + 3 * sx, 3);
-                drow[4 * x + 3] = 0;
-            }
-        } else {
-            for (int x = xFirst; x < xLast; ++x) {
-                int sx = xs[static_cast<size_t>(x - xFirst)];
-                if (sx < 0)
-                    continue;
-                TColor s = ReadStorePixel(src, srow, sx);
-                TColor out = s;
-                if (rop != cmSrcCopy)
-                    out = static_cast<TColor>(ApplyRop(rop, static_cast<uint32_t>(s),
-                                                       static_cast<uint32_t>(ReadStorePixel(dst, drow, x))));
-                WriteStorePixel(dst, drow, x, out);
-            }
-        }
-    }
-    target_.PixelsChanged();
-}
-
-void TCanvas::StretchBlitTransparent(const TRect& dest, const TBitmap& source, const TRect& sourceRect,
-                                     TColor transparent)
-{
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    int dw = dest.Width(), dh = dest.Height(), sw = sourceRect.Width(), sh = sourceRect.Height();
-    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || source.IsEmpty() || target_.IsEmpty())
-        return;
-    if (&source == &target_ || source.SharesStoreWith(target_)) {
-        TBitmap snapshot;
-        snapshot.AssignFrom(source);
-        snapshot.Row(0);
-        StretchBlitTransparent(dest, snapshot, sourceRect, transparent);
-        return;
-    }
-    TRect clip = ClipRect();
-    int xFirst, xLast, yFirst, yLast;
-    std::vector<int> xs = SampleMap(dest.left, dw, sourceRect.left, sw, false, clip.left, clip.right,
-                                    source.Width(), xFirst, xLast);
-    std::vector<int> ys = SampleMap(dest.top, dh, sourceRect.top, sh, false, clip.top, clip.bottom,
-                                    source.Height(), yFirst, yLast);
-    TColor key = ColorToRGB(transparent);
-    const TBitmapImage& src = source.Image();
-    for (int y = yFirst; y < yLast; ++y) {
-        int sy = ys[static_cast<size_t>(y - yFirst)];
-        if (sy < 0)
-            continue;
-        const uint8_t* srow = source.ConstRow(sy);
-        uint8_t* drow = target_.Row(y);
         for (int x = xFirst; x < xLast; ++x) {
             int sx = xs[static_cast<size_t>(x - xFirst)];
             if (sx < 0)
                 continue;
+            if (fastBytes) {
+                std::memcpy(drow + 4 * x, srow + fastBytes * sx, 3);
+                drow[4 * x + 3] = 0;
+                continue;
+            }
             TColor s = ReadStorePixel(src, srow, sx);
-            if (s != key)
-                WriteStorePixel(*target_.image_, drow, x, s);
+            if (key && s == *key)
+                continue;
+            if (rop != cmSrcCopy)
+                s = static_cast<TColor>(ApplyRop(rop, static_cast<uint32_t>(s),
+                                                 static_cast<uint32_t>(ReadStorePixel(dst, drow, x))));
+            WriteStorePixel(dst, drow, x, s);
         }
     }
     target_.PixelsChanged();

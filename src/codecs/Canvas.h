@@ -98,6 +98,9 @@ public:
 
 private:
     void FillBand(int x1, int y1, int x2, int y2, TColor rgb); // half-open, clipped
+    // The one stretch loop behind both blits: `key`, when set, is a colour left unpainted.
+    void Stretch(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop,
+                 std::optional<TColor> key);
     TBitmap& target_;
     std::optional<TRect> clip_;
     std::recursive_mutex lock_;

@@ -117,27 +117,19 @@ void TIcon::Choose() const
     chosen_ = best < 0 ? 0 : best;
 }
 
-int TIcon::Width() const
+TIcon::TSize TIcon::ChosenSize() const
 {
     if (data_.empty())
-        return 0;
+        return TSize{0, 0};
     Choose();
     if (entries_.empty())
-        return kSystemIconSize;
+        return TSize{kSystemIconSize, kSystemIconSize};
     Decode();
-    return image_ ? image_->Width() : entries_[static_cast<size_t>(chosen_)].width;
+    return TSize{image_->Width(), image_->Height()};
 }
 
-int TIcon::Height() const
-{
-    if (data_.empty())
-        return 0;
-    Choose();
-    if (entries_.empty())
-        return kSystemIconSize;
-    Decode();
-    return image_ ? image_->Height() : entries_[static_cast<size_t>(chosen_)].height;
-}
+int TIcon::Width() const { return ChosenSize().width; }
+int TIcon::Height() const { return ChosenSize().height; }
 
 void TIcon::SetWidth(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
 void TIcon::SetHeight(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }

@@ -40,6 +40,10 @@ private:
         int width = 0, height = 0, colorCount = 0, bitCount = 0;
         uint32_t size = 0, offset = 0;
     };
+    struct TSize {
+        int width, height;
+    };
+    TSize ChosenSize() const;
     void Choose() const;
     void Decode() const;
 
