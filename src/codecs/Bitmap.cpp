@@ -509,10 +509,19 @@ void TBitmap::Paint(TCanvas& canvas, const TRect& rect)
     if (IsEmpty())
         return;
     TRect all{0, 0, Width(), Height()};
+    // Onto a palette surface of fewer bits the colours are averaged; otherwise, unless the
+    // picture is monochrome, each destination pixel takes one source pixel.
+    int destBits = canvas.DeviceBitsPerPixel(), sourceBits = BitsPerPixel();
+    TStretchMode keep = canvas.StretchMode;
+    if (destBits <= 8 && destBits < sourceBits)
+        canvas.StretchMode = smHalftone;
+    else if (sourceBits != 1)
+        canvas.StretchMode = smDeleteScans;
     if (Transparent())
         canvas.StretchBlitTransparent(rect, *this, all, TransparentColor());
     else
         canvas.StretchBlit(rect, *this, all, canvas.CopyMode);
+    canvas.StretchMode = keep;
 }
 
 void TBitmap::AssignFrom(const TGraphic& source)

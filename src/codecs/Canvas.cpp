@@ -193,6 +193,10 @@ void TCanvas::Stretch(const TRect& dest, const TBitmap& source, const TRect& sou
     if (xs.empty() || ys.empty())
         return;
     const TBitmapImage& src = source.Image();
+    if (StretchMode != smDeleteScans && (std::abs(sw) > std::abs(dw) || std::abs(sh) > std::abs(dh)) && !key) {
+        ShrinkCombining(dest, source, sourceRect, rop);
+        return;
+    }
     // Plain copies between true-colour stores move bytes; everything else goes through colours.
     int fastBytes = 0;
     if (rop == cmSrcCopy && !key && IsPlainBgrx(target_.Image()))
@@ -220,6 +224,71 @@ void TCanvas::Stretch(const TRect& dest, const TBitmap& source, const TRect& sou
                 s = static_cast<TColor>(ApplyRop(rop, static_cast<uint32_t>(s),
                                                  static_cast<uint32_t>(ReadStorePixel(dst, drow, x))));
             WriteStorePixel(dst, drow, x, s);
+        }
+    }
+    target_.PixelsChanged();
+}
+
+void TCanvas::ShrinkCombining(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop)
+{
+    // Normalised rectangles only: mirrored shrinking copies are drawn by dropping scans.
+    TRect d = dest, s = sourceRect;
+    if (d.Width() < 0 || d.Height() < 0 || s.Width() < 0 || s.Height() < 0) {
+        TStretchMode keep = StretchMode;
+        StretchMode = smDeleteScans;
+        Stretch(dest, source, sourceRect, rop, std::nullopt);
+        StretchMode = keep;
+        return;
+    }
+    int n = d.Width(), m = s.Width(), nh = d.Height(), mh = s.Height();
+    TRect clip = ClipRect();
+    // Block of source positions under destination index i of a span (at least one pixel).
+    auto block = [](int i, int destSpan, int srcSpan, int& lo, int& hi) {
+        if (srcSpan <= destSpan) {
+            lo = static_cast<int>((2 * int64_t{i} + 1) * srcSpan / (2 * int64_t{destSpan}));
+            hi = lo + 1;
+            return;
+        }
+        lo = static_cast<int>(int64_t{i} * srcSpan / destSpan);
+        hi = std::max(lo + 1, static_cast<int>((int64_t{i} + 1) * srcSpan / destSpan));
+    };
+    const TBitmapImage& src = source.Image();
+    for (int y = std::max(d.top, clip.top); y < std::min(d.bottom, clip.bottom); ++y) {
+        int ylo, yhi;
+        block(y - d.top, nh, mh, ylo, yhi);
+        uint8_t* drow = target_.Row(y);
+        TBitmapImage& dst = *target_.image_;
+        for (int x = std::max(d.left, clip.left); x < std::min(d.right, clip.right); ++x) {
+            int xlo, xhi;
+            block(x - d.left, n, m, xlo, xhi);
+            uint64_t r = 0, g = 0, b = 0, count = 0;
+            uint32_t all = 0xFFFFFF;
+            for (int sy = s.top + ylo; sy < s.top + yhi; ++sy) {
+                if (sy < 0 || sy >= source.Height())
+                    continue;
+                const uint8_t* srow = source.ConstRow(sy);
+                for (int sx = s.left + xlo; sx < s.left + xhi; ++sx) {
+                    if (sx < 0 || sx >= source.Width())
+                        continue;
+                    TColor c = ReadStorePixel(src, srow, sx);
+                    r += GetRValue(c);
+                    g += GetGValue(c);
+                    b += GetBValue(c);
+                    all &= static_cast<uint32_t>(c);
+                    ++count;
+                }
+            }
+            if (count == 0)
+                continue;
+            TColor out = StretchMode == smHalftone
+                             ? RGBColor(static_cast<uint8_t>((r + count / 2) / count),
+                                        static_cast<uint8_t>((g + count / 2) / count),
+                                        static_cast<uint8_t>((b + count / 2) / count))
+                             : static_cast<TColor>(all);
+            if (rop != cmSrcCopy)
+                out = static_cast<TColor>(ApplyRop(rop, static_cast<uint32_t>(out),
+                                                   static_cast<uint32_t>(ReadStorePixel(dst, drow, x))));
+            WriteStorePixel(dst, drow, x, out);
         }
     }
     target_.PixelsChanged();

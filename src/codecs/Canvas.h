@@ -46,6 +46,13 @@ enum TCopyMode : uint32_t {
     cmWhiteness = 0x00FF0062,
 };
 
+// How a shrinking copy combines the source pixels that fall on one destination pixel.
+enum TStretchMode {
+    smBlackOnWhite, // AND of the colours (black wins); the surface's default
+    smDeleteScans,  // one source pixel, the rest dropped
+    smHalftone,     // the average colour
+};
+
 struct TPoint {
     int x = 0, y = 0;
     friend bool operator==(const TPoint&, const TPoint&) = default;
@@ -60,6 +67,7 @@ public:
     TBrush Brush;
     TFont Font;
     TCopyMode CopyMode = cmSrcCopy;
+    TStretchMode StretchMode = smBlackOnWhite;
 
     TBitmap& Target() { return target_; }
     // Bits per pixel of the surface behind the canvas.
@@ -101,6 +109,7 @@ private:
     // The one stretch loop behind both blits: `key`, when set, is a colour left unpainted.
     void Stretch(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop,
                  std::optional<TColor> key);
+    void ShrinkCombining(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop);
     TBitmap& target_;
     std::optional<TRect> clip_;
     std::recursive_mutex lock_;

@@ -293,3 +293,30 @@ TEST(Canvas, TransparentBitmapsLeaveKeyColouredPixelsAlone)
     EXPECT_EQ(dst.Pixel(1, 0), clBlue);
     EXPECT_EQ(dst.Pixel(1, 1), clGreen);
 }
+
+TEST(Canvas, ShrinkingModesOfOtherDestinations)
+{
+    // A black-and-white checkerboard of single pixels.
+    TBitmap checker;
+    checker.SetSize(4, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            checker.SetPixel(x, y, ((x + y) % 2) ? clBlack : clWhite);
+    // Onto an 8-bit surface the colours of each block are averaged to grey.
+    TBitmap palette;
+    palette.SetSize(2, 2);
+    palette.SetPixelFormat(pf8bit);
+    palette.Canvas().DrawScaled(TRect{0, 0, 2, 2}, &checker);
+    TColor grey = palette.Pixel(0, 0);
+    EXPECT_NE(grey, clBlack);
+    EXPECT_NE(grey, clWhite);
+    EXPECT_EQ(GetRValue(grey), GetGValue(grey));
+    // A monochrome picture shrunk onto true colour keeps its black.
+    TBitmap mono;
+    mono.AssignFrom(checker);
+    mono.SetPixelFormat(pf1bit);
+    TBitmap out;
+    out.SetSize(2, 2);
+    out.Canvas().DrawScaled(TRect{0, 0, 2, 2}, &mono);
+    EXPECT_EQ(out.Pixel(1, 1), clBlack);
+}
