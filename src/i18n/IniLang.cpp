@@ -72,7 +72,7 @@ TLanguageFile TLanguageFile::Parse(const std::string& bytes)
             continue;
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             // A repeated header starts the section afresh: only its last block is seen.
-            std::string name = UpperCaseUtf8(Trim(line, 1, line.size() - 1));
+            std::string name = UpperCase(Trim(line, 1, line.size() - 1));
             section = &file.sections_[name];
             section->clear();
             continue;
@@ -82,7 +82,7 @@ TLanguageFile TLanguageFile::Parse(const std::string& bytes)
         size_t eq = line.find('=');
         if (eq == std::string::npos)
             continue;
-        (*section)[UpperCaseUtf8(Trim(line, 0, eq))] = Trim(line, eq + 1, line.size());
+        (*section)[UpperCase(Trim(line, 0, eq))] = Trim(line, eq + 1, line.size());
     }
     return file;
 }
@@ -90,22 +90,22 @@ TLanguageFile TLanguageFile::Parse(const std::string& bytes)
 std::string TLanguageFile::ReadString(const std::string& section, const std::string& key,
                                       const std::string& fallback) const
 {
-    auto s = sections_.find(UpperCaseUtf8(section));
+    auto s = sections_.find(UpperCase(section));
     if (s == sections_.end())
         return fallback;
-    auto k = s->second.find(UpperCaseUtf8(key));
+    auto k = s->second.find(UpperCase(key));
     return k == s->second.end() ? fallback : k->second;
 }
 
 bool TLanguageFile::HasKey(const std::string& section, const std::string& key) const
 {
-    auto s = sections_.find(UpperCaseUtf8(section));
-    return s != sections_.end() && s->second.count(UpperCaseUtf8(key)) != 0;
+    auto s = sections_.find(UpperCase(section));
+    return s != sections_.end() && s->second.count(UpperCase(key)) != 0;
 }
 
 bool TLanguageFile::HasSection(const std::string& section) const
 {
-    return sections_.count(UpperCaseUtf8(section)) != 0;
+    return sections_.count(UpperCase(section)) != 0;
 }
 
 LanguageFilePtr OpenLanguageFileAt(const std::string& path)

@@ -92,22 +92,4 @@ std::string DecodeLanguageText(const std::string& bytes)
     return Windows1252ToUtf8(bytes);
 }
 
-std::string UpperCaseUtf8(const std::string& text)
-{
-    std::string out(text);
-    for (size_t i = 0; i < out.size(); ++i) {
-        auto c = static_cast<unsigned char>(out[i]);
-        if (c >= 'a' && c <= 'z') {
-            out[i] = static_cast<char>(c - 32);
-        } else if (c == 0xC3 && i + 1 < out.size()) {
-            // U+00E0..U+00FE except U+00F7 (division sign): C3 A0..BE -> C3 80..9E.
-            auto t = static_cast<unsigned char>(out[i + 1]);
-            if (t >= 0xA0 && t <= 0xBE && t != 0xB7)
-                out[i + 1] = static_cast<char>(t - 0x20);
-            ++i;
-        }
-    }
-    return out;
-}
-
 } // namespace tabulonix

@@ -14,8 +14,4 @@ std::string Windows1252ToUtf8(const std::string& bytes);
 // mark dropped), else Windows-1252.
 std::string DecodeLanguageText(const std::string& bytes);
 
-// Upper case for matching names: ASCII letters and the Latin-1 letters (as UTF-8
-// sequences); everything else unchanged.
-std::string UpperCaseUtf8(const std::string& text);
-
 } // namespace tabulonix

@@ -3,10 +3,12 @@
 #include "platform/Files.h"
 #include "settings/ColorNames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -80,9 +82,12 @@ ParsedLine ParseLine(const std::string& s, const Line& line)
         TrimRange(s, parsed.nameBegin, parsed.nameEnd);
         return parsed;
     }
-    size_t eq = s.find('=', b);
-    if (eq == std::string::npos || eq >= e)
+    // Bounded to the line: an unbounded search would make a file of many lines without
+    // "=" quadratic.
+    const void* at = std::memchr(s.data() + b, '=', e - b);
+    if (!at)
         return parsed;
+    const size_t eq = static_cast<size_t>(static_cast<const char*>(at) - s.data());
     parsed.kind = LineKind::Key;
     parsed.nameBegin = b;
     parsed.nameEnd = eq;
@@ -146,6 +151,17 @@ std::string CleanValue(const std::string& value)
         if (c == '\r' || c == '\n')
             c = ' ';
     return clean;
+}
+
+// The value as read: one pair of matching quotes removed, at most kMaxIniValueLength.
+std::string ValueText(const std::string& content, const ParsedLine& key)
+{
+    size_t b = key.valueBegin, e = key.valueEnd;
+    if (e - b >= 2 && (content[b] == '"' || content[b] == '\'') && content[e - 1] == content[b]) {
+        ++b;
+        --e;
+    }
+    return content.substr(b, std::min(e - b, kMaxIniValueLength));
 }
 
 bool EndsWithLineEnd(const std::string& s)
@@ -259,13 +275,39 @@ bool FindValue(const std::string& content, const std::string& section, const std
     Location loc = Locate(content, lines, section, key);
     if (!loc.keyFound)
         return false;
-    size_t b = loc.key.valueBegin, e = loc.key.valueEnd;
-    if (e - b >= 2 && (content[b] == '"' || content[b] == '\'') && content[e - 1] == content[b]) {
-        ++b;
-        --e;
-    }
-    value = content.substr(b, std::min(e - b, kMaxIniValueLength));
+    value = ValueText(content, loc.key);
     return true;
+}
+
+std::vector<IniEntry> Entries(const std::string& content)
+{
+    std::vector<IniEntry> entries;
+    std::vector<std::string> seenSections;
+    std::vector<std::string> seenKeys;
+    bool inFirstBlock = false;
+    std::string section;
+    for (const Line& line : SplitLines(content)) {
+        ParsedLine p = ParseLine(content, line);
+        if (p.kind == LineKind::Header) {
+            section = content.substr(p.nameBegin, p.nameEnd - p.nameBegin);
+            const std::string folded = LowerCase(section);
+            inFirstBlock = std::find(seenSections.begin(), seenSections.end(), folded) ==
+                           seenSections.end();
+            if (inFirstBlock)
+                seenSections.push_back(folded);
+            seenKeys.clear();
+            continue;
+        }
+        if (p.kind != LineKind::Key || !inFirstBlock)
+            continue;
+        std::string key = content.substr(p.nameBegin, p.nameEnd - p.nameBegin);
+        const std::string folded = LowerCase(key);
+        if (std::find(seenKeys.begin(), seenKeys.end(), folded) != seenKeys.end())
+            continue;
+        seenKeys.push_back(folded);
+        entries.push_back({section, key, ValueText(content, p)});
+    }
+    return entries;
 }
 
 std::string SetValue(const std::string& content, const std::string& section,

@@ -4,6 +4,7 @@
 #include "settings/SettingsValues.h"
 
 #include <string>
+#include <vector>
 
 namespace tabulonix {
 
@@ -73,6 +74,15 @@ namespace ini {
 // Finds the value as TIniFile reads it (quotes removed, at most kMaxIniValueLength).
 bool FindValue(const std::string& content, const std::string& section, const std::string& key,
                std::string& value);
+
+struct IniEntry {
+    std::string section; // as written in its header
+    std::string key;     // as written
+    std::string value;   // as read
+};
+// Every value the reader can see, in file order: the first block of each section name
+// and the first occurrence of each key in it.
+std::vector<IniEntry> Entries(const std::string& content);
 
 // The content after writing `value`; CR and LF inside the value become blanks so that a
 // value can never add lines of its own.
