@@ -35,10 +35,7 @@ TEST_P(IniReadTest, FindsValueAsRead)
     const ReadCase& c = GetParam();
     std::string value = "untouched";
     EXPECT_EQ(ini::FindValue(c.content, c.section, c.key, value), c.found);
-    if (c.found)
-        EXPECT_EQ(value, c.value);
-    else
-        EXPECT_EQ(value, "untouched");
+    EXPECT_EQ(value, c.found ? c.value : "untouched");
 }
 
 INSTANTIATE_TEST_SUITE_P(
