@@ -375,6 +375,9 @@ void TColorManager::RowPacker(const std::vector<const uint8_t*>& s, uint8_t mask
         } else if (sourceBits_ == 16) {
             uint32_t v8 = v * 255 / 65535;
             out = v8 * MaxOf(targetBits_) / 255;
+        } else if (sourceScheme_ == csIndexed) {
+            // Indices are not levels: widening a 2-bit index to 4 bits keeps its value.
+            out = std::min(v, MaxOf(targetBits_));
         } else {
             out = v * MaxOf(targetBits_) / MaxOf(sourceBits_);
         }
