@@ -862,29 +862,23 @@ void TAsyncSocket::ReceiveLoop(bool alwaysLoop, uint64_t generation)
 {
     bool once = !alwaysLoop && (ComponentOptions & static_cast<unsigned>(TSocketOption::wsoNoReceiveLoop));
     while (Current(generation)) {
-        int before = RcvdCount();
-        if (alwaysLoop && before <= 0)
+        if (alwaysLoop && RcvdCount() <= 0)
             return;
-        readCalled_ = false;
-        bool readFailed = false;
+        int64_t before = readCount_;
+        lastReceiveFailed_ = false;
         try {
             if (OnDataAvailable) {
                 OnDataAvailable(*this, 0);
             } else {
                 char discard[1024];
-                readFailed = Receive(discard, sizeof discard) < 0;
+                Receive(discard, sizeof discard);
             }
         } catch (...) {
             return; // a failing handler ends the loop; its error goes no further
         }
-        if (!Current(generation) || once || readFailed)
+        if (!Current(generation) || once || lastReceiveFailed_ || RcvdCount() <= 0)
             return;
-        if (readCalled_ && lastReceiveFailed_)
-            return;
-        int after = RcvdCount();
-        if (after <= 0)
-            return;
-        if (!readCalled_) {
+        if (readCount_ == before) {
             // The handler leaves the data waiting: stop watching until it reads, rather than
             // spinning on a socket that stays readable.
             if (readNotifier_)
@@ -963,7 +957,6 @@ void TAsyncSocket::TryToSend()
 
 int TAsyncSocket::Receive(void* buffer, int size)
 {
-    readCalled_ = true;
     lastReceiveFailed_ = false;
     if (fd_ < 0) {
         lastError_ = 10038;
@@ -977,7 +970,7 @@ int TAsyncSocket::Receive(void* buffer, int size)
         return -1;
     }
     readCount_ += n;
-    if (readNotifier_ && !readNotifier_->isEnabled())
+    if (n > 0 && readNotifier_ && !readNotifier_->isEnabled())
         readNotifier_->setEnabled(true);
     return static_cast<int>(n);
 }

@@ -177,7 +177,6 @@ private:
     uint64_t generation_ = 0; // one per socket handle, so stale notifications are ignored
     bool closedFired_ = false;
     bool destroying_ = false;
-    bool readCalled_ = false;
     bool lastReceiveFailed_ = false;
     std::deque<TBuffer> queue_;
 
