@@ -1,0 +1,20 @@
+#pragma once
+#include "engine/JobSettings.h"
+
+namespace tabulonix {
+
+class BatchHost;
+
+struct BatchResult {
+    int processed = 0; // loaded, drawn and saved without failure
+    int total = 0;     // selected files
+    bool aborted = false;
+};
+
+// Runs one batch: every selected file is loaded, sized, drawn, framed, named, encoded and
+// saved, then the HTML gallery is written. Every outcome is shown through `host`; the
+// result is for front ends that need an exit status. An unexpected failure is passed on
+// after the end-of-run steps.
+BatchResult DoTheHonkyPonky(const JobSettings& settings, const SelectedFileList& selectedFiles, BatchHost& host);
+
+} // namespace tabulonix

@@ -1,0 +1,100 @@
+#include "engine/DestinationNaming.h"
+
+#include "platform/Files.h"
+
+namespace tabulonix {
+
+namespace {
+
+struct KeptFormat {
+    const char* source;
+    const char* written;
+    int format;
+};
+
+constexpr KeptFormat kKeptFormats[] = {
+    {".jfif", ".jpg", ofJPEG}, {".jpe", ".jpg", ofJPEG}, {".jpeg", ".jpg", ofJPEG},
+    {".jpg", ".jpg", ofJPEG},  {".gif", ".gif", ofGIF},  {".png", ".png", ofPNG},
+    {".bmp", ".bmp", ofBMP},   {".rle", ".bmp", ofBMP},  {".dib", ".bmp", ofBMP},
+    {".wmf", ".wmf", ofWMF},   {".emf", ".emf", ofEMF},  {".tga", ".tga", ofTGA},
+    {".vst", ".tga", ofTGA},   {".icb", ".tga", ofTGA},  {".vda", ".tga", ofTGA},
+    {".win", ".tga", ofTGA},
+};
+
+// Replaces every occurrence of `tag` (ASCII case ignored) by `value`, scanning left to
+// right over the original text so an inserted value is never searched again.
+std::string ReplaceTag(const std::string& text, const std::string& tag, const std::string& value)
+{
+    std::string lower = LowerCase(text);
+    std::string out;
+    size_t from = 0;
+    while (true) {
+        size_t at = lower.find(tag, from);
+        if (at == std::string::npos)
+            break;
+        out.append(text, from, at - from);
+        out += value;
+        from = at + tag.size();
+    }
+    out.append(text, from, std::string::npos);
+    return out;
+}
+
+} // namespace
+
+void KeptFormatFor(const std::string& sourceExtension, std::string& extension, int& format)
+{
+    std::string ext = LowerCase(sourceExtension);
+    if (!ext.empty() && ext[0] != '.')
+        ext.insert(ext.begin(), '.');
+    for (const auto& k : kKeptFormats)
+        if (ext == k.source) {
+            extension = k.written;
+            format = k.format;
+            return;
+        }
+    extension = ".jpg";
+    format = ofJPEG;
+}
+
+std::string ApplyNamePattern(const std::string& pattern, const std::string& base, int position)
+{
+    // Both replacements work on the lower-cased copy of their own input, so a base that
+    // itself holds "<inc>" is numbered, as a plain two-step text replacement would do.
+    return ReplaceTag(ReplaceTag(pattern, "<same>", base), "<inc>", std::to_string(position));
+}
+
+bool ForcesWindowsMetafile(const std::string& extension) { return SameText(extension, ".wmf"); }
+
+bool TDestinationNaming::NoCase::operator()(const std::string& a, const std::string& b) const
+{
+    return CompareText(a, b) < 0;
+}
+
+DestinationName TDestinationNaming::FormDestinationName(const std::string& sourceName, int position)
+{
+    DestinationName out;
+    size_t dot = sourceName.rfind('.');
+    std::string base = dot == std::string::npos ? sourceName : sourceName.substr(0, dot);
+    std::string sourceExt = dot == std::string::npos ? std::string() : sourceName.substr(dot);
+
+    out.name = ApplyNamePattern(settings_.NameFormat, base, position);
+    out.extension = "." + settings_.Extension;
+    out.folderReady = ForceDirectories(settings_.DDir);
+    if (settings_.KeepFormat)
+        KeptFormatFor(sourceExt, out.extension, out.format);
+    else
+        out.format = settings_.Format;
+
+    // Suffixes accumulate: a, a(1), a(1)(2), ...
+    for (int n = 1; used_.count(out.name + out.extension) != 0; ++n)
+        out.name += "(" + std::to_string(n) + ")";
+    if (!settings_.Overwrite)
+        for (int n = 1; FileExists(settings_.DDir + out.name + out.extension); ++n)
+            out.name += "(" + std::to_string(n) + ")";
+
+    used_.insert(out.name + out.extension);
+    return out;
+}
+
+} // namespace tabulonix

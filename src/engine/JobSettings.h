@@ -1,0 +1,109 @@
+#pragma once
+#include "platform/Colors.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tabulonix {
+
+// Output formats by their index in the wizard's list.
+enum TOutputFormat : int {
+    ofJPEG = 0,
+    ofGIF = 1,
+    ofPNG = 2,
+    ofBMP = 3,
+    ofWMF = 4,
+    ofEMF = 5,
+    ofTGA = 6,
+};
+constexpr int kOutputFormatCount = 7;
+
+// Everything one batch run needs, one field per wizard control and named after it.
+struct JobSettings {
+    // Page 1: 0 thumbnails, 1 convert only.
+    int ToDo = 0;
+
+    // Page 2. Folder paths end with "/".
+    std::string SDir;
+    std::string DDir;
+    bool Overwrite = true;
+
+    // Page 3.
+    int Leveys = 100;  // requested width
+    int Korkeus = 100; // requested height
+    int Aspect = 0;    // 0 favour height, 1 favour width, 2 no
+    bool StretchSmall = false;
+    bool DrawFrame = false;
+    TColor Color = clBlack;
+    int16_t Size = 1; // frame pen width 1..100
+
+    // Page 4.
+    int Format = ofJPEG;
+    bool KeepFormat = true;
+    std::string NameFormat = "<same>";
+    std::string Extension = "default";
+    int TrackBar = 80; // JPEG quality 1..100
+    bool Progressive = true;
+    int PNGTrackBar = 9; // 0..9
+
+    // Page 5: 0 create, 1 update, 2 none.
+    int CreateHTML = 0;
+    std::string HTMLFile;
+    bool FillDimensions = true;
+    bool UseTable = true;
+    bool Link = true;
+    std::string Target;
+    int16_t BRUp = 5;       // 1..10000
+    int16_t IBorderUp = 0;  // 0..20
+    int16_t BorderUp = 1;   // 0..20
+    int16_t TDUp = 1;       // 1..10000
+    int16_t TRUp = 5;       // 1..10000
+    bool CenterCell = true;
+    bool CreateMulti = false;
+    int16_t ImageCountUp = 20; // 1..10000
+};
+
+// The valid range of each bounded field, for the front ends that take values from users.
+struct IntRange {
+    int low, high;
+    bool Contains(long long v) const { return v >= low && v <= high; }
+};
+namespace JobRanges {
+constexpr IntRange ToDo{0, 1};
+constexpr IntRange Aspect{0, 2};
+constexpr IntRange Size{1, 100};
+constexpr IntRange Format{0, 6};
+constexpr IntRange TrackBar{1, 100};
+constexpr IntRange PNGTrackBar{0, 9};
+constexpr IntRange CreateHTML{0, 2};
+constexpr IntRange BRUp{1, 10000};
+constexpr IntRange IBorderUp{0, 20};
+constexpr IntRange BorderUp{0, 20};
+constexpr IntRange TDUp{1, 10000};
+constexpr IntRange TRUp{1, 10000};
+constexpr IntRange ImageCountUp{1, 10000};
+} // namespace JobRanges
+
+// The source file names of a run, sorted without regard to letter case, each name once
+// (names equal but for case count as one). A file's 1-based position is its "<inc>" number.
+class SelectedFileList {
+public:
+    // Inserts in order; returns false when an equal name is already there.
+    bool Add(const std::string& name);
+    void Clear() { names_.clear(); }
+    size_t Count() const { return names_.size(); }
+    bool Empty() const { return names_.empty(); }
+    const std::string& operator[](size_t i) const { return names_[i]; }
+    const std::vector<std::string>& Names() const { return names_; }
+    auto begin() const { return names_.begin(); }
+    auto end() const { return names_.end(); }
+
+private:
+    std::vector<std::string> names_;
+};
+
+// The list made from names in any order.
+SelectedFileList MakeSelectedFiles(const std::vector<std::string>& names);
+
+} // namespace tabulonix

@@ -1,0 +1,24 @@
+#include "engine/MetafileOutput.h"
+
+#include "codecs/Bitmap.h"
+#include "codecs/Metafile.h"
+
+namespace tabulonix {
+
+void RecordSurface(TMetafile& metafile, TBitmap& surface)
+{
+    metafile.SetHeight(surface.Height());
+    metafile.SetWidth(surface.Width());
+    TMetafileCanvas canvas(metafile);
+    canvas.DrawAt(0, 0, &surface);
+    canvas.Close();
+}
+
+void SaveSurfaceAsMetafile(TMetafile& metafile, TBitmap& surface, bool enhanced, const std::string& path)
+{
+    RecordSurface(metafile, surface);
+    metafile.SetEnhanced(enhanced);
+    metafile.WriteFile(path);
+}
+
+} // namespace tabulonix

@@ -1,0 +1,113 @@
+// The per-format output step of the batch engine.
+//
+// How to hook a format in (one place per format, in this file only):
+//   1. include the codec's header below;
+//   2. add its encoder object to `Encoders` (made once per run and reused for every file:
+//      giving it a new picture replaces what it held);
+//   3. fill in the format's Save... function with the steps of its row in the output table
+//      (AssignFrom the surface, set the options from `settings`, WriteFile);
+//   4. return true for it in Available().
+// A format whose function still throws NotAvailable fails each file (the engine shows
+// "Error saving file %s!" for it and goes on).
+#include "engine/OutputEncoders.h"
+
+#include "codecs/Bitmap.h"
+#include "codecs/Jpeg.h"
+#include "engine/DestinationNaming.h"
+#include "platform/Exception.h"
+
+namespace tabulonix {
+
+struct TOutputEncoders::Encoders {
+    TJPEGImage jpeg;
+    TBitmap bmp;
+    // GIF: TGIFImage gif;
+    // PNG: TPNGWriter png;
+    // WMF/EMF: TMetafile metafile; (one object for both forms)
+    // TGA: TTargaGraphic tga;
+};
+
+namespace {
+
+using Encoders = TOutputEncoders::Encoders;
+
+[[noreturn]] void NotAvailable(const char* format)
+{
+    throw EInvalidGraphic(std::string("Writing ") + format + " files is not available in this build");
+}
+
+void SaveJPEG(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings& s)
+{
+    e.jpeg.AssignFrom(surface);
+    e.jpeg.ProgressiveScans = s.Progressive;
+    e.jpeg.Quality = s.TrackBar;
+    e.jpeg.Encode();
+    e.jpeg.WriteFile(path);
+}
+
+void SaveGIF(Encoders&, TBitmap&, const std::string&, const JobSettings&)
+{
+    // surface.SetPixelFormat(pf8bit) (halftone palette); gif.AssignFrom(surface); gif.WriteFile(path)
+    NotAvailable("GIF");
+}
+
+void SavePNG(Encoders&, TBitmap&, const std::string&, const JobSettings&)
+{
+    // png.AssignFrom(surface); compression level = s.PNGTrackBar; png.WriteFile(path)
+    NotAvailable("PNG");
+}
+
+void SaveBMP(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings&)
+{
+    e.bmp.AssignFrom(surface);
+    e.bmp.WriteFile(path);
+    e.bmp.ReleaseCopy();
+}
+
+// `enhanced` is false for WMF and for any output whose extension is ".wmf".
+void SaveMetafile(Encoders&, TBitmap&, const std::string&, bool enhanced, const JobSettings&)
+{
+    // metafile height H, width W; a TMetafileCanvas on it with the screen as reference;
+    // DrawAt the surface at (0, 0); close the canvas; set the enhanced flag; WriteFile.
+    NotAvailable(enhanced ? "EMF" : "WMF");
+}
+
+void SaveTGA(Encoders&, TBitmap&, const std::string&, const JobSettings&)
+{
+    // tga.AssignFrom(surface); tga.WriteFile(path) (run-length compressed); tga.ReleaseCopy()
+    NotAvailable("TGA");
+}
+
+} // namespace
+
+TOutputEncoders::TOutputEncoders() : encoders_(std::make_unique<Encoders>()) {}
+TOutputEncoders::~TOutputEncoders() = default;
+
+bool TOutputEncoders::Available(int format)
+{
+    switch (format) {
+    case ofJPEG:
+    case ofBMP: return true;
+    default: return false;
+    }
+}
+
+void TOutputEncoders::Save(int format, TBitmap& surface, const std::string& path, const std::string& extension,
+                           const JobSettings& settings)
+{
+    Encoders& e = *encoders_;
+    switch (format) {
+    case ofJPEG: SaveJPEG(e, surface, path, settings); break;
+    case ofGIF: SaveGIF(e, surface, path, settings); break;
+    case ofPNG: SavePNG(e, surface, path, settings); break;
+    case ofBMP: SaveBMP(e, surface, path, settings); break;
+    case ofWMF:
+    case ofEMF:
+        SaveMetafile(e, surface, path, format == ofEMF && !ForcesWindowsMetafile(extension), settings);
+        break;
+    case ofTGA: SaveTGA(e, surface, path, settings); break;
+    default: throw EInvalidGraphic("Unknown output format " + std::to_string(format));
+    }
+}
+
+} // namespace tabulonix
