@@ -2,6 +2,7 @@
 
 #include "codecs/Bitmap.h"
 #include "codecs/Icon.h"
+#include "codecs/Jpeg.h"
 #include "platform/Files.h"
 
 #include <algorithm>
@@ -37,12 +38,18 @@ void RegisterStandardFormats(TFileFormatsList& list)
     // 1. The PNG writer.
 
     // 2. JPEG.
+    list.Add("jpeg", "JPEG Image File", GraphicClassOf<TJPEGImage>());
+    list.Add("jpg", "JPEG Image File", GraphicClassOf<TJPEGImage>());
 
     // 3. The additional readers, in this order: bmp, ico, wmf, emf, jfif/jpg/jpe/jpeg,
     //    rle/dib, win/vst/vda/tga/icb, tiff/tif/fax, eps, pcx/pcc/scr, rpf/rla,
     //    sgi/rgba/rgb/bw, psd/pdd, ppm/pgm/pbm, cel/pic, pcd, cut, psp, png.
     list.Add("bmp", "Windows bitmaps", GraphicClassOf<TBitmap>());
     list.Add("ico", "Windows icons", GraphicClassOf<TIcon>());
+    list.Add("jfif", "JFIF images", GraphicClassOf<TJPEGImage>());
+    list.Add("jpg", "JPG images", GraphicClassOf<TJPEGImage>());
+    list.Add("jpe", "JPE images", GraphicClassOf<TJPEGImage>());
+    list.Add("jpeg", "JPEG images", GraphicClassOf<TJPEGImage>());
     list.Add("rle", "Run length encoded Windows bitmaps", GraphicClassOf<TBitmap>());
     list.Add("dib", "Device independant Windows bitmaps", GraphicClassOf<TBitmap>());
 
