@@ -3,6 +3,9 @@
 #include "codecs/Bitmap.h"
 #include "codecs/Icon.h"
 #include "codecs/Jpeg.h"
+#include "codecs/Png.h"
+#include "codecs/PngWriter.h"
+#include "codecs/Tga.h"
 #include "platform/Files.h"
 
 #include <algorithm>
@@ -36,6 +39,7 @@ void RegisterStandardFormats(TFileFormatsList& list)
     list.Add("bmp", "Bitmaps", GraphicClassOf<TBitmap>());
 
     // 1. The PNG writer.
+    list.Add("PNG", "Portable Network Graphics", GraphicClassOf<TPNGWriter>());
 
     // 2. JPEG.
     list.Add("jpeg", "JPEG Image File", GraphicClassOf<TJPEGImage>());
@@ -52,6 +56,13 @@ void RegisterStandardFormats(TFileFormatsList& list)
     list.Add("jpeg", "JPEG images", GraphicClassOf<TJPEGImage>());
     list.Add("rle", "Run length encoded Windows bitmaps", GraphicClassOf<TBitmap>());
     list.Add("dib", "Device independant Windows bitmaps", GraphicClassOf<TBitmap>());
+    list.Add("win", "Truevision images", GraphicClassOf<TTargaGraphic>());
+    list.Add("vst", "Truevision images", GraphicClassOf<TTargaGraphic>());
+    list.Add("vda", "Truevision images", GraphicClassOf<TTargaGraphic>());
+    list.Add("tga", "Truevision images", GraphicClassOf<TTargaGraphic>());
+    list.Add("icb", "Truevision images", GraphicClassOf<TTargaGraphic>());
+    // png closes step 3.
+    list.Add("png", "Portable network graphic images", GraphicClassOf<TPNGGraphic>());
 
     // 4. GIF.
 }
