@@ -108,6 +108,17 @@ bool TLanguageFile::HasSection(const std::string& section) const
     return sections_.count(UpperCase(section)) != 0;
 }
 
+std::string TLanguageFile::Dump() const
+{
+    std::string out;
+    for (const auto& [section, keys] : sections_) {
+        out += "[" + section + "]\n";
+        for (const auto& [key, value] : keys)
+            out += key + "=" + value + "\n";
+    }
+    return out;
+}
+
 LanguageFilePtr OpenLanguageFileAt(const std::string& path)
 {
     if (!FileExists(path))

@@ -18,6 +18,10 @@ public:
     bool HasKey(const std::string& section, const std::string& key) const;
     bool HasSection(const std::string& section) const;
 
+    // Every value the file holds, for diagnostics and tests: "[SECTION]" lines, each
+    // followed by its "KEY=value" lines, names upper-cased and sorted.
+    std::string Dump() const;
+
 private:
     // Upper-cased section name -> upper-cased key -> value.
     std::map<std::string, std::map<std::string, std::string>> sections_;
