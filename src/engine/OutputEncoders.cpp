@@ -13,6 +13,8 @@
 
 #include "codecs/Bitmap.h"
 #include "codecs/Jpeg.h"
+#include "codecs/PngWriter.h"
+#include "codecs/Tga.h"
 #include "engine/DestinationNaming.h"
 #include "platform/Exception.h"
 
@@ -22,9 +24,9 @@ struct TOutputEncoders::Encoders {
     TJPEGImage jpeg;
     TBitmap bmp;
     // GIF: TGIFImage gif;
-    // PNG: TPNGWriter png;
+    TPNGWriter png;
     // WMF/EMF: TMetafile metafile; (one object for both forms)
-    // TGA: TTargaGraphic tga;
+    TTargaGraphic tga;
 };
 
 namespace {
@@ -51,10 +53,11 @@ void SaveGIF(Encoders&, TBitmap&, const std::string&, const JobSettings&)
     NotAvailable("GIF");
 }
 
-void SavePNG(Encoders&, TBitmap&, const std::string&, const JobSettings&)
+void SavePNG(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings& s)
 {
-    // png.AssignFrom(surface); compression level = s.PNGTrackBar; png.WriteFile(path)
-    NotAvailable("PNG");
+    e.png.AssignFrom(surface);
+    e.png.SetDeflateLevel(s.PNGTrackBar);
+    e.png.WriteFile(path);
 }
 
 void SaveBMP(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings&)
@@ -72,10 +75,11 @@ void SaveMetafile(Encoders&, TBitmap&, const std::string&, bool enhanced, const 
     NotAvailable(enhanced ? "EMF" : "WMF");
 }
 
-void SaveTGA(Encoders&, TBitmap&, const std::string&, const JobSettings&)
+void SaveTGA(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings&)
 {
-    // tga.AssignFrom(surface); tga.WriteFile(path) (run-length compressed); tga.ReleaseCopy()
-    NotAvailable("TGA");
+    e.tga.AssignFrom(surface);
+    e.tga.WriteFile(path); // run-length compressed
+    e.tga.ReleaseCopy();
 }
 
 } // namespace
@@ -87,7 +91,9 @@ bool TOutputEncoders::Available(int format)
 {
     switch (format) {
     case ofJPEG:
-    case ofBMP: return true;
+    case ofPNG:
+    case ofBMP:
+    case ofTGA: return true;
     default: return false;
     }
 }
