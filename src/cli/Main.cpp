@@ -1,0 +1,115 @@
+// tabulonix-batch: the batch engine without a window.
+#include "cli/CommandLine.h"
+#include "cli/TerminalHost.h"
+#include "codecs/Registry.h"
+#include "engine/Batch.h"
+#include "engine/Gallery.h"
+#include "i18n/Messages.h"
+#include "platform/Exception.h"
+#include "platform/Files.h"
+#include "platform/Version.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace tabulonix;
+using namespace tabulonix::cli;
+
+namespace {
+
+// Every file directly in `folder` whose extension opens a picture.
+std::vector<std::string> ReadableFiles(const std::string& folder)
+{
+    std::vector<std::string> readable = ReadableExtensions();
+    std::vector<std::string> names;
+    for (const auto& entry : FindFiles(folder, "*")) {
+        if (entry.isDirectory)
+            continue;
+        std::string ext = LowerCase(ExtractFileExt(entry.name));
+        if (ext.size() > 1 && std::binary_search(readable.begin(), readable.end(), ext.substr(1)))
+            names.push_back(entry.name);
+    }
+    return names;
+}
+
+int Run(const std::vector<std::string>& args)
+{
+    CommandLine c;
+    try {
+        c = ParseCommandLine(args);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "tabulonix-batch: %s\nTry 'tabulonix-batch --help'.\n", e.message.c_str());
+        return 2;
+    }
+    if (c.help) {
+        std::fputs(HelpText().c_str(), stdout);
+        return 0;
+    }
+    if (c.version) {
+        std::printf("tabulonix-batch %s\n", ProgramVersion().c_str());
+        return 0;
+    }
+
+    JobSettings& s = c.settings;
+    s.SDir = IncludeTrailingSlash(AbsolutePath(c.sourceDir));
+    s.DDir = IncludeTrailingSlash(AbsolutePath(c.destDir));
+    if (!DirectoryExists(s.SDir)) {
+        std::fprintf(stderr, "tabulonix-batch: source folder %s does not exist\n", c.sourceDir.c_str());
+        return 2;
+    }
+    for (const auto& f : c.files)
+        if (f.find('/') != std::string::npos) {
+            std::fprintf(stderr, "tabulonix-batch: %s: give names inside SOURCE_DIR, without folders\n", f.c_str());
+            return 2;
+        }
+
+    if (c.noHtml) {
+        s.CreateHTML = 2;
+    } else if (!c.htmlUpdate.empty()) {
+        s.HTMLFile = AbsolutePath(c.htmlUpdate);
+        bool markers = false;
+        try {
+            markers = HasGalleryMarkers(s.HTMLFile);
+        } catch (const std::exception&) {
+            std::fprintf(stderr, "%s\n", Format(LangMessage("M004"), {s.HTMLFile}).c_str());
+            return 1;
+        }
+        s.CreateHTML = markers ? 1 : 0;
+        if (!markers)
+            std::fprintf(stderr, "%s\n", LangMessage("M020").c_str());
+    } else if (!c.htmlCreate.empty()) {
+        s.CreateHTML = 0;
+        s.HTMLFile = AbsolutePath(c.htmlCreate);
+    } else if (s.ToDo == 0) {
+        s.CreateHTML = 0;
+        s.HTMLFile = s.DDir + "QVHTML.htm";
+    } else {
+        s.CreateHTML = 2;
+    }
+
+    SelectedFileList selected = MakeSelectedFiles(c.files.empty() ? ReadableFiles(s.SDir) : c.files);
+    if (selected.Empty()) {
+        std::fprintf(stderr, "%s\n", LangMessage("M017").c_str());
+        return 0;
+    }
+
+    TerminalHost host(!c.quiet && isatty(STDERR_FILENO));
+    BatchResult result;
+    try {
+        result = DoTheHonkyPonky(s, selected, host);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tabulonix-batch: %s\n", e.what());
+        return 1;
+    }
+    bool allDone = result.processed == result.total && host.ErrorCount() == 0;
+    return allDone ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return Run(args);
+}
