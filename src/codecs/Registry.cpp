@@ -6,6 +6,13 @@
 #include "codecs/Png.h"
 #include "codecs/PngWriter.h"
 #include "codecs/Tga.h"
+#include "codecs/Eps.h"
+#include "codecs/Pcx.h"
+#include "codecs/Ppm.h"
+#include "codecs/Psd.h"
+#include "codecs/Rla.h"
+#include "codecs/Sgi.h"
+#include "codecs/Tiff.h"
 #include "platform/Files.h"
 
 #include <algorithm>
@@ -61,6 +68,24 @@ void RegisterStandardFormats(TFileFormatsList& list)
     list.Add("vda", "Truevision images", GraphicClassOf<TTargaGraphic>());
     list.Add("tga", "Truevision images", GraphicClassOf<TTargaGraphic>());
     list.Add("icb", "Truevision images", GraphicClassOf<TTargaGraphic>());
+    list.Add("tiff", "Macintosh TIFF images", GraphicClassOf<TTIFFGraphic>());
+    list.Add("tif", "PC TIF images", GraphicClassOf<TTIFFGraphic>());
+    list.Add("fax", "GFI fax images", GraphicClassOf<TTIFFGraphic>());
+    list.Add("eps", "Encapsulated Postscript images", GraphicClassOf<TEPSGraphic>());
+    list.Add("pcx", "ZSoft Paintbrush images", GraphicClassOf<TPCXGraphic>());
+    list.Add("pcc", "ZSoft Paintbrush images", GraphicClassOf<TPCXGraphic>());
+    list.Add("scr", "Word 5.x screen capture images", GraphicClassOf<TPCXGraphic>());
+    list.Add("rpf", "Alias/Wavefront images", GraphicClassOf<TRLAGraphic>());
+    list.Add("rla", "Alias/Wavefront images", GraphicClassOf<TRLAGraphic>());
+    list.Add("sgi", "SGI true color images", GraphicClassOf<TSGIGraphic>());
+    list.Add("rgba", "SGI true color images with alpha", GraphicClassOf<TSGIGraphic>());
+    list.Add("rgb", "SGI true color images", GraphicClassOf<TSGIGraphic>());
+    list.Add("bw", "SGI black/white images", GraphicClassOf<TSGIGraphic>());
+    list.Add("psd", "Photoshop images", GraphicClassOf<TPSDGraphic>());
+    list.Add("pdd", "Photoshop images", GraphicClassOf<TPSDGraphic>());
+    list.Add("ppm", "Portable pixel map images", GraphicClassOf<TPPMGraphic>());
+    list.Add("pgm", "Portable gray map images", GraphicClassOf<TPPMGraphic>());
+    list.Add("pbm", "Portable bitmap images", GraphicClassOf<TPPMGraphic>());
     // png closes step 3.
     list.Add("png", "Portable network graphic images", GraphicClassOf<TPNGGraphic>());
 
