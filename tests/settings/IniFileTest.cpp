@@ -68,6 +68,40 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"empty_file", "", "Main", "A", false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+std::string DataFolder()
+{
+    std::string here = __FILE__;
+    return here.substr(0, here.find_last_of('/')) + "/../data/ini/";
+}
+
+std::string DumpEntries(const std::string& content)
+{
+    std::string out;
+    for (const auto& e : ini::Entries(content))
+        out += e.section + "|" + e.key + "|" + e.value + "\n";
+    return out;
+}
+
+TEST(IniRead, BaselineParses)
+{
+    EXPECT_EQ(DumpEntries(ReadText(DataFolder() + "odd.ini")), ReadText(DataFolder() + "odd.baseline"));
+
+    // The full file the program writes: every key seen once, in order, with its value.
+    const std::string options = ReadText(DataFolder() + "options.ini");
+    auto entries = ini::Entries(options);
+    ASSERT_EQ(entries.size(), 48u);
+    EXPECT_EQ(entries[0].section + "|" + entries[0].key + "|" + entries[0].value,
+              "General|Show splashscreen|1");
+    EXPECT_EQ(entries.back().key, "Images on same page");
+    for (const auto& e : entries) {
+        std::string value;
+        ASSERT_TRUE(ini::FindValue(options, e.section, e.key, value)) << e.key;
+        EXPECT_EQ(value, e.value) << e.key;
+    }
+    // A write that changes nothing keeps the file byte for byte.
+    EXPECT_EQ(ini::SetValue(options, "Main", "Frame color", "clRed"), options);
+}
+
 TEST(IniRead, ValueLimitedTo2047Characters)
 {
     const std::string longValue(5000, 'x');
