@@ -40,15 +40,15 @@ std::vector<uint8_t> TTargaRLEDecoder::EncodeRow(const uint8_t* pixels, int coun
     int at = 0;
     while (at < count) {
         int n = count - at;
-        // Raw pixels up to the first one that equals its successor.
+        // Raw pixels up to the first one that equals its successor; a packet holds 128
+        // pixels at most, so neither count needs to look further.
+        int limit = std::min(n, 128);
         int d = 0;
-        while (d < n && !(d + 1 < n && same(at + d, at + d + 1)))
+        while (d < limit && !(d + 1 < n && same(at + d, at + d + 1)))
             ++d;
         int s = 1;
-        while (s < n && same(at, at + s))
+        while (s < limit && same(at, at + s))
             ++s;
-        d = std::min(d, 128);
-        s = std::min(s, 128);
         if (d > 0) {
             out.push_back(static_cast<uint8_t>(d - 1));
             out.insert(out.end(), pixels + at * pb, pixels + (at + d) * pb);

@@ -1,0 +1,33 @@
+// Reads arbitrary bytes as a PNG file, then draws what was read and writes it again.
+#include "codecs/Canvas.h"
+#include "codecs/PixelBudget.h"
+#include "codecs/Png.h"
+#include "codecs/PngWriter.h"
+
+using namespace tabulonix;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    SetPixelBudget(16u << 20);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TMemoryStream in(std::vector<uint8_t>(data, data + size));
+    TPNGGraphic picture;
+    try {
+        picture.ReadStream(in);
+    } catch (const Exception&) {
+        return 0;
+    }
+    TBitmap target;
+    target.SetSize(16, 16);
+    target.Canvas().DrawScaled(TRect{0, 0, 16, 16}, &picture);
+    TPNGWriter writer;
+    writer.AssignFrom(picture);
+    writer.SetDeflateLevel(1);
+    TMemoryStream out;
+    writer.WriteStream(out);
+    return 0;
+}

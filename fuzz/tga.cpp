@@ -1,0 +1,29 @@
+// Reads arbitrary bytes as a TGA file, then draws what was read and writes it again.
+#include "codecs/Canvas.h"
+#include "codecs/PixelBudget.h"
+#include "codecs/Tga.h"
+
+using namespace tabulonix;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    SetPixelBudget(16u << 20);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TMemoryStream in(std::vector<uint8_t>(data, data + size));
+    TTargaGraphic picture;
+    try {
+        picture.ReadStream(in);
+    } catch (const Exception&) {
+        return 0;
+    }
+    TBitmap target;
+    target.SetSize(16, 16);
+    target.Canvas().DrawScaled(TRect{0, 0, 16, 16}, &picture);
+    TMemoryStream out;
+    picture.WriteStream(out);
+    return 0;
+}
