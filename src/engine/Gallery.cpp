@@ -10,8 +10,6 @@
 
 namespace tabulonix {
 
-const std::string kGalleryMarker = "<!--HTML-code created by Tabulonix by Merovane-->";
-
 namespace {
 
 const std::string dq = "\"";
@@ -153,7 +151,7 @@ void TGalleryWriter::AddGalleryEntry(const std::string& destination, int width, 
             lines_.push_back("<HTML>");
             lines_.push_back("<BODY>");
         }
-        lines_.push_back(kGalleryMarker);
+        lines_.push_back(std::string(kGalleryMarker));
         if (s.UseTable)
             lines_.push_back("<TABLE BORDER=" + dq + std::to_string(s.BorderUp) + dq + ">");
     }
@@ -211,7 +209,7 @@ void TGalleryWriter::ClosePage()
         lines_.push_back("</TR>");
         lines_.push_back("</TABLE>");
     }
-    lines_.push_back(kGalleryMarker);
+    lines_.push_back(std::string(kGalleryMarker));
     if (CreateMode()) {
         lines_.push_back("</BODY>");
         lines_.push_back("</HTML>");

@@ -2,6 +2,7 @@
 #include "engine/JobSettings.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tabulonix {
@@ -9,7 +10,7 @@ namespace tabulonix {
 class BatchHost;
 
 // The comment that delimits the generated section of a page.
-extern const std::string kGalleryMarker;
+inline constexpr std::string_view kGalleryMarker = "<!--HTML-code created by Tabulonix by Merovane-->";
 
 // False when the file does not exist; otherwise whether its text holds the marker twice
 // (the second at least 50 characters after the first begins). Throws EStreamError when the
