@@ -3,6 +3,7 @@
 #include "codecs/Bitmap.h"
 #include "codecs/Icon.h"
 #include "codecs/Jpeg.h"
+#include "codecs/Metafile.h"
 #include "codecs/Png.h"
 #include "codecs/PngWriter.h"
 #include "codecs/Tga.h"
@@ -41,7 +42,8 @@ namespace {
 void RegisterStandardFormats(TFileFormatsList& list)
 {
     // The four formats the picture classes know from the start.
-    // (wmf and emf come with the metafile class.)
+    list.Add("wmf", "Metafiles", GraphicClassOf<TMetafile>());
+    list.Add("emf", "Enhanced Metafiles", GraphicClassOf<TMetafile>());
     list.Add("ico", "Icons", GraphicClassOf<TIcon>());
     list.Add("bmp", "Bitmaps", GraphicClassOf<TBitmap>());
 
@@ -57,6 +59,8 @@ void RegisterStandardFormats(TFileFormatsList& list)
     //    sgi/rgba/rgb/bw, psd/pdd, ppm/pgm/pbm, cel/pic, pcd, cut, psp, png.
     list.Add("bmp", "Windows bitmaps", GraphicClassOf<TBitmap>());
     list.Add("ico", "Windows icons", GraphicClassOf<TIcon>());
+    list.Add("wmf", "Windows metafiles", GraphicClassOf<TMetafile>());
+    list.Add("emf", "Windows enhanced meta files", GraphicClassOf<TMetafile>());
     list.Add("jfif", "JFIF images", GraphicClassOf<TJPEGImage>());
     list.Add("jpg", "JPG images", GraphicClassOf<TJPEGImage>());
     list.Add("jpe", "JPE images", GraphicClassOf<TJPEGImage>());

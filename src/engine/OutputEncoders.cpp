@@ -12,10 +12,12 @@
 #include "engine/OutputEncoders.h"
 
 #include "codecs/Bitmap.h"
+#include "codecs/Metafile.h"
 #include "codecs/Jpeg.h"
 #include "codecs/PngWriter.h"
 #include "codecs/Tga.h"
 #include "engine/DestinationNaming.h"
+#include "engine/MetafileOutput.h"
 #include "platform/Exception.h"
 
 namespace tabulonix {
@@ -25,7 +27,7 @@ struct TOutputEncoders::Encoders {
     TBitmap bmp;
     // GIF: TGIFImage gif;
     TPNGWriter png;
-    // WMF/EMF: TMetafile metafile; (one object for both forms)
+    TMetafile metafile; // one object for both forms and every file
     TTargaGraphic tga;
 };
 
@@ -68,11 +70,9 @@ void SaveBMP(Encoders& e, TBitmap& surface, const std::string& path, const JobSe
 }
 
 // `enhanced` is false for WMF and for any output whose extension is ".wmf".
-void SaveMetafile(Encoders&, TBitmap&, const std::string&, bool enhanced, const JobSettings&)
+void SaveMetafile(Encoders& e, TBitmap& surface, const std::string& path, bool enhanced, const JobSettings&)
 {
-    // metafile height H, width W; a TMetafileCanvas on it with the screen as reference;
-    // DrawAt the surface at (0, 0); close the canvas; set the enhanced flag; WriteFile.
-    NotAvailable(enhanced ? "EMF" : "WMF");
+    SaveSurfaceAsMetafile(e.metafile, surface, enhanced, path);
 }
 
 void SaveTGA(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings&)
@@ -93,6 +93,8 @@ bool TOutputEncoders::Available(int format)
     case ofJPEG:
     case ofPNG:
     case ofBMP:
+    case ofWMF:
+    case ofEMF:
     case ofTGA: return true;
     default: return false;
     }

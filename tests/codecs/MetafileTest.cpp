@@ -1,0 +1,415 @@
+#include "codecs/Bitmap.h"
+#include "codecs/ByteReader.h"
+#include "codecs/Canvas.h"
+#include "codecs/Metafile.h"
+#include "codecs/Picture.h"
+#include "platform/ScreenMetrics.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace tabulonix;
+using namespace tabulonix::test;
+
+namespace {
+
+// The screen of the worked example: 320 mm over 1280 px, 240 mm over 960 px.
+struct ExampleScreen {
+    ExampleScreen()
+    {
+        ScreenMetrics m;
+        m.widthPixels = 1280;
+        m.heightPixels = 960;
+        m.widthMillimetres = 320;
+        m.heightMillimetres = 240;
+        SetScreenMetrics(m);
+    }
+    ~ExampleScreen() { ResetScreenMetrics(); }
+};
+
+TBitmap Pattern(int w, int h)
+{
+    TBitmap b;
+    b.SetSize(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.SetPixel(x, y, RGBColor(uint8_t(x * 37 + y), uint8_t(y * 53 + 7), uint8_t((x ^ y) * 11)));
+    return b;
+}
+
+void ExpectSamePixels(const TBitmap& a, const TBitmap& b)
+{
+    ASSERT_EQ(a.Width(), b.Width());
+    ASSERT_EQ(a.Height(), b.Height());
+    int differing = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            if (a.Pixel(x, y) != b.Pixel(x, y) && differing++ < 3)
+                ADD_FAILURE() << "pixel " << x << "," << y;
+    EXPECT_EQ(differing, 0);
+}
+
+void ReadInto(TMetafile& m, const std::vector<uint8_t>& bytes)
+{
+    TMemoryStream s(bytes);
+    m.ReadStream(s);
+}
+
+std::string ReadError(const std::vector<uint8_t>& bytes)
+{
+    try {
+        TMetafile m;
+        ReadInto(m, bytes);
+    } catch (const Exception& e) {
+        return e.what();
+    }
+    return "(read)";
+}
+
+// Builders for hand-made drawings.
+struct Emf {
+    std::vector<uint8_t> body;
+    uint32_t count = 0;
+    void Rec(uint32_t type, std::initializer_list<int32_t> v)
+    {
+        ByteWriter w(body);
+        w.U32LE(type);
+        w.U32LE(static_cast<uint32_t>(8 + 4 * v.size()));
+        for (int32_t x : v)
+            w.U32LE(static_cast<uint32_t>(x));
+        ++count;
+    }
+    // Frame in 0.01 mm on a 100 px = 10 mm device, so one pixel is 0.1 mm.
+    std::vector<uint8_t> Finish(int frameW, int frameH, uint16_t handles = 8)
+    {
+        Rec(14, {0, 16, 20});
+        std::vector<uint8_t> out;
+        ByteWriter w(out);
+        for (uint32_t v : {1u, 108u, 0u, 0u, 0u, 0u, 0u, 0u, uint32_t(frameW), uint32_t(frameH), 0x464D4520u,
+                           0x10000u, uint32_t(108 + body.size()), count + 1})
+            w.U32LE(v);
+        w.U16LE(handles);
+        w.U16LE(0);
+        for (uint32_t v : {0u, 0u, 0u, 100u, 100u, 10u, 10u, 0u, 0u, 0u, 10000u, 10000u})
+            w.U32LE(v);
+        w.Bytes(body.data(), body.size());
+        return out;
+    }
+};
+
+struct Wmf {
+    std::vector<uint8_t> body;
+    void Rec(uint16_t function, std::initializer_list<int> params)
+    {
+        ByteWriter w(body);
+        w.U32LE(static_cast<uint32_t>(3 + params.size()));
+        w.U16LE(function);
+        for (int p : params)
+            w.U16LE(static_cast<uint16_t>(p));
+    }
+    std::vector<uint8_t> Finish(int16_t right, int16_t bottom, uint16_t inch)
+    {
+        Rec(0, {});
+        std::vector<uint8_t> out;
+        ByteWriter w(out);
+        w.U32LE(0x9AC6CDD7);
+        for (int v : {0, 0, 0, int(right), int(bottom), int(inch)})
+            w.U16LE(static_cast<uint16_t>(v));
+        w.U32LE(0);
+        uint16_t sum = 0;
+        for (int i = 0; i < 10; ++i)
+            sum ^= GetU16LE(out.data() + 2 * i);
+        w.U16LE(sum);
+        for (int v : {1, 9, 0x300})
+            w.U16LE(static_cast<uint16_t>(v));
+        w.U32LE(static_cast<uint32_t>(9 + body.size() / 2));
+        w.U16LE(8);
+        w.U32LE(64);
+        w.U16LE(0);
+        w.Bytes(body.data(), body.size());
+        return out;
+    }
+};
+
+// What the engine does: the metafile sized to the surface, the surface drawn at (0, 0).
+void RecordSurface(TMetafile& metafile, TBitmap& surface)
+{
+    metafile.SetHeight(surface.Height());
+    metafile.SetWidth(surface.Width());
+    TMetafileCanvas canvas(metafile);
+    canvas.DrawAt(0, 0, &surface);
+    canvas.Close();
+}
+
+TBitmap Play(TMetafile& m, int w, int h)
+{
+    TBitmap target;
+    target.SetSize(w, h);
+    target.Canvas().DrawScaled(TRect{0, 0, w, h}, &m);
+    return target;
+}
+
+} // namespace
+
+TEST(Metafile, RoundTripThroughOwnPlayerIsPixelExact)
+{
+    // Both forms, a few sizes; the default screen for the Windows form keeps whole pixels.
+    for (bool enhanced : {true, false}) {
+        for (auto [w, h] : {std::pair{1, 1}, std::pair{37, 23}, std::pair{200, 100}, std::pair{3, 61}}) {
+            TBitmap surface = Pattern(w, h);
+            TMetafile out;
+            RecordSurface(out, surface);
+            out.SetEnhanced(enhanced);
+            TMemoryStream stream;
+            out.WriteStream(stream);
+            TMetafile back;
+    ReadInto(back, stream.Bytes());
+            EXPECT_EQ(back.HoldsEnhanced(), enhanced);
+            ASSERT_EQ(back.Width(), w) << w << "x" << h << (enhanced ? " emf" : " wmf");
+            ASSERT_EQ(back.Height(), h);
+            TBitmap played;
+            played.SetSize(w, h);
+            played.Canvas().DrawAt(0, 0, &back);
+            ExpectSamePixels(played, surface);
+        }
+    }
+}
+
+TEST(Metafile, PaintScalesWithTheRectangle)
+{
+    TBitmap surface = Pattern(10, 6);
+    TMetafile m;
+    RecordSurface(m, surface);
+    TBitmap big = Play(m, 20, 12);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ(big.Pixel(x, y), surface.Pixel(x / 2, y / 2)) << x << "," << y;
+    // Drawn at an offset it stays inside its rectangle.
+    TBitmap target;
+    target.SetSize(30, 20);
+    target.Canvas().DrawAt(5, 4, &m);
+    EXPECT_EQ(target.Pixel(4, 4), clWhite);
+    EXPECT_EQ(target.Pixel(5, 4), surface.Pixel(0, 0));
+    EXPECT_EQ(target.Pixel(14, 9), surface.Pixel(9, 5));
+    EXPECT_EQ(target.Pixel(15, 9), clWhite);
+    EXPECT_EQ(target.Pixel(14, 10), clWhite);
+}
+
+TEST(Metafile, ReadingChecksAndSizes)
+{
+    Wmf plain;
+    std::vector<uint8_t> good = plain.Finish(1440, 720, 1440);
+    TMetafile m;
+    ReadInto(m, good);
+    EXPECT_TRUE(m.HoldsWindows());
+    EXPECT_EQ(m.MMWidth(), 2540);
+    EXPECT_EQ(m.MMHeight(), 1270);
+    EXPECT_EQ(m.Width(), 96);
+    EXPECT_EQ(m.Height(), 48);
+    EXPECT_EQ(m.Inch(), 1440);
+
+    std::vector<uint8_t> badSum = good;
+    badSum[20] ^= 1;
+    std::vector<uint8_t> noPlaceable(good.begin() + 22, good.end());
+    std::vector<uint8_t> badHeader = good;
+    badHeader[22 + 2] = 7; // header words
+    Emf e;
+    std::vector<uint8_t> emf = e.Finish(1000, 500);
+    std::vector<uint8_t> truncated(emf.begin(), emf.end() - 4);
+    std::vector<uint8_t> shortTotal = emf;
+    PutU32LE(shortTotal.data() + 48, 60);
+    std::vector<uint8_t> negativeFrame = emf;
+    PutU32LE(negativeFrame.data() + 32, static_cast<uint32_t>(-5));
+    for (const auto* bytes : {&badSum, &noPlaceable, &badHeader, &truncated, &shortTotal, &negativeFrame})
+        EXPECT_EQ(ReadError(*bytes), "Metafile is not valid");
+    EXPECT_EQ(ReadError({}), "Metafile is not valid");
+
+    TMetafile en;
+    ReadInto(en, emf);
+    EXPECT_TRUE(en.HoldsEnhanced());
+    EXPECT_EQ(en.MMWidth(), 1000);
+    EXPECT_EQ(en.Width(), 100); // 10 mm on a 10 mm / 100 px device
+    EXPECT_EQ(en.Height(), 50);
+}
+
+TEST(Metafile, FailedReadKeepsThePreviousContent)
+{
+    TBitmap surface = Pattern(8, 8);
+    TMetafile m;
+    RecordSurface(m, surface);
+    std::vector<uint8_t> before = m.Records();
+    TMemoryStream bad(std::vector<uint8_t>(200, 0x41));
+    EXPECT_THROW(m.ReadStream(bad), EInvalidGraphic);
+    EXPECT_EQ(m.Records(), before);
+    EXPECT_EQ(m.Width(), 8);
+}
+
+TEST(Metafile, OpensThroughTheRegistry)
+{
+    TempDir dir;
+    TBitmap surface = Pattern(12, 7);
+    TMetafile m;
+    for (const char* name : {"x.wmf", "y.emf", "Z.EMF"}) {
+        RecordSurface(m, surface);
+        m.WriteFile(dir.File(name));
+        TPicture picture;
+        picture.OpenFile(dir.File(name));
+        ASSERT_NE(picture.Graphic(), nullptr);
+        EXPECT_STREQ(picture.Graphic()->ClassName(), "TMetafile");
+        EXPECT_EQ(picture.Width(), 12) << name;
+        EXPECT_EQ(picture.Height(), 7) << name;
+    }
+}
+
+TEST(MetafilePlayer, EnhancedDrawingRecords)
+{
+    Emf e;
+    // Anisotropic mapping: logical 0..1000 onto the 100 px device.
+    e.Rec(17, {8});
+    e.Rec(9, {1000, 1000});
+    e.Rec(11, {100, 100});
+    e.Rec(39, {1, 0, 0x0000FF, 0}); // red brush
+    e.Rec(37, {1});
+    e.Rec(37, {int32_t(0x80000008)}); // no pen
+    e.Rec(43, {100, 100, 400, 300}); // rectangle 10..40 x 10..30 px
+    e.Rec(38, {2, 0, 0, 0, 0x00FF00}); // green pen
+    e.Rec(37, {2});
+    e.Rec(27, {0, 900});
+    e.Rec(54, {1000, 900}); // line along row 90
+    e.Rec(39, {3, 0, 0xFF0000, 0}); // blue brush
+    e.Rec(37, {3});
+    e.Rec(37, {int32_t(0x80000008)});
+    e.Rec(42, {500, 500, 900, 800}); // ellipse centred at (70, 65)
+    // POLYGON16 triangle (bounds, count, points) at px (10,50) (30,50) (10,70)
+    {
+        ByteWriter w(e.body);
+        w.U32LE(86);
+        w.U32LE(8 + 16 + 4 + 12);
+        for (int i = 0; i < 4; ++i)
+            w.U32LE(0);
+        w.U32LE(3);
+        for (int v : {100, 500, 300, 500, 100, 700})
+            w.U16LE(static_cast<uint16_t>(v));
+        ++e.count;
+    }
+    e.Rec(34, {-1}); // restore without a save: ignored
+    TMetafile m;
+    ReadInto(m, e.Finish(1000, 1000));
+    ASSERT_EQ(m.Width(), 100);
+    TBitmap out = Play(m, 100, 100);
+    EXPECT_EQ(out.Pixel(10, 10), clRed);
+    EXPECT_EQ(out.Pixel(39, 29), clRed);
+    EXPECT_EQ(out.Pixel(40, 29), clWhite);
+    EXPECT_EQ(out.Pixel(39, 30), clWhite);
+    EXPECT_EQ(out.Pixel(9, 10), clWhite);
+    EXPECT_EQ(out.Pixel(50, 90), clLime);
+    EXPECT_EQ(out.Pixel(50, 89), clWhite);
+    EXPECT_EQ(out.Pixel(70, 65), clBlue);
+    EXPECT_EQ(out.Pixel(52, 52), clWhite); // outside the ellipse, inside its box
+    EXPECT_EQ(out.Pixel(12, 52), clBlue);  // the triangle keeps the blue brush
+    EXPECT_EQ(out.Pixel(28, 68), clWhite);
+
+    // Scaled to half size the same drawing lands at half the positions.
+    TBitmap half = Play(m, 50, 50);
+    EXPECT_EQ(half.Pixel(10, 10), clRed);
+    EXPECT_EQ(half.Pixel(21, 10), clWhite);
+    EXPECT_EQ(half.Pixel(35, 32), clBlue);
+}
+
+TEST(MetafilePlayer, WindowsDrawingRecordsAndState)
+{
+    Wmf w;
+    w.Rec(0x020B, {0, 0});       // window origin
+    w.Rec(0x020C, {200, 200});   // window extent 200 x 200
+    w.Rec(0x02FC, {0, 0x00FF, 0, 0}); // slot 0: red brush
+    w.Rec(0x012D, {0});
+    w.Rec(0x02FA, {5, 0, 0, 0, 0});   // slot 1: no pen
+    w.Rec(0x012D, {1});
+    w.Rec(0x001E, {});                // save
+    w.Rec(0x02FC, {0, 0, 0xFF, 0});   // slot 2: blue brush
+    w.Rec(0x012D, {2});
+    w.Rec(0x0127, {-1});              // restore: red again
+    w.Rec(0x041B, {60, 80, 20, 40});  // rectangle (40,20)-(80,60) logical -> px /2
+    w.Rec(0x01F0, {2});               // delete blue; the next brush reuses slot 2
+    w.Rec(0x02FC, {0, 0xFF00, 0, 0}); // slot 2: green brush
+    w.Rec(0x012D, {2});
+    w.Rec(0x0538, {2, 3, 4, 0, 100, 40, 100, 0, 140, 100, 100, 140, 100, 140, 140, 100, 140}); // poly-polygon
+    TMetafile m;
+    ReadInto(m, w.Finish(200, 200, 192)); // 200 units at 192 per inch = 100 px
+    ASSERT_EQ(m.Width(), 100);
+    TBitmap out = Play(m, 100, 100);
+    EXPECT_EQ(out.Pixel(20, 10), clRed);
+    EXPECT_EQ(out.Pixel(39, 29), clRed);
+    EXPECT_EQ(out.Pixel(40, 30), clWhite);
+    EXPECT_EQ(out.Pixel(2, 55), clLime);  // triangle (0,50)(20,50)(0,70) in px
+    EXPECT_EQ(out.Pixel(18, 68), clWhite);
+    EXPECT_EQ(out.Pixel(60, 60), clLime); // square (50,50)-(70,70)
+    EXPECT_EQ(out.Pixel(70, 70), clWhite);
+}
+
+TEST(MetafilePlayer, HostileRecordsAreBounded)
+{
+    // A polyline claiming more points than the record holds, a huge extent, a selection
+    // beyond the object table and a giant ellipse: nothing crashes, the rest still plays.
+    Emf e;
+    {
+        ByteWriter w(e.body);
+        w.U32LE(4);
+        w.U32LE(8 + 16 + 4 + 8);
+        for (int i = 0; i < 4; ++i)
+            w.U32LE(0);
+        w.U32LE(0x40000000);
+        w.U32LE(1);
+        w.U32LE(2);
+        ++e.count;
+    }
+    e.Rec(37, {5000});
+    e.Rec(42, {-2000000000, -2000000000, 2000000000, 2000000000});
+    e.Rec(9, {0, 0});
+    e.Rec(17, {8});
+    e.Rec(17, {1});
+    e.Rec(39, {1, 0, 0x0000FF, 0});
+    e.Rec(37, {1});
+    e.Rec(43, {0, 0, 50, 50});
+    TMetafile m;
+    ReadInto(m, e.Finish(1000, 1000, 4));
+    TBitmap out = Play(m, 100, 100);
+    EXPECT_EQ(out.Pixel(25, 25), clRed);
+}
+
+TEST(MetafileCorpus, EveryFileReadsAndPlays)
+{
+    std::string corpus = CorpusDir();
+    if (corpus.empty())
+        GTEST_SKIP() << "no corpus";
+    int read = 0, files = 0;
+    for (const char* folder : {"wmf/libwmf-examples", "wmf/libuemf", "wmf/pillow", "emf/libemf2svg",
+                               "emf/libemf2svg-corrupted", "emf/libuemf", "emf/pillow"}) {
+        for (const std::string& name : CorpusFiles(folder, {"wmf", "emf"})) {
+            ++files;
+            std::string path = corpus + "/" + folder + "/" + name;
+            std::vector<uint8_t> bytes = tabulonix::test::ReadBytes(path);
+            TMetafile m;
+            try {
+                TMemoryStream s(bytes);
+                m.ReadStream(s);
+            } catch (const EInvalidGraphic& e) {
+                EXPECT_STREQ(e.what(), "Metafile is not valid") << name;
+                continue;
+            }
+            ++read;
+            if (bytes.size() >= 22 && GetU32LE(bytes.data()) == 0x9AC6CDD7) {
+                int inch = GetU16LE(bytes.data() + 14) ? GetU16LE(bytes.data() + 14) : 96;
+                int boxW = std::abs(int16_t(GetU16LE(bytes.data() + 10)) - int16_t(GetU16LE(bytes.data() + 6)));
+                EXPECT_NEAR(m.Width(), boxW * 96.0 / inch, 1.0) << name;
+            }
+            TBitmap target;
+            target.SetSize(64, 48);
+            target.Canvas().DrawScaled(TRect{0, 0, 64, 48}, &m);
+        }
+    }
+    EXPECT_GT(files, 60);
+    EXPECT_GT(read, 45);
+}
