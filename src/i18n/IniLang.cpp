@@ -56,8 +56,9 @@ TLanguageFile TLanguageFile::Parse(const std::string& bytes)
     const std::string text = DecodeLanguageText(bytes);
     std::map<std::string, std::string>* section = nullptr;
     size_t pos = 0;
+    size_t entries = 0;
     const size_t n = text.size();
-    while (pos < n) {
+    while (pos < n && entries < kMaxLanguageEntries) {
         size_t end = pos;
         while (end < n && text[end] != '\r' && text[end] != '\n')
             ++end;
@@ -74,7 +75,9 @@ TLanguageFile TLanguageFile::Parse(const std::string& bytes)
             // A repeated header starts the section afresh: only its last block is seen.
             std::string name = UpperCase(Trim(line, 1, line.size() - 1));
             section = &file.sections_[name];
+            entries -= section->size(); // the earlier block is dropped
             section->clear();
+            ++entries;
             continue;
         }
         if (!section)
@@ -82,7 +85,9 @@ TLanguageFile TLanguageFile::Parse(const std::string& bytes)
         size_t eq = line.find('=');
         if (eq == std::string::npos)
             continue;
-        (*section)[UpperCase(Trim(line, 0, eq))] = Trim(line, eq + 1, line.size());
+        entries += section->insert_or_assign(UpperCase(Trim(line, 0, eq)),
+                                             Trim(line, eq + 1, line.size()))
+                       .second;
     }
     return file;
 }

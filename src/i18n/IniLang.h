@@ -31,7 +31,10 @@ using LanguageFilePtr = std::shared_ptr<const TLanguageFile>;
 
 // Files larger than this are refused like a missing file; real language files are a few
 // dozen kilobytes.
-constexpr size_t kMaxLanguageFileSize = 64u << 20;
+constexpr size_t kMaxLanguageFileSize = 16u << 20;
+// Reading stops after this many sections and keys, which bounds the memory a hostile file
+// can take (a real file holds about a thousand).
+constexpr size_t kMaxLanguageEntries = 200000;
 
 // Reads the file at the executable's folder + `relativePath` ("Languages/" + name + ".txt"),
 // or returns null when it does not exist or cannot be read. Does not touch the current file.

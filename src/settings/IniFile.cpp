@@ -30,26 +30,22 @@ struct Line {
     size_t next;  // first byte after its line end
 };
 
-std::vector<Line> SplitLines(const std::string& content)
+// The line starting at `pos` (pos < content.size()). Lines are found one at a time so that
+// a file of millions of empty lines costs no memory per line.
+Line LineAt(const std::string& content, size_t pos)
 {
-    std::vector<Line> lines;
-    size_t pos = 0;
     const size_t n = content.size();
-    while (pos < n) {
-        size_t end = pos;
-        while (end < n && content[end] != '\r' && content[end] != '\n')
-            ++end;
-        size_t next = end;
-        if (next < n) {
-            if (content[next] == '\r' && next + 1 < n && content[next + 1] == '\n')
-                next += 2;
-            else
-                next += 1;
-        }
-        lines.push_back({pos, end, next});
-        pos = next;
+    size_t end = pos;
+    while (end < n && content[end] != '\r' && content[end] != '\n')
+        ++end;
+    size_t next = end;
+    if (next < n) {
+        if (content[next] == '\r' && next + 1 < n && content[next + 1] == '\n')
+            next += 2;
+        else
+            next += 1;
     }
-    return lines;
+    return {pos, end, next};
 }
 
 void TrimRange(const std::string& s, size_t& begin, size_t& end)
@@ -106,38 +102,38 @@ bool SameRange(const std::string& s, size_t begin, size_t end, const std::string
 // Where a section's first block lies, and where the key is within it.
 struct Location {
     bool sectionFound = false;
-    size_t headerLine = 0;
-    size_t lastContentLine = 0; // last non-blank line of the block (the header at least)
+    Line lastContent {}; // last non-blank line of the block (the header at least)
     bool keyFound = false;
-    size_t keyLine = 0;
+    Line keyLine {};
     ParsedLine key;
 };
 
-Location Locate(const std::string& content, const std::vector<Line>& lines,
-                const std::string& section, const std::string& keyName)
+Location Locate(const std::string& content, const std::string& section, const std::string& keyName)
 {
     Location loc;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        ParsedLine p = ParseLine(content, lines[i]);
+    for (size_t pos = 0; pos < content.size();) {
+        const Line line = LineAt(content, pos);
+        pos = line.next;
+        ParsedLine p = ParseLine(content, line);
         if (p.kind == LineKind::Header) {
             if (loc.sectionFound)
                 break; // only the first block of a name counts
             if (SameRange(content, p.nameBegin, p.nameEnd, section)) {
                 loc.sectionFound = true;
-                loc.headerLine = loc.lastContentLine = i;
+                loc.lastContent = line;
             }
             continue;
         }
         if (!loc.sectionFound)
             continue;
-        size_t b = lines[i].begin, e = lines[i].end;
+        size_t b = line.begin, e = line.end;
         TrimRange(content, b, e);
         if (b != e)
-            loc.lastContentLine = i;
+            loc.lastContent = line;
         if (!loc.keyFound && p.kind == LineKind::Key &&
             SameRange(content, p.nameBegin, p.nameEnd, keyName)) {
             loc.keyFound = true;
-            loc.keyLine = i;
+            loc.keyLine = line;
             loc.key = p;
         }
     }
@@ -271,8 +267,7 @@ namespace ini {
 bool FindValue(const std::string& content, const std::string& section, const std::string& key,
                std::string& value)
 {
-    std::vector<Line> lines = SplitLines(content);
-    Location loc = Locate(content, lines, section, key);
+    Location loc = Locate(content, section, key);
     if (!loc.keyFound)
         return false;
     value = ValueText(content, loc.key);
@@ -286,7 +281,9 @@ std::vector<IniEntry> Entries(const std::string& content)
     std::vector<std::string> seenKeys;
     bool inFirstBlock = false;
     std::string section;
-    for (const Line& line : SplitLines(content)) {
+    for (size_t pos = 0; pos < content.size();) {
+        const Line line = LineAt(content, pos);
+        pos = line.next;
         ParsedLine p = ParseLine(content, line);
         if (p.kind == LineKind::Header) {
             section = content.substr(p.nameBegin, p.nameEnd - p.nameBegin);
@@ -314,12 +311,11 @@ std::string SetValue(const std::string& content, const std::string& section,
                      const std::string& key, const std::string& value)
 {
     const std::string clean = CleanValue(value);
-    std::vector<Line> lines = SplitLines(content);
-    Location loc = Locate(content, lines, section, key);
+    Location loc = Locate(content, section, key);
     std::string out;
     out.reserve(content.size() + key.size() + clean.size() + section.size() + 8);
     if (loc.keyFound) {
-        const Line& line = lines[loc.keyLine];
+        const Line& line = loc.keyLine;
         out.append(content, 0, line.begin);
         out.append(content, loc.key.nameBegin, loc.key.nameEnd - loc.key.nameBegin);
         out += '=';
@@ -328,7 +324,7 @@ std::string SetValue(const std::string& content, const std::string& section,
         return out;
     }
     if (loc.sectionFound) {
-        const Line& after = lines[loc.lastContentLine];
+        const Line& after = loc.lastContent;
         out.append(content, 0, after.next);
         if (after.next == after.end) // the file's last line had no line end
             out += "\r\n";

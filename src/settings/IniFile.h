@@ -18,7 +18,7 @@ public:
 constexpr size_t kMaxIniValueLength = 2047;
 // Files larger than this are treated as unreadable (reads give defaults, writes fail)
 // rather than loaded whole.
-constexpr size_t kMaxIniFileSize = 64u << 20;
+constexpr size_t kMaxIniFileSize = 16u << 20;
 
 // The settings file, addressed by full path. Every call opens, uses and closes the file;
 // nothing is cached, so two objects on the same path always agree.

@@ -130,6 +130,15 @@ TEST(LanguageFile, HostileContentReadsWithoutCrash)
     std::string huge = "[Misc]\nM001=" + std::string(10u << 20, 'x'); // no line end
     EXPECT_EQ(TLanguageFile::Parse(huge).ReadString("Misc", "M001", "").size(), 10u << 20);
 
+    // Memory stays bounded however many keys a file names.
+    std::string many = "[Misc]\n";
+    for (size_t i = 0; i < kMaxLanguageEntries + 10; ++i)
+        many += "K" + std::to_string(i) + "=\n";
+    many += "M001=after the limit\n";
+    TLanguageFile limited = TLanguageFile::Parse(many);
+    EXPECT_TRUE(limited.HasKey("Misc", "K0"));
+    EXPECT_FALSE(limited.HasKey("Misc", "M001"));
+
     TempDir dir;
     {
         std::ofstream out(dir.File("big.txt"), std::ios::binary);
