@@ -225,6 +225,9 @@ void THttpClient::SetState(THttpState state)
 
 void THttpClient::Get()
 {
+    // Without an application object nothing would ever deliver the socket's events.
+    if (!QCoreApplication::instance())
+        throw EHttpException("HTTP component needs a running application", 0);
     StartRequest(THttpRequest::httpGET);
     while (state_ != THttpState::Idle)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);

@@ -408,3 +408,37 @@ TEST(AsyncSocket, HandlerExceptionGoesToOnBgExceptionAndAborts)
         s.Close();
     }
 }
+
+TEST(AsyncSocket, DataTheSystemCannotTakeAtOnceStaysQueuedUntilWritable)
+{
+    std::string payload(16 << 20, '\0');
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<char>(i * 31 % 253);
+    std::string received;
+    std::promise<void> sendReturned;
+    TestServer server([&](Connection& c) {
+        sendReturned.get_future().wait(); // nothing is read before Send has queued everything
+        received = c.ReadBytes(payload.size());
+    });
+    TAsyncSocket s;
+    s.LingerOnOff = TSocketLingerOnOff::wsLingerNoSet; // let the system finish sending on close
+    int sentEvents = 0;
+    bool allSentAfterSend = true;
+    int64_t accepted = 0;
+    s.OnSendData = [&](TAsyncSocket&, int n) { accepted += n; };
+    s.OnSessionConnected = [&](TAsyncSocket& sender, int) {
+        sender.Send(payload.data(), static_cast<int>(payload.size()));
+        allSentAfterSend = sender.AllSent();
+        sendReturned.set_value();
+    };
+    s.OnDataSent = [&](TAsyncSocket&, int) { ++sentEvents; };
+    ConnectTo(s, server.Port());
+    ASSERT_TRUE(WaitUntil([&] { return sentEvents > 0; }));
+    EXPECT_FALSE(allSentAfterSend); // 16 MB do not fit an unread connection's buffers
+    EXPECT_EQ(accepted, static_cast<int64_t>(payload.size()));
+    EXPECT_EQ(sentEvents, 1);
+    bool closed = false;
+    s.OnSessionClosed = [&](TAsyncSocket&, int) { closed = true; };
+    ASSERT_TRUE(WaitUntil([&] { return closed; }));
+    EXPECT_TRUE(received == payload);
+}

@@ -419,3 +419,47 @@ TEST_F(HttpClientTest, BodyLargerThanTheCallersStoreFailsInsteadOfGrowing)
     EXPECT_LE(small.Text().size(), 10000u);
     EXPECT_EQ(doneError, 4);
 }
+
+TEST_F(HttpClientTest, OptionalHeaderLinesInTheirOrderAndHandlersMayChangeThem)
+{
+    auto server = FixedResponseServer("HTTP/1.0 200 OK\r\nContent-Range: bytes 5-9/20\r\n\r\nrange");
+    client.URL = server->Url("/h");
+    client.Sender = "me@example.invalid";
+    client.Reference = "http://ref.invalid/";
+    client.AcceptLanguage = "fi";
+    client.NoCache = true;
+    client.ModifiedSince = 784111777; // Sun, 06 Nov 1994 08:49:37 UTC
+    client.Username = "u";
+    client.ProxyUsername = "unused without a proxy";
+    client.Cookie = "k=v";
+    client.ContentRangeBegin = "100";
+    std::vector<std::string> commands;
+    client.OnBeforeHeaderSend = [](THttpClient&, const std::string& method, std::vector<std::string>& lines) {
+        EXPECT_EQ(method, "GET");
+        lines.push_back("X-Added: 1");
+    };
+    client.OnCommand = [&](THttpClient&, std::string& line) {
+        commands.push_back(line);
+        if (line.rfind("Accept:", 0) == 0)
+            line = "Accept: */*";
+    };
+    EXPECT_EQ(RunGet(), "");
+    EXPECT_EQ(server->Requests().front(), "GET /h HTTP/1.0\r\n"
+                                          "From: me@example.invalid\r\n"
+                                          "Accept: */*\r\n"
+                                          "Referer: http://ref.invalid/\r\n"
+                                          "Accept-Language: fi\r\n"
+                                          "User-Agent: Mozilla/3.0 (compatible)\r\n"
+                                          "Host: 127.0.0.1\r\n"
+                                          "Pragma: no-cache\r\n"
+                                          "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT\r\n"
+                                          "Authorization: Basic dTo=\r\n"
+                                          "Cookie: k=v\r\n"
+                                          "Range: bytes=100-\r\n"
+                                          "X-Added: 1\r\n"
+                                          "\r\n");
+    EXPECT_EQ(commands.size(), 14u); // every line, the empty one included
+    // The answer's range is asked for by the next request.
+    EXPECT_EQ(client.ContentRangeBegin, "5");
+    EXPECT_EQ(client.ContentRangeEnd, "9");
+}
