@@ -247,6 +247,8 @@ void ReplaceFileContent(const std::string& shownPath, const std::string& target,
         umask(mask);
         mode = 0666 & ~mask;
     }
+    if (exists && (st.st_uid != geteuid() || st.st_gid != getegid()))
+        (void)!fchown(fd, st.st_uid, st.st_gid); // best effort: keep the owner when allowed
     bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
