@@ -240,12 +240,13 @@ TEST_F(HttpClientTest, FollowsTheThreeFormsOfRedirection)
 {
     auto final = FixedResponseServer("HTTP/1.0 200 OK\r\n\r\nfinal");
     struct Case {
-        std::string location, secondRequestLine, currentLocation;
+        std::string firstPath, location, secondRequestLine, currentLocation;
         bool sameServer;
     } cases[] = {
-        {"/moved", "GET /moved HTTP/1.0", "/moved", true},
-        {"other.ini", "GET /a/other.ini HTTP/1.0", "/a/other.ini", true},
-        {final->Url("/final#part"), "GET /final HTTP/1.0", "/final", false},
+        {"/a/b.ini", "/moved", "GET /moved HTTP/1.0", "/moved", true},
+        {"/a/b.ini", "other.ini", "GET /a/other.ini HTTP/1.0", "/a/other.ini", true},
+        {"/a/b.ini?from=/x/y", "other.ini", "GET /a/other.ini HTTP/1.0", "/a/other.ini", true},
+        {"/a/b.ini", final->Url("/final#part"), "GET /final HTTP/1.0", "/final", false},
     };
     for (const auto& c : cases) {
         SetUp();
@@ -260,7 +261,7 @@ TEST_F(HttpClientTest, FollowsTheThreeFormsOfRedirection)
             else
                 conn.Write("HTTP/1.0 200 OK\r\n\r\nfinal");
         });
-        client.URL = first.Url("/a/b.ini");
+        client.URL = first.Url(c.firstPath);
         EXPECT_EQ(RunGet(), "") << c.location;
         TestServer& second = c.sameServer ? first : *final;
         ASSERT_FALSE(second.Requests().empty());
@@ -296,15 +297,36 @@ TEST_F(HttpClientTest, ThroughAProxy)
         client.URL = origin->Url("/a/b.ini");
         client.Proxy = portInText ? "127.0.0.1:" + proxy.PortText() : "127.0.0.1";
         client.ProxyPort = portInText ? "1" : proxy.PortText();
+        client.ProxyUsername = "pu";
+        client.ProxyPassword = "pp";
         EXPECT_EQ(RunGet(), "");
         EXPECT_EQ(body.Text(), "via proxy");
         ASSERT_FALSE(proxy.Requests().empty());
         const std::string seen = proxy.Requests().back();
         EXPECT_EQ(RequestLine(seen), "GET " + origin->Url("/a/b.ini") + " HTTP/1.0");
-        EXPECT_NE(seen.find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
+        EXPECT_NE(seen.find("\r\nHost: 127.0.0.1\r\nProxy-Authorization: Basic cHU6cHA=\r\n"), std::string::npos)
+            << seen;
         EXPECT_EQ(RequestLine(origin->Requests().back()), "GET /a/b.ini HTTP/1.0");
     }
     EXPECT_EQ(proxy.Connections(), 2);
+}
+
+TEST_F(HttpClientTest, RedirectionThroughAProxyKeepsTheProxy)
+{
+    std::atomic<int> served{0};
+    TestServer origin([&](Connection& c) {
+        c.ReadRequest();
+        c.Write(served++ == 0 ? "HTTP/1.0 301 Moved\r\nLocation: /moved\r\n\r\n" : "HTTP/1.0 200 OK\r\n\r\nmoved");
+    });
+    TestServer proxy(ForwardToLoopback);
+    client.URL = origin.Url("/a");
+    client.Proxy = "127.0.0.1:" + proxy.PortText();
+    EXPECT_EQ(RunGet(), "");
+    EXPECT_EQ(body.Text(), "moved");
+    ASSERT_EQ(proxy.Requests().size(), 2u);
+    EXPECT_EQ(RequestLine(proxy.Requests()[1]), "GET " + origin.Url("/moved") + " HTTP/1.0");
+    ASSERT_EQ(origin.Requests().size(), 2u);
+    EXPECT_EQ(RequestLine(origin.Requests()[1]), "GET /moved HTTP/1.0");
 }
 
 TEST_F(HttpClientTest, CredentialsFromTheUrlStayForLaterRequests)
