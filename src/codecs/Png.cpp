@@ -220,8 +220,7 @@ struct TPNGGraphic::Decoder {
         zs.next_out = out;
         zs.avail_out = static_cast<uInt>(n);
         while (zs.avail_out > 0) {
-            if (zs.avail_in == 0 && !NextIdat())
-                return false;
+            // Inflate first even without input: it may still owe output from the last call.
             int rc = inflate(&zs, Z_NO_FLUSH);
             if (rc == Z_STREAM_END) {
                 streamEnded = true;
@@ -229,10 +228,16 @@ struct TPNGGraphic::Decoder {
                     PngFail(kExtraCompressedData);
                 return zs.avail_out == 0;
             }
-            if (rc == Z_BUF_ERROR && zs.avail_in == 0)
-                continue; // needs the next chunk
-            if (rc != Z_OK)
+            if (rc != Z_OK && rc != Z_BUF_ERROR)
                 PngFail(kCompressionError);
+            if (zs.avail_out == 0)
+                break;
+            if (zs.avail_in == 0) {
+                if (!NextIdat())
+                    return false;
+            } else if (rc == Z_BUF_ERROR) {
+                PngFail(kCompressionError); // no progress although input and room are there
+            }
         }
         return true;
     }

@@ -1,6 +1,7 @@
 #include "codecs/Icon.h"
 #include "codecs/Png.h"
 #include "codecs/PngWriter.h"
+#include "codecs/Registry.h"
 
 #include "TestSupport.h"
 
@@ -428,6 +429,37 @@ TEST(PngReader, ShortImageDataKeepsDecodedRows)
     EXPECT_EQ(g.Pixel(0, 2), RGBColor(50, 50, 50));
 }
 
+TEST(PngReader, ImageDataSplitOverManyChunks)
+{
+    // 64 x 8 grey rows of long repeats (long back-references in the zlib stream), the
+    // stream cut into IDAT chunks of 1 byte and, separately, of 7 bytes.
+    std::vector<uint8_t> raw;
+    for (int y = 0; y < 8; ++y) {
+        raw.push_back(0);
+        for (int x = 0; x < 64; ++x)
+            raw.push_back(static_cast<uint8_t>(x % 5 == 0 ? y * 30 : 200));
+    }
+    std::vector<uint8_t> z = Deflate(raw);
+    for (size_t piece : {size_t{1}, size_t{7}}) {
+        std::vector<uint8_t> f = kSig;
+        auto add = [&](const std::vector<uint8_t>& c) { f.insert(f.end(), c.begin(), c.end()); };
+        add(Ihdr(64, 8, 8, 0));
+        for (size_t at = 0; at < z.size(); at += piece)
+            add(Chunk("IDAT", std::vector<uint8_t>(z.begin() + static_cast<long>(at),
+                                                   z.begin() + static_cast<long>(std::min(z.size(), at + piece)))));
+        add(Chunk("IEND", {}));
+        TPNGGraphic g;
+        ASSERT_EQ(ErrorOf(f, &g), "") << piece;
+        int wrong = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 64; ++x) {
+                uint8_t v = raw[static_cast<size_t>(y) * 65 + 1 + x];
+                wrong += g.Pixel(x, y) != RGBColor(v, v, v);
+            }
+        EXPECT_EQ(wrong, 0) << piece;
+    }
+}
+
 TEST(PngReader, InterlacedFilesMatchTheirTwins)
 {
     // A 13 x 9 RGB picture, written plainly and with Adam7, every row of the interlaced
@@ -510,6 +542,26 @@ TEST(PngReader, IconEntriesDecodeThroughThePngReader)
     EXPECT_EQ(image.ConstRow(0)[3], 255);
     EXPECT_EQ(image.ConstRow(0)[7], 0);
     EXPECT_EQ(icon.Mask(), (std::vector<uint8_t>{0, 1}));
+}
+
+TEST(PngReader, RegistryOpensPngAndTgaWithTheReaders)
+{
+    struct Case {
+        const char* extension;
+        const char* className;
+    } cases[] = {{"png", "TPNGGraphic"}, {"PNG", "TPNGGraphic"}, {"tga", "TTargaGraphic"},
+                 {"vst", "TTargaGraphic"}, {"icb", "TTargaGraphic"}, {"vda", "TTargaGraphic"},
+                 {"win", "TTargaGraphic"}};
+    for (const Case& c : cases) {
+        const TGraphicClass* cls = FindExtension(c.extension);
+        ASSERT_NE(cls, nullptr) << c.extension;
+        EXPECT_EQ(cls->name, c.className) << c.extension;
+    }
+    // The writer's own entry comes first and stays shadowed.
+    bool writerListed = false;
+    for (const TFileFormat& f : FileFormats().Entries())
+        writerListed |= f.extension == "png" && f.graphicClass.name == "TPNGWriter";
+    EXPECT_TRUE(writerListed);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -618,7 +670,18 @@ TEST_P(PngHostile, FailsCleanly)
 {
     std::vector<uint8_t> bytes = ReadBytes(CorpusDir() + "/png/" + GetParam());
     std::string error = ErrorOf(bytes);
-    if (GetParam().find("huge_") != std::string::npos) {
+    static const std::map<std::string, std::string> expected = {
+        {"libpng-crashers/badadler.png", "Cannot load image. Compression error found in PNG file."},
+        {"libpng-crashers/badcrc.png", "Cannot load image. CRC error found in PNG file."},
+        {"libpng-crashers/empty_ancillary_chunks.png", ""},
+        {"pillow-bad/png_decompression_dos.png", ""}, // its zTXt chunks are skipped, never inflated
+    };
+    auto it = expected.find(GetParam());
+    if (it != expected.end()) {
+        EXPECT_EQ(error, it->second);
+    } else if (GetParam().find("huge_") != std::string::npos) {
+        EXPECT_EQ(error, "Stream read error"); // a chunk length beyond the file's end
+    } else {
         EXPECT_NE(error, "") << "accepted";
     }
     for (const auto& m : MutatedCopies(bytes, 20, 11))
