@@ -344,6 +344,17 @@ void WriteLanguageChoice(TIniFile& file, int languageIndex, const std::string& l
     file.WriteString("General", "Language", language);
 }
 
+StartupSettings ReadStartupSettings(const TIniFile& file)
+{
+    StartupSettings startup;
+    startup.firstRun = IsFirstRun(file);
+    startup.general = DefaultGeneral();
+    ReadGeneral(file, startup.general);
+    startup.update = DefaultUpdate();
+    ReadUpdate(file, startup.update, false);
+    return startup;
+}
+
 MainSettings ReadMainSection(const std::string& path, bool thumbnails, std::string* colorError)
 {
     TIniFile file(path);

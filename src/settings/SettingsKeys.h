@@ -164,6 +164,15 @@ bool IsFirstRun(const TIniFile& file);
 // The first-run language choice, written at once.
 void WriteLanguageChoice(TIniFile& file, int languageIndex, const std::string& language);
 
+// What the main window keeps from start-up: the first-run test, every "General" key and
+// the eight editable "Update" keys (the schedule reads its two values itself).
+struct StartupSettings {
+    bool firstRun = true;
+    GeneralSettings general;
+    UpdateSettings update;
+};
+StartupSettings ReadStartupSettings(const TIniFile& file);
+
 // The remembered fields as the wizard holds them after a start: the stored "Main" values
 // (with the readings above) and the task handler's renaming of "<same>" to "<same>tn"
 // when the task is making thumbnails (the task itself is not stored; `thumbnails` says

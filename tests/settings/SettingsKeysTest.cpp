@@ -195,6 +195,26 @@ TEST(SettingsKeys, FirstRunAndLanguageChoice)
     EXPECT_FALSE(IsFirstRun(ini));
 }
 
+TEST(SettingsKeys, StartupReading)
+{
+    TempDir dir;
+    const std::string path = dir.File("Options.ini");
+    StartupSettings fresh = ReadStartupSettings(TIniFile(path));
+    EXPECT_TRUE(fresh.firstRun);
+    EXPECT_EQ(fresh.general.FontName, "MS Sans Serif");
+
+    WriteText(path, "[General]\r\nLanguage index=2\r\nLanguage=German\r\nShow splashscreen=0\r\n"
+                    "[Update]\r\nUse proxy=1\r\nProxy server=cache\r\nError type 1 count=7\r\n");
+    StartupSettings s = ReadStartupSettings(TIniFile(path));
+    EXPECT_FALSE(s.firstRun);
+    EXPECT_EQ(s.general.LanguageIndex, 2);
+    EXPECT_EQ(s.general.Language, "German");
+    EXPECT_FALSE(s.general.ShowSplash);
+    EXPECT_TRUE(s.update.UseProxy);
+    EXPECT_EQ(s.update.Proxy, "cache");
+    EXPECT_EQ(s.update.ErrorCount, 0); // left to the schedule
+}
+
 TEST(SettingsKeys, OptionsDialogSaveOrder)
 {
     TempDir dir;
