@@ -43,7 +43,8 @@ PackedDib PackDib(TBitmap& bitmap)
     PackedDib dib;
     dib.width = bitmap.Width();
     dib.height = bitmap.Height();
-    if (!bitmap.HoldsRleFile()) {
+    if (!bitmap.HoldsRleFile() && bitmap.BitsPerPixel() <= 8) {
+        // Palette pictures keep their indices and colour table, as the BMP writer lays them out.
         TMemoryStream stream;
         bitmap.WriteStream(stream);
         const auto& file = stream.Bytes();
@@ -56,25 +57,28 @@ PackedDib PackDib(TBitmap& bitmap)
             }
         }
     }
-    // Run-length pictures keep their file bytes; record their decoded pixels instead.
+    // Everything else as plain 24-bit rows (no colour masks), which every reader takes.
+    size_t stride = RowBytes(dib.width, 24);
     ByteWriter w(dib.info);
     w.U32LE(40);
     w.U32LE(static_cast<uint32_t>(dib.width));
     w.U32LE(static_cast<uint32_t>(dib.height));
     w.U16LE(1);
-    w.U16LE(32);
+    w.U16LE(24);
     w.U32LE(0);
-    w.U32LE(static_cast<uint32_t>(4ull * dib.width * dib.height));
+    w.U32LE(static_cast<uint32_t>(stride * dib.height));
     for (int i = 0; i < 4; ++i)
         w.U32LE(0);
-    dib.bits.resize(4ull * dib.width * dib.height);
+    dib.bits.assign(stride * dib.height, 0);
+    const TBitmapImage& image = bitmap.Image();
     for (int y = 0; y < dib.height; ++y) {
-        uint8_t* row = dib.bits.data() + 4ull * dib.width * (dib.height - 1 - y);
+        const uint8_t* src = bitmap.ConstRow(y);
+        uint8_t* row = dib.bits.data() + stride * (dib.height - 1 - y);
         for (int x = 0; x < dib.width; ++x) {
-            TColor c = bitmap.Pixel(x, y);
-            row[4 * x] = GetBValue(c);
-            row[4 * x + 1] = GetGValue(c);
-            row[4 * x + 2] = GetRValue(c);
+            TColor c = ReadStorePixel(image, src, x);
+            row[3 * x] = GetBValue(c);
+            row[3 * x + 1] = GetGValue(c);
+            row[3 * x + 2] = GetRValue(c);
         }
     }
     return dib;

@@ -9,8 +9,9 @@ namespace tabulonix {
 
 class TBitmap;
 
-// A bitmap as the metafile bitmap records carry it: the information header with its masks
-// and colour table, and the pixel rows.
+// A bitmap as the metafile bitmap records carry it: the information header with its colour
+// table, and the pixel rows (bottom-up). Pictures of more than 8 bits per pixel go as plain
+// 24-bit rows, those of 8 bits and fewer keep their indices and colour table.
 struct PackedDib {
     std::vector<uint8_t> info;
     std::vector<uint8_t> bits;

@@ -149,3 +149,68 @@ TEST(MetafileOutput, SecondRecordingKeepsTheScale)
     EXPECT_EQ(m.Height(), 30);
 }
 
+
+namespace {
+
+// Four solid quadrants, so a renderer that scales still shows where each colour went.
+TBitmap Quadrants(int w, int h)
+{
+    TBitmap b;
+    b.SetSize(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.SetPixel(x, y, x < w / 2 ? (y < h / 2 ? clRed : clLime) : (y < h / 2 ? clBlue : clYellow));
+    return b;
+}
+
+// Pillow's own reading of a metafile header: its size at 72 dpi and the box it found.
+std::string PillowHeader(const std::string& path)
+{
+    CommandResult r = RunCommand(
+        "/usr/bin/python3 -c \"import sys;from PIL import Image;im=Image.open(sys.argv[1]);"
+        "print(im.format, im.size[0], im.size[1], *im.info['wmf_bbox'])\" " +
+        ShellQuote(path) + " 2>/dev/null");
+    return r.exitCode == 0 ? r.out : "";
+}
+
+} // namespace
+
+TEST(MetafileOutput, IndependentReadersAcceptBothForms)
+{
+    if (RunCommand("/usr/bin/python3 -c 'import PIL'").exitCode != 0)
+        GTEST_SKIP() << "python3-pil not installed";
+    TempDir dir;
+    TBitmap surface = Quadrants(64, 32);
+    TMetafile m;
+    SaveSurfaceAsMetafile(m, surface, false, dir.File("q.wmf"));
+    SaveSurfaceAsMetafile(m, surface, true, dir.File("q.emf"));
+    // Placeable header: 64 x 32 units at 96 per inch, which Pillow gives at 72 dpi.
+    EXPECT_EQ(PillowHeader(dir.File("q.wmf")), "WMF 48 24 0 0 64 32\n");
+    // Pillow takes the inclusive device bounds as its size.
+    EXPECT_EQ(PillowHeader(dir.File("q.emf")), "WMF 63 31 0 0 63 31\n");
+}
+
+TEST(MetafileOutput, IndependentRendererShowsTheBitmap)
+{
+    if (RunCommand("command -v wmf2gd").exitCode != 0)
+        GTEST_SKIP() << "wmf2gd (libwmf-bin) not installed";
+    TempDir dir;
+    TBitmap surface = Quadrants(64, 32);
+    TMetafile m;
+    SaveSurfaceAsMetafile(m, surface, false, dir.File("q.wmf"));
+    CommandResult r = RunCommand("wmf2gd -o " + ShellQuote(dir.File("q.png")) + " " + ShellQuote(dir.File("q.wmf")));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto image = DecodeWithPillow(dir.File("q.png"));
+    ASSERT_TRUE(image);
+    // The renderer works at 72 dpi: the 96-per-inch box of 64 x 32 becomes 48 x 24.
+    ASSERT_EQ(image->width, 48);
+    ASSERT_EQ(image->height, 24);
+    auto at = [&](int x, int y) {
+        const uint8_t* p = &image->rgba[4 * (static_cast<size_t>(y) * image->width + x)];
+        return RGBColor(p[0], p[1], p[2]);
+    };
+    EXPECT_EQ(at(12, 6), clRed);
+    EXPECT_EQ(at(12, 18), clLime);
+    EXPECT_EQ(at(36, 6), clBlue);
+    EXPECT_EQ(at(36, 18), clYellow);
+}
