@@ -629,6 +629,13 @@ void THttpClient::StartRelocation()
         OnLocationChange(*this);
     if (serial != serial_ || !inRequest_)
         return;
+    // The reader itself starts over with the posted restart: this may run inside its callback.
+    reader_.HeaderLines.clear();
+    statusCode_ = 0;
+    contentLength_ = -1;
+    contentType_.clear();
+    headerLines_ = 0;
+    bodyBlocks_ = 0;
     QMetaObject::invokeMethod(
         window_.get(),
         [this, serial] {

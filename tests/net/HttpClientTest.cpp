@@ -271,6 +271,7 @@ TEST_F(HttpClientTest, FollowsTheThreeFormsOfRedirection)
         EXPECT_EQ(body.Text(), "final");
         EXPECT_EQ(std::count(log.begin(), log.end(), "location"), 1);
         EXPECT_EQ(client.StatusCode(), 200);
+        EXPECT_EQ(client.RcvdHeader(), std::vector<std::string>{"HTTP/1.0 200 OK"}); // the last answer only
     }
 }
 
