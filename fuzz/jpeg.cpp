@@ -1,0 +1,34 @@
+// Reads arbitrary bytes as a JPEG file, decodes the pixels, draws them and encodes again.
+#include "codecs/Canvas.h"
+#include "codecs/Jpeg.h"
+#include "codecs/PixelBudget.h"
+
+using namespace tabulonix;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    SetPixelBudget(16u << 20);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TMemoryStream in(std::vector<uint8_t>(data, data + size));
+    TJPEGImage jpeg;
+    try {
+        jpeg.ReadStream(in);
+        jpeg.DIBNeeded();
+    } catch (const Exception&) {
+        return 0;
+    }
+    TBitmap target;
+    target.SetSize(16, 16);
+    target.Canvas().DrawScaled(TRect{0, 0, 16, 16}, &jpeg);
+    if (jpeg.Bitmap() && jpeg.Width() <= 512 && jpeg.Height() <= 512) {
+        TJPEGImage again;
+        again.AssignFrom(*jpeg.Bitmap());
+        TMemoryStream out;
+        again.WriteStream(out);
+    }
+    return 0;
+}
