@@ -328,6 +328,11 @@ void TTargaGraphic::WriteStream(TStream& stream, bool compressed)
             }
         } else {
             std::memcpy(row.data(), src, row.size());
+            // The fourth byte of a display-format surface is unused; many readers take it
+            // as alpha whatever the descriptor says, so it goes out opaque.
+            if (format == pfDevice && pixelBytes == 4)
+                for (int x = 0; x < width; ++x)
+                    row[4 * static_cast<size_t>(x) + 3] = 0xFF;
         }
         if (compressed) {
             std::vector<uint8_t> packed = coder.EncodeRow(row.data(), width);

@@ -154,6 +154,7 @@ TEST(Targa, WritesHeaderAndRowsTopFirst)
     ASSERT_EQ(f.size(), 18u + 5 + 9);
     EXPECT_EQ(f[18], 0x81);
     EXPECT_EQ(f[21], 255); // red in blue, green, red, x order
+    EXPECT_EQ(f[22], 255); // the unused fourth byte goes out opaque
     EXPECT_EQ(f[23], 0x01);
 
     std::vector<uint8_t> plain = Save(b, false);
