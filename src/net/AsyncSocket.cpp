@@ -25,7 +25,7 @@ int gLibraryUseCount = 0;
 
 struct CodeText {
     int code;
-    const char* text;
+    const char *text;
 };
 
 constexpr CodeText kErrorTexts[] = {
@@ -83,22 +83,26 @@ constexpr CodeText kErrorTexts[] = {
 };
 
 constexpr int kErrnoMap[][2] = {
-    {EINTR, 10004},        {EBADF, 10009},           {EACCES, 10013},       {EPERM, 10013},
-    {EFAULT, 10014},       {EINVAL, 10022},          {EMFILE, 10024},       {ENFILE, 10024},
-    {EAGAIN, 10035},       {EINPROGRESS, 10036},     {EALREADY, 10037},     {ENOTSOCK, 10038},
-    {EDESTADDRREQ, 10039}, {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},   {ENOPROTOOPT, 10042},
-    {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045}, {EPFNOSUPPORT, 10046},
-    {EAFNOSUPPORT, 10047}, {EADDRINUSE, 10048},      {EADDRNOTAVAIL, 10049}, {ENETDOWN, 10050},
-    {ENETUNREACH, 10051},  {ENETRESET, 10052},       {ECONNABORTED, 10053}, {ECONNRESET, 10054},
-    {EPIPE, 10054},        {ENOBUFS, 10055},         {ENOMEM, 10055},       {EISCONN, 10056},
-    {ENOTCONN, 10057},     {ESHUTDOWN, 10058},       {ETOOMANYREFS, 10059}, {ETIMEDOUT, 10060},
-    {ECONNREFUSED, 10061}, {ELOOP, 10062},           {ENAMETOOLONG, 10063}, {EHOSTDOWN, 10064},
-    {EHOSTUNREACH, 10065}, {ENOTEMPTY, 10066},       {EUSERS, 10068},       {EDQUOT, 10069},
-    {ESTALE, 10070},       {EREMOTE, 10071},
+    {EINTR, 10004},        {EBADF, 10009},           {EACCES, 10013},
+    {EPERM, 10013},        {EFAULT, 10014},          {EINVAL, 10022},
+    {EMFILE, 10024},       {ENFILE, 10024},          {EAGAIN, 10035},
+    {EINPROGRESS, 10036},  {EALREADY, 10037},        {ENOTSOCK, 10038},
+    {EDESTADDRREQ, 10039}, {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},
+    {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044},
+    {EOPNOTSUPP, 10045},   {EPFNOSUPPORT, 10046},    {EAFNOSUPPORT, 10047},
+    {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049},   {ENETDOWN, 10050},
+    {ENETUNREACH, 10051},  {ENETRESET, 10052},       {ECONNABORTED, 10053},
+    {ECONNRESET, 10054},   {EPIPE, 10054},           {ENOBUFS, 10055},
+    {ENOMEM, 10055},       {EISCONN, 10056},         {ENOTCONN, 10057},
+    {ESHUTDOWN, 10058},    {ETOOMANYREFS, 10059},    {ETIMEDOUT, 10060},
+    {ECONNREFUSED, 10061}, {ELOOP, 10062},           {ENAMETOOLONG, 10063},
+    {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
+    {EUSERS, 10068},       {EDQUOT, 10069},          {ESTALE, 10070},
+    {EREMOTE, 10071},
 };
 
 // Runs an entry from the event loop: nothing may escape into Qt.
-template <typename F> void Guarded(F&& body)
+template <typename F> void Guarded(F &&body)
 {
     try {
         body();
@@ -106,21 +110,22 @@ template <typename F> void Guarded(F&& body)
     }
 }
 
-bool LookUpService(const std::string& name, const std::string& proto, int& port)
+bool LookUpService(const std::string &name, const std::string &proto, int &port)
 {
     servent entry{};
-    servent* result = nullptr;
+    servent *result = nullptr;
     char buffer[1024];
-    if (getservbyname_r(name.c_str(), proto.c_str(), &entry, buffer, sizeof buffer, &result) != 0 || !result)
+    if (getservbyname_r(name.c_str(), proto.c_str(), &entry, buffer, sizeof buffer, &result) != 0 ||
+        !result)
         return false;
     port = ntohs(static_cast<uint16_t>(result->s_port));
     return true;
 }
 
-bool LookUpProtocol(const std::string& name, int& number)
+bool LookUpProtocol(const std::string &name, int &number)
 {
     protoent entry{};
-    protoent* result = nullptr;
+    protoent *result = nullptr;
     char buffer[1024];
     if (getprotobyname_r(name.c_str(), &entry, buffer, sizeof buffer, &result) == 0 && result) {
         number = result->p_proto;
@@ -138,7 +143,7 @@ bool LookUpProtocol(const std::string& name, int& number)
     return false;
 }
 
-[[noreturn]] void Fail(const std::string& message, int error, int* code)
+[[noreturn]] void Fail(const std::string &message, int error, int *code)
 {
     if (code)
         *code = error;
@@ -149,7 +154,7 @@ bool LookUpProtocol(const std::string& name, int& number)
 
 std::string SocketErrorDesc(int code)
 {
-    for (const auto& entry : kErrorTexts)
+    for (const auto &entry : kErrorTexts)
         if (entry.code == code)
             return entry.text;
     return "Not a WinSock error";
@@ -161,7 +166,7 @@ int ErrnoToSocketError(int err)
         return 0;
     if (err == EWOULDBLOCK)
         return 10035;
-    for (const auto& entry : kErrnoMap)
+    for (const auto &entry : kErrnoMap)
         if (entry[0] == err)
             return entry[1];
     return 10000 + err;
@@ -195,7 +200,7 @@ int ResolverErrorToSocketError(int gaiError, int err)
     }
 }
 
-bool IsDottedIPv4(const std::string& text, uint32_t* address)
+bool IsDottedIPv4(const std::string &text, uint32_t *address)
 {
     size_t i = 0;
     while (i < text.size() && text[i] == ' ')
@@ -233,22 +238,22 @@ std::string IPv4ToText(uint32_t address)
            std::to_string((address >> 8) & 255) + "." + std::to_string(address & 255);
 }
 
-int SystemNameResolver(const std::string& name, std::vector<std::string>& addresses)
+int SystemNameResolver(const std::string &name, std::vector<std::string> &addresses)
 {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* answer = nullptr;
+    addrinfo *answer = nullptr;
     int rc = getaddrinfo(name.c_str(), nullptr, &hints, &answer);
     if (rc != 0)
         return ResolverErrorToSocketError(rc, errno);
-    for (addrinfo* a = answer; a; a = a->ai_next) {
+    for (addrinfo *a = answer; a; a = a->ai_next) {
         if (a->ai_family != AF_INET)
             continue;
-        auto* in = reinterpret_cast<sockaddr_in*>(a->ai_addr);
+        auto *in = reinterpret_cast<sockaddr_in *>(a->ai_addr);
         std::string text = IPv4ToText(ntohl(in->sin_addr.s_addr));
         bool seen = false;
-        for (const auto& s : addresses)
+        for (const auto &s : addresses)
             seen = seen || s == text;
         if (!seen)
             addresses.push_back(text);
@@ -257,7 +262,7 @@ int SystemNameResolver(const std::string& name, std::vector<std::string>& addres
     return addresses.empty() ? 11004 : 0;
 }
 
-uint32_t ResolveHost(const std::string& host, int* code)
+uint32_t ResolveHost(const std::string &host, int *code)
 {
     if (host.empty() || host.size() > 256)
         Fail("ResolveHost: '" + host + "' Invalid Hostname.", 10022, code);
@@ -273,12 +278,13 @@ uint32_t ResolveHost(const std::string& host, int* code)
     if (error == 0 && !IsDottedIPv4(addresses.front(), &value))
         error = 11003;
     if (error != 0)
-        Fail(Format("ResolveHost: Cannot convert host address '%s', Error #%d", {host, std::to_string(error)}),
+        Fail(Format("ResolveHost: Cannot convert host address '%s', Error #%d",
+                    {host, std::to_string(error)}),
              error, code);
     return value;
 }
 
-int ResolvePort(const std::string& port, const std::string& proto, int* code)
+int ResolvePort(const std::string &port, const std::string &proto, int *code)
 {
     if (port.empty() || port.size() >= 32)
         Fail("ResolvePort: Invalid Port.", 10022, code);
@@ -295,11 +301,12 @@ int ResolvePort(const std::string& port, const std::string& proto, int* code)
     }
     int number = 0;
     if (!LookUpService(port, proto, number))
-        Fail(Format("ResolvePort: Cannot convert port '%s', Error #%d", {port, "11004"}), 11004, code);
+        Fail(Format("ResolvePort: Cannot convert port '%s', Error #%d", {port, "11004"}), 11004,
+             code);
     return number;
 }
 
-int ResolveProto(const std::string& proto, int* code)
+int ResolveProto(const std::string &proto, int *code)
 {
     if (proto.empty() || proto.size() >= 32)
         Fail("ResolveProto: Invalid Protocol.", 10022, code);
@@ -311,17 +318,19 @@ int ResolveProto(const std::string& proto, int* code)
     }
     int number = 0;
     if (!LookUpProtocol(proto, number))
-        Fail(Format("ResolveProto: Cannot convert protocol '%s', Error #%d", {proto, "11004"}), 11004, code);
+        Fail(Format("ResolveProto: Cannot convert protocol '%s', Error #%d", {proto, "11004"}),
+             11004, code);
     return number;
 }
 
 // Shared with the lookup threads: a thread posts its answer only while the socket exists.
 struct TAsyncSocket::LookupChannel {
     std::mutex mutex;
-    QObject* receiver = nullptr;
+    QObject *receiver = nullptr;
 };
 
-TAsyncSocket::TAsyncSocket() : window_(std::make_unique<QObject>()), lookup_(std::make_shared<LookupChannel>())
+TAsyncSocket::TAsyncSocket()
+    : window_(std::make_unique<QObject>()), lookup_(std::make_shared<LookupChannel>())
 {
     // Starting the socket library: POSIX sockets need no start-up, but the count of socket
     // objects is kept so the last one can tell it is the last.
@@ -390,7 +399,7 @@ void TAsyncSocket::ResetDefaults()
     addrResolved_ = portResolved_ = protoResolved_ = localResolved_ = false;
 }
 
-void TAsyncSocket::RaiseException(const std::string& message, int code)
+void TAsyncSocket::RaiseException(const std::string &message, int code)
 {
     if (code != 0)
         lastError_ = code;
@@ -402,10 +411,10 @@ void TAsyncSocket::RaiseException(const std::string& message, int code)
     throw ESocketException(message);
 }
 
-void TAsyncSocket::SocketError(const std::string& function, int code)
+void TAsyncSocket::SocketError(const std::string &function, int code)
 {
-    std::string message =
-        "Error " + std::to_string(code) + " in function " + function + "\r\n" + SocketErrorDesc(code);
+    std::string message = "Error " + std::to_string(code) + " in function " + function + "\r\n" +
+                          SocketErrorDesc(code);
     lastError_ = code;
     if ((code == 10054 || code == 10057) && state_ != TSocketState::wsClosed)
         InternalClose(false, code);
@@ -469,7 +478,7 @@ void TAsyncSocket::Abort()
     InternalClose(false, 0);
 }
 
-void TAsyncSocket::SetAddr(const std::string& value)
+void TAsyncSocket::SetAddr(const std::string &value)
 {
     if (state_ != TSocketState::wsClosed) {
         RaiseException("Cannot change Addr if not closed", 0);
@@ -479,7 +488,7 @@ void TAsyncSocket::SetAddr(const std::string& value)
     addrResolved_ = false;
 }
 
-void TAsyncSocket::SetPort(const std::string& value)
+void TAsyncSocket::SetPort(const std::string &value)
 {
     if (state_ != TSocketState::wsClosed) {
         RaiseException("Cannot change Port if not closed", 0);
@@ -489,7 +498,7 @@ void TAsyncSocket::SetPort(const std::string& value)
     portResolved_ = false;
 }
 
-void TAsyncSocket::SetProto(const std::string& value)
+void TAsyncSocket::SetProto(const std::string &value)
 {
     if (state_ != TSocketState::wsClosed) {
         RaiseException("Cannot change Proto if not closed", 0);
@@ -499,7 +508,7 @@ void TAsyncSocket::SetProto(const std::string& value)
     protoResolved_ = portResolved_ = localResolved_ = false;
 }
 
-void TAsyncSocket::SetLocalAddr(const std::string& value)
+void TAsyncSocket::SetLocalAddr(const std::string &value)
 {
     if (state_ != TSocketState::wsClosed) {
         RaiseException("Cannot change LocalAddr if not closed", 0);
@@ -509,7 +518,7 @@ void TAsyncSocket::SetLocalAddr(const std::string& value)
     localResolved_ = false;
 }
 
-void TAsyncSocket::SetLocalPort(const std::string& value)
+void TAsyncSocket::SetLocalPort(const std::string &value)
 {
     if (state_ != TSocketState::wsClosed) {
         RaiseException("Cannot change LocalPort if not closed", 0);
@@ -541,7 +550,7 @@ void TAsyncSocket::DropQueue()
 
 // ---------------------------------------------------------------- name lookup
 
-void TAsyncSocket::DnsLookup(const std::string& hostName)
+void TAsyncSocket::DnsLookup(const std::string &hostName)
 {
     if (hostName.empty()) {
         RaiseException("DNS lookup: invalid host name.", 10022);
@@ -566,12 +575,12 @@ void TAsyncSocket::DnsLookup(const std::string& hostName)
     StartLookup(hostName);
 }
 
-void TAsyncSocket::StartLookup(const std::string& hostName)
+void TAsyncSocket::StartLookup(const std::string &hostName)
 {
     uint64_t id = ++lookupId_;
     TNameResolver resolver = resolver_ ? resolver_ : TNameResolver(SystemNameResolver);
     std::shared_ptr<LookupChannel> channel = lookup_;
-    TAsyncSocket* self = this;
+    TAsyncSocket *self = this;
     lookupRunning_ = true;
     try {
         // The answer is posted to the event loop, so it can never be handled before this call
@@ -588,13 +597,16 @@ void TAsyncSocket::StartLookup(const std::string& hostName)
             if (!channel->receiver)
                 return;
             QMetaObject::invokeMethod(
-                channel->receiver, [self, id, error, addresses] { self->LookupDone(id, error, addresses); },
+                channel->receiver,
+                [self, id, error, addresses] { self->LookupDone(id, error, addresses); },
                 Qt::QueuedConnection);
         }).detach();
-    } catch (const std::system_error& e) {
+    } catch (const std::system_error &e) {
         lookupRunning_ = false;
         int code = ErrnoToSocketError(e.code().value());
-        RaiseException(Format("%s: can't start DNS lookup, error #%d", {hostName, std::to_string(code)}), code);
+        RaiseException(
+            Format("%s: can't start DNS lookup, error #%d", {hostName, std::to_string(code)}),
+            code);
     }
 }
 
@@ -612,7 +624,7 @@ void TAsyncSocket::LookupDone(uint64_t id, int error, std::vector<std::string> a
     try {
         if (OnDnsLookupDone)
             OnDnsLookupDone(*this, error);
-    } catch (const std::exception& e) {
+    } catch (const std::exception &e) {
         HandleBackgroundException(e);
     } catch (...) {
         HandleBackgroundException(std::runtime_error("Unknown exception"));
@@ -670,13 +682,15 @@ void TAsyncSocket::Connect()
             resolvedAddr_ = ResolveHost(addr_, &code);
             addrResolved_ = true;
         }
-    } catch (const ESocketException& e) {
+    } catch (const ESocketException &e) {
         RaiseException(std::string("connect: ") + e.what(), code);
         return;
     }
 
     DropQueue();
-    int type = resolvedProto_ == IPPROTO_TCP ? SOCK_STREAM : resolvedProto_ == IPPROTO_UDP ? SOCK_DGRAM : SOCK_RAW;
+    int type = resolvedProto_ == IPPROTO_TCP   ? SOCK_STREAM
+               : resolvedProto_ == IPPROTO_UDP ? SOCK_DGRAM
+                                               : SOCK_RAW;
     int fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, resolvedProto_);
     if (fd < 0) {
         SocketError("Connect (socket)", ErrnoToSocketError(errno));
@@ -692,7 +706,7 @@ void TAsyncSocket::Connect()
         return;
     }
 
-    auto setOption = [&](int level, int name, const void* value, socklen_t size, const char* what) {
+    auto setOption = [&](int level, int name, const void *value, socklen_t size, const char *what) {
         if (::setsockopt(fd_, level, name, value, size) == 0)
             return true;
         SocketError(what, ErrnoToSocketError(errno));
@@ -701,8 +715,10 @@ void TAsyncSocket::Connect()
     int on = 1;
     if (!setOption(SOL_SOCKET, SO_REUSEADDR, &on, sizeof on, "setsockopt(SO_REUSEADDR)"))
         return;
-    if (type == SOCK_STREAM && (ComponentOptions & static_cast<unsigned>(TSocketOption::wsoTcpNoDelay)) &&
-        !setOption(IPPROTO_TCP, TCP_NODELAY, &on, sizeof on, "setsockopt(IPPROTO_TCP, TCP_NODELAY)"))
+    if (type == SOCK_STREAM &&
+        (ComponentOptions & static_cast<unsigned>(TSocketOption::wsoTcpNoDelay)) &&
+        !setOption(IPPROTO_TCP, TCP_NODELAY, &on, sizeof on,
+                   "setsockopt(IPPROTO_TCP, TCP_NODELAY)"))
         return;
     if (LingerOnOff != TSocketLingerOnOff::wsLingerNoSet) {
         linger value{LingerOnOff == TSocketLingerOnOff::wsLingerOn ? 1 : 0, LingerTimeout};
@@ -717,13 +733,13 @@ void TAsyncSocket::Connect()
         local.sin_family = AF_INET;
         local.sin_port = htons(static_cast<uint16_t>(resolvedLocalPort_));
         local.sin_addr.s_addr = htonl(resolvedLocalAddr_);
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        if (::bind(fd_, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0) {
             int error = ErrnoToSocketError(errno);
             RaiseException(Format("winsock.bind failed, error #%d", error), error);
             return;
         }
         socklen_t size = sizeof local;
-        if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+        if (::getsockname(fd_, reinterpret_cast<sockaddr *>(&local), &size) != 0) {
             int error = ErrnoToSocketError(errno);
             RaiseException(Format("winsock.getsockname failed, error #%d", error), error);
             return;
@@ -734,15 +750,26 @@ void TAsyncSocket::Connect()
     readNotifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
     writeNotifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Write);
     QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, window_.get(),
-                     [this, generation] { Guarded([&] { if (Current(generation)) OnReadable(); }); });
+                     [this, generation] {
+                         Guarded([&] {
+                             if (Current(generation))
+                                 OnReadable();
+                         });
+                     });
     QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, window_.get(),
-                     [this, generation] { Guarded([&] { if (Current(generation)) OnWritable(); }); });
+                     [this, generation] {
+                         Guarded([&] {
+                             if (Current(generation))
+                                 OnWritable();
+                         });
+                     });
 
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(static_cast<uint16_t>(resolvedPort_));
     remote.sin_addr.s_addr = htonl(resolvedAddr_);
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0 || errno == EINPROGRESS) {
+    if (::connect(fd_, reinterpret_cast<sockaddr *>(&remote), sizeof remote) == 0 ||
+        errno == EINPROGRESS) {
         ChangeState(TSocketState::wsConnecting);
         return;
     }
@@ -851,7 +878,7 @@ void TAsyncSocket::HandleNotification(unsigned kinds, int error, uint64_t genera
             if (Current(generation) && state_ != TSocketState::wsClosed)
                 Close();
         }
-    } catch (const std::exception& e) {
+    } catch (const std::exception &e) {
         HandleBackgroundException(e);
     } catch (...) {
         HandleBackgroundException(std::runtime_error("Unknown exception"));
@@ -860,7 +887,8 @@ void TAsyncSocket::HandleNotification(unsigned kinds, int error, uint64_t genera
 
 void TAsyncSocket::ReceiveLoop(bool alwaysLoop, uint64_t generation)
 {
-    bool once = !alwaysLoop && (ComponentOptions & static_cast<unsigned>(TSocketOption::wsoNoReceiveLoop));
+    bool once =
+        !alwaysLoop && (ComponentOptions & static_cast<unsigned>(TSocketOption::wsoNoReceiveLoop));
     while (Current(generation)) {
         if (alwaysLoop && RcvdCount() <= 0)
             return;
@@ -890,13 +918,13 @@ void TAsyncSocket::ReceiveLoop(bool alwaysLoop, uint64_t generation)
 
 // ---------------------------------------------------------------- sending and receiving
 
-int TAsyncSocket::Send(const void* data, int len)
+int TAsyncSocket::Send(const void *data, int len)
 {
     if (state_ != TSocketState::wsConnected) {
         SocketError("Send", 10057);
         return -1;
     }
-    const char* bytes = static_cast<const char*>(data);
+    const char *bytes = static_cast<const char *>(data);
     while (len > 0) {
         if (queue_.empty() || queue_.back().Free() == 0)
             queue_.emplace_back(SendBlockSize);
@@ -904,7 +932,7 @@ int TAsyncSocket::Send(const void* data, int len)
         bytes += taken;
         len -= taken;
     }
-    int total = static_cast<int>(bytes - static_cast<const char*>(data));
+    int total = static_cast<int>(bytes - static_cast<const char *>(data));
     uint64_t generation = generation_;
     TryToSend();
     if (Current(generation) && AllSent())
@@ -916,7 +944,8 @@ void TAsyncSocket::PostWriteNotification()
 {
     uint64_t generation = generation_;
     QMetaObject::invokeMethod(
-        window_.get(), [this, generation] { Guarded([&] { HandleNotification(nWrite, 0, generation); }); },
+        window_.get(),
+        [this, generation] { Guarded([&] { HandleNotification(nWrite, 0, generation); }); },
         Qt::QueuedConnection);
 }
 
@@ -925,7 +954,7 @@ void TAsyncSocket::TryToSend()
     uint64_t generation = generation_;
     while (Current(generation) && !queue_.empty()) {
         int len = 0;
-        const char* p = queue_.front().Peek(len);
+        const char *p = queue_.front().Peek(len);
         if (len == 0) {
             if (queue_.size() == 1)
                 break; // the last block stays for reuse
@@ -938,7 +967,8 @@ void TAsyncSocket::TryToSend()
             int error = ErrnoToSocketError(errno);
             if (error == 10035)
                 break;
-            if (error == 10022 || error == 10038 || error == 10053 || error == 10054 || error == 10057) {
+            if (error == 10022 || error == 10038 || error == 10053 || error == 10054 ||
+                error == 10057) {
                 InternalClose(false, error);
                 return;
             }
@@ -955,7 +985,7 @@ void TAsyncSocket::TryToSend()
         UpdateNotifiers();
 }
 
-int TAsyncSocket::Receive(void* buffer, int size)
+int TAsyncSocket::Receive(void *buffer, int size)
 {
     lastReceiveFailed_ = false;
     if (fd_ < 0) {
@@ -975,7 +1005,7 @@ int TAsyncSocket::Receive(void* buffer, int size)
     return static_cast<int>(n);
 }
 
-void TAsyncSocket::HandleBackgroundException(const std::exception& e)
+void TAsyncSocket::HandleBackgroundException(const std::exception &e)
 {
     bool canClose = true;
     if (OnBgException) {

@@ -12,7 +12,7 @@ namespace tabulonix {
 
 namespace {
 
-bool StartsWithNoCase(const std::string& text, const char* prefix)
+bool StartsWithNoCase(const std::string &text, const char *prefix)
 {
     size_t i = 0;
     for (; prefix[i]; ++i) {
@@ -39,20 +39,21 @@ std::string ErrorText(int code)
 
 std::string HttpDate(std::time_t when)
 {
-    static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+    static const char *const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     std::tm t{};
     gmtime_r(&when, &t);
     char text[64];
-    std::snprintf(text, sizeof text, "%s, %2.2d %s %4.4d %2.2d:%2.2d:%2.2d", days[t.tm_wday % 7], t.tm_mday,
-                  months[t.tm_mon % 12], t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+    std::snprintf(text, sizeof text, "%s, %2.2d %s %4.4d %2.2d:%2.2d:%2.2d", days[t.tm_wday % 7],
+                  t.tm_mday, months[t.tm_mon % 12], t.tm_year + 1900, t.tm_hour, t.tm_min,
+                  t.tm_sec);
     return text;
 }
 
 } // namespace
 
-TUrlParts ParseURL(const std::string& text, const std::string& basePath)
+TUrlParts ParseURL(const std::string &text, const std::string &basePath)
 {
     TUrlParts parts;
     if (text.empty())
@@ -83,7 +84,8 @@ TUrlParts ParseURL(const std::string& text, const std::string& basePath)
     std::string rest;
     size_t separator = text.find("://");
     if (separator != std::string::npos) {
-        if (std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(separator), IsSchemeChar)) {
+        if (std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(separator),
+                        IsSchemeChar)) {
             parts.Scheme = text.substr(0, separator);
             rest = text.substr(separator + 3);
         } else {
@@ -134,14 +136,16 @@ TUrlParts ParseURL(const std::string& text, const std::string& basePath)
     return parts;
 }
 
-std::string Base64Encode(const std::string& data)
+std::string Base64Encode(const std::string &data)
 {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     out.reserve((data.size() + 2) / 3 * 4);
     size_t i = 0;
     for (; i + 2 < data.size(); i += 3) {
-        unsigned v = (static_cast<unsigned char>(data[i]) << 16) | (static_cast<unsigned char>(data[i + 1]) << 8) |
+        unsigned v = (static_cast<unsigned char>(data[i]) << 16) |
+                     (static_cast<unsigned char>(data[i + 1]) << 8) |
                      static_cast<unsigned char>(data[i + 2]);
         out += alphabet[(v >> 18) & 63];
         out += alphabet[(v >> 12) & 63];
@@ -160,18 +164,21 @@ std::string Base64Encode(const std::string& data)
     return out;
 }
 
-THttpClient::THttpClient() : window_(std::make_unique<QObject>()), readBuffer_(THttpResponseReader::LineBufferSize)
+THttpClient::THttpClient()
+    : window_(std::make_unique<QObject>()), readBuffer_(THttpResponseReader::LineBufferSize)
 {
-    socket_.OnDnsLookupDone = [this](TAsyncSocket&, int error) { SocketDnsLookupDone(error); };
-    socket_.OnSessionConnected = [this](TAsyncSocket&, int error) { SocketSessionConnected(error); };
-    socket_.OnDataAvailable = [this](TAsyncSocket&, int) { SocketDataAvailable(); };
-    socket_.OnSessionClosed = [this](TAsyncSocket&, int error) { SocketSessionClosed(error); };
+    socket_.OnDnsLookupDone = [this](TAsyncSocket &, int error) { SocketDnsLookupDone(error); };
+    socket_.OnSessionConnected = [this](TAsyncSocket &, int error) {
+        SocketSessionConnected(error);
+    };
+    socket_.OnDataAvailable = [this](TAsyncSocket &, int) { SocketDataAvailable(); };
+    socket_.OnSessionClosed = [this](TAsyncSocket &, int error) { SocketSessionClosed(error); };
 
     reader_.OnHeaderBegin = [this] {
         if (OnHeaderBegin)
             OnHeaderBegin(*this);
     };
-    reader_.OnHeaderData = [this](const std::string& line) {
+    reader_.OnHeaderData = [this](const std::string &line) {
         lastResponse_ = line;
         ++headerLines_;
         SyncFromReader();
@@ -183,8 +190,8 @@ THttpClient::THttpClient() : window_(std::make_unique<QObject>()), readBuffer_(T
         SyncFromReader();
         SetState(THttpState::ReceivingBody);
     };
-    reader_.OnBody = [this](const char* data, size_t size) { ReaderBody(data, size); };
-    reader_.OnCookie = [this](const std::string& value) {
+    reader_.OnBody = [this](const char *data, size_t size) { ReaderBody(data, size); };
+    reader_.OnCookie = [this](const std::string &value) {
         bool accept = true;
         if (OnCookie)
             OnCookie(*this, value, accept);
@@ -326,7 +333,7 @@ void THttpClient::DoLookup()
     }
     try {
         socket_.DnsLookup(connectHost_);
-    } catch (const ESocketException& e) {
+    } catch (const ESocketException &e) {
         statusCode_ = 404;
         reasonPhrase_ = e.what();
         EndRequest();
@@ -354,7 +361,7 @@ void THttpClient::SocketDnsLookupDone(int error)
         socket_.SetProto("tcp");
         socket_.SetLocalAddr(LocalAddr);
         socket_.Connect();
-    } catch (const ESocketException&) {
+    } catch (const ESocketException &) {
         int code = socket_.LastError();
         if (serial != serial_ || !inRequest_)
             return;
@@ -395,11 +402,11 @@ std::string THttpClient::RequestTarget() const
 {
     if (!viaProxy_)
         return path_.empty() ? "/" : path_;
-    return (scheme_.empty() ? "http" : scheme_) + "://" + targetHost_ + (urlPort_.empty() ? "" : ":" + urlPort_) +
-           path_;
+    return (scheme_.empty() ? "http" : scheme_) + "://" + targetHost_ +
+           (urlPort_.empty() ? "" : ":" + urlPort_) + path_;
 }
 
-std::string THttpClient::BuildHeader(const std::string& method, const std::string& target)
+std::string THttpClient::BuildHeader(const std::string &method, const std::string &target)
 {
     if (OnRequestHeaderBegin)
         OnRequestHeaderBegin(*this);
@@ -423,7 +430,8 @@ std::string THttpClient::BuildHeader(const std::string& method, const std::strin
     if (!Username.empty())
         lines.push_back("Authorization: Basic " + Base64Encode(Username + ":" + Password));
     if (viaProxy_ && !ProxyUsername.empty())
-        lines.push_back("Proxy-Authorization: Basic " + Base64Encode(ProxyUsername + ":" + ProxyPassword));
+        lines.push_back("Proxy-Authorization: Basic " +
+                        Base64Encode(ProxyUsername + ":" + ProxyPassword));
     if (!Cookie.empty())
         lines.push_back("Cookie: " + Cookie);
     if (!ContentRangeBegin.empty() || !ContentRangeEnd.empty()) {
@@ -435,7 +443,7 @@ std::string THttpClient::BuildHeader(const std::string& method, const std::strin
         OnBeforeHeaderSend(*this, method, lines);
     std::string header;
     lines.emplace_back(); // the empty line that ends the header
-    for (std::string& line : lines) {
+    for (std::string &line : lines) {
         if (OnCommand)
             OnCommand(*this, line);
         header += line;
@@ -454,7 +462,7 @@ void THttpClient::SendRequest()
         return;
     try {
         socket_.SendStr(header);
-    } catch (const ESocketException& e) {
+    } catch (const ESocketException &e) {
         if (serial == serial_ && inRequest_)
             FailRequest(e.what(), socket_.LastError());
     }
@@ -465,10 +473,12 @@ void THttpClient::SocketDataAvailable()
     bool reading = inRequest_ && reader_.Phase() != THttpResponseReader::TPhase::Stopped &&
                    (state_ == THttpState::AwaitingHeader || state_ == THttpState::ReceivingBody);
     if (!reading) {
-        socket_.Receive(readBuffer_.data(), static_cast<int>(readBuffer_.size())); // nobody wants it
+        socket_.Receive(readBuffer_.data(),
+                        static_cast<int>(readBuffer_.size())); // nobody wants it
         return;
     }
-    size_t room = reader_.Phase() == THttpResponseReader::TPhase::Header ? reader_.FreeSpace() : readBuffer_.size();
+    size_t room = reader_.Phase() == THttpResponseReader::TPhase::Header ? reader_.FreeSpace()
+                                                                         : readBuffer_.size();
     int n = socket_.Receive(readBuffer_.data(), static_cast<int>(room));
     if (n <= 0)
         return;
@@ -521,7 +531,7 @@ bool THttpClient::ReaderHeaderEnd()
     return true;
 }
 
-void THttpClient::ReaderBody(const char* data, size_t size)
+void THttpClient::ReaderBody(const char *data, size_t size)
 {
     if (!inRequest_ || failed_)
         return;
@@ -536,7 +546,7 @@ void THttpClient::ReaderBody(const char* data, size_t size)
     if (ReceiveStream) {
         try {
             ReceiveStream->Write(data, size);
-        } catch (const std::exception& e) {
+        } catch (const std::exception &e) {
             FailRequest(e.what(), 4);
             return;
         }
@@ -545,7 +555,7 @@ void THttpClient::ReaderBody(const char* data, size_t size)
         OnDocData(*this, data, static_cast<int>(size));
 }
 
-void THttpClient::FailRequest(const std::string& reason, int doneError)
+void THttpClient::FailRequest(const std::string &reason, int doneError)
 {
     failed_ = true;
     statusCode_ = 404;
@@ -621,8 +631,8 @@ void THttpClient::StartRelocation()
         size_t last = beforeQuery.find_last_of("/:");
         path_ = (last == std::string::npos ? std::string() : path_.substr(0, last + 1)) + value;
     }
-    location_ = (scheme_.empty() ? "http" : scheme_) + "://" + targetHost_ + (urlPort_.empty() ? "" : ":" + urlPort_) +
-                path_;
+    location_ = (scheme_.empty() ? "http" : scheme_) + "://" + targetHost_ +
+                (urlPort_.empty() ? "" : ":" + urlPort_) + path_;
 
     uint64_t serial = serial_;
     if (OnLocationChange)

@@ -11,7 +11,7 @@ namespace tabulonix {
 // then the body passed on block by block. Knows nothing of sockets, so it can be fed from
 // anywhere.
 class THttpResponseReader {
-public:
+  public:
     static constexpr size_t LineBufferSize = 8192;
     static constexpr size_t MaxHeaderLines = 100;
 
@@ -19,18 +19,18 @@ public:
     enum class TError { None, LineTooLong, TooManyHeaderLines };
 
     // Called while reading (each optional).
-    std::function<void()> OnHeaderBegin;                 // at the first response line
-    std::function<void(const std::string&)> OnHeaderData; // after each non-empty header line
-    std::function<bool()> OnHeaderEnd;                   // at the empty line; true reads the body
-    std::function<void()> OnHeaderless;                  // the first line was "<HTML>": no header
-    std::function<void(const char*, size_t)> OnBody;     // one block of body data
-    std::function<void(const std::string&)> OnCookie;    // each Set-Cookie value
+    std::function<void()> OnHeaderBegin;                   // at the first response line
+    std::function<void(const std::string &)> OnHeaderData; // after each non-empty header line
+    std::function<bool()> OnHeaderEnd;                     // at the empty line; true reads the body
+    std::function<void()> OnHeaderless;                    // the first line was "<HTML>": no header
+    std::function<void(const char *, size_t)> OnBody;      // one block of body data
+    std::function<void(const std::string &)> OnCookie;     // each Set-Cookie value
 
     // Forgets the previous response (not the range values, which belong to the next request).
     void Reset();
     // Feeds received bytes. While the header is read at most FreeSpace() bytes are taken into
     // the line buffer at a time; the rest follows in further rounds.
-    void Feed(const char* data, size_t size);
+    void Feed(const char *data, size_t size);
     // Bytes the line buffer can take now (header phase); LineBufferSize in the body phase.
     size_t FreeSpace() const;
     // Ignores everything from now on.
@@ -51,10 +51,10 @@ public:
     std::string Location;
     std::string ContentRangeBegin, ContentRangeEnd;
 
-private:
-    bool ProcessLine(const std::string& line);
+  private:
+    bool ProcessLine(const std::string &line);
     void ProcessBuffer();
-    void DeliverBody(const char* data, size_t size);
+    void DeliverBody(const char *data, size_t size);
 
     std::string buffer_;
     TPhase phase_ = TPhase::Header;

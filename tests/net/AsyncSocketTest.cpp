@@ -1,5 +1,5 @@
-#include "NetTestSupport.h"
 #include "net/AsyncSocket.h"
+#include "NetTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,49 +14,59 @@ namespace {
 
 std::string StateName(TSocketState s)
 {
-    static const char* const names[] = {"invalid", "opened", "bound", "connecting", "connected", "accepting",
-                                        "listening", "closed"};
+    static const char *const names[] = {"invalid",   "opened",    "bound",     "connecting",
+                                        "connected", "accepting", "listening", "closed"};
     return names[static_cast<int>(s)];
 }
 
 // Records every event of a socket as one line of text, in order.
 struct EventLog {
     std::vector<std::string> events;
-    void Attach(TAsyncSocket& s)
+    void Attach(TAsyncSocket &s)
     {
-        s.OnChangeState = [this](TAsyncSocket&, TSocketState, TSocketState n) { events.push_back("state " + StateName(n)); };
-        s.OnSessionConnected = [this](TAsyncSocket&, int e) { events.push_back("connected " + std::to_string(e)); };
-        s.OnSessionClosed = [this](TAsyncSocket&, int e) { events.push_back("closed " + std::to_string(e)); };
-        s.OnDataSent = [this](TAsyncSocket&, int e) { events.push_back("sent " + std::to_string(e)); };
-        s.OnDnsLookupDone = [this](TAsyncSocket&, int e) { events.push_back("lookup " + std::to_string(e)); };
+        s.OnChangeState = [this](TAsyncSocket &, TSocketState, TSocketState n) {
+            events.push_back("state " + StateName(n));
+        };
+        s.OnSessionConnected = [this](TAsyncSocket &, int e) {
+            events.push_back("connected " + std::to_string(e));
+        };
+        s.OnSessionClosed = [this](TAsyncSocket &, int e) {
+            events.push_back("closed " + std::to_string(e));
+        };
+        s.OnDataSent = [this](TAsyncSocket &, int e) {
+            events.push_back("sent " + std::to_string(e));
+        };
+        s.OnDnsLookupDone = [this](TAsyncSocket &, int e) {
+            events.push_back("lookup " + std::to_string(e));
+        };
     }
-    int Count(const std::string& prefix) const
+    int Count(const std::string &prefix) const
     {
         int n = 0;
-        for (const auto& e : events)
+        for (const auto &e : events)
             n += e.rfind(prefix, 0) == 0;
         return n;
     }
     std::string Joined() const
     {
         std::string all;
-        for (const auto& e : events)
+        for (const auto &e : events)
             all += e + "; ";
         return all;
     }
 };
 
-std::string MessageOf(const std::function<void()>& body)
+std::string MessageOf(const std::function<void()> &body)
 {
     try {
         body();
-    } catch (const ESocketException& e) {
+    } catch (const ESocketException &e) {
         return e.what();
     }
     return "(no exception)";
 }
 
-void ConnectTo(TAsyncSocket& s, int port)
+void ConnectTo(TAsyncSocket &s, int port)
 {
     s.SetAddr("127.0.0.1");
     s.SetPort(std::to_string(port));
@@ -68,15 +78,16 @@ void ConnectTo(TAsyncSocket& s, int port)
 TEST(AsyncSocket, DottedIPv4Test)
 {
     struct Case {
-        const char* text;
+        const char *text;
         bool dotted;
     } cases[] = {
-        {"10.1.2.3", true},      {"  127.0.0.1  ", true}, {"255.255.255.255", true}, {"0.0.0.0", true},
-        {"10.1.2.300", false},   {".1.2.3", false},       {"1.2.3.", false},         {"1.2.3", false},
-        {"1.2.3.4.5", false},    {"1..2.3", false},       {"1.2.3.4x", false},       {"", false},
-        {"1.2.3.4 x", false},    {"a.b.c.d", false},
+        {"10.1.2.3", true},   {"  127.0.0.1  ", true}, {"255.255.255.255", true},
+        {"0.0.0.0", true},    {"10.1.2.300", false},   {".1.2.3", false},
+        {"1.2.3.", false},    {"1.2.3", false},        {"1.2.3.4.5", false},
+        {"1..2.3", false},    {"1.2.3.4x", false},     {"", false},
+        {"1.2.3.4 x", false}, {"a.b.c.d", false},
     };
-    for (const auto& c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ(IsDottedIPv4(c.text), c.dotted) << c.text;
     uint32_t address = 0;
     ASSERT_TRUE(IsDottedIPv4(" 192.168.0.10", &address));
@@ -106,7 +117,8 @@ TEST(AsyncSocket, ResolvingPortProtocolAndHost)
     EXPECT_EQ(ResolvePort("70000", "tcp"), 70000 % 65536);
     EXPECT_EQ(ResolvePort("0", "tcp"), 0);
     EXPECT_EQ(MessageOf([] { ResolvePort("", "tcp"); }), "ResolvePort: Invalid Port.");
-    EXPECT_EQ(MessageOf([] { ResolvePort(std::string(32, '1'), "tcp"); }), "ResolvePort: Invalid Port.");
+    EXPECT_EQ(MessageOf([] { ResolvePort(std::string(32, '1'), "tcp"); }),
+              "ResolvePort: Invalid Port.");
     EXPECT_EQ(MessageOf([] { ResolvePort("80", ""); }), "ResolvePort: Invalid Proto.");
     EXPECT_EQ(MessageOf([] { ResolvePort("no-such-service-here", "tcp"); }),
               "ResolvePort: Cannot convert port 'no-such-service-here', Error #11004");
@@ -123,7 +135,8 @@ TEST(AsyncSocket, ResolvingPortProtocolAndHost)
     EXPECT_EQ(IPv4ToText(ResolveHost("127.0.0.1")), "127.0.0.1");
     EXPECT_EQ(IPv4ToText(ResolveHost("255.255.255.255")), "255.255.255.255");
     EXPECT_EQ(MessageOf([] { ResolveHost(""); }), "ResolveHost: '' Invalid Hostname.");
-    EXPECT_EQ(MessageOf([] { ResolveHost("300.1.2.3"); }), "ResolveHost: '300.1.2.3' Invalid IP address.");
+    EXPECT_EQ(MessageOf([] { ResolveHost("300.1.2.3"); }),
+              "ResolveHost: '300.1.2.3' Invalid IP address.");
     EXPECT_EQ(MessageOf([] { ResolveHost(std::string(257, 'a')); }),
               "ResolveHost: '" + std::string(257, 'a') + "' Invalid Hostname.");
 }
@@ -141,11 +154,12 @@ TEST(AsyncSocket, LibraryIsCountedPerSocket)
 
 TEST(AsyncSocket, DottedLookupCompletesInsideTheCallNamesInTheBackground)
 {
-    TestResolver resolver(std::map<std::string, std::vector<std::string>>{{"10.1.2.300", {"127.0.0.2"}}});
+    TestResolver resolver(
+        std::map<std::string, std::vector<std::string>>{{"10.1.2.300", {"127.0.0.2"}}});
     TAsyncSocket s;
     s.SetNameResolver(resolver.Function());
     std::vector<int> done;
-    s.OnDnsLookupDone = [&](TAsyncSocket&, int e) { done.push_back(e); };
+    s.OnDnsLookupDone = [&](TAsyncSocket &, int e) { done.push_back(e); };
 
     s.DnsLookup("10.1.2.3");
     ASSERT_EQ(done, std::vector<int>{0});
@@ -171,7 +185,8 @@ TEST(AsyncSocket, SystemLookupOfLocalhostStaysOnTheMachine)
     std::ifstream hosts("/etc/hosts");
     std::stringstream text;
     text << hosts.rdbuf();
-    if (text.str().find("127.0.0.1") == std::string::npos || text.str().find("localhost") == std::string::npos)
+    if (text.str().find("127.0.0.1") == std::string::npos ||
+        text.str().find("localhost") == std::string::npos)
         GTEST_SKIP() << "localhost is not in /etc/hosts";
     std::vector<std::string> addresses;
     ASSERT_EQ(SystemNameResolver("localhost", addresses), 0);
@@ -182,10 +197,15 @@ TEST(AsyncSocket, EmptyLookupReportsThroughOnErrorOrRaises)
 {
     TAsyncSocket s;
     std::vector<std::string> order;
-    s.OnError = [&](TAsyncSocket& sender) { order.push_back("error: " + sender.LastErrorMessage()); };
-    s.OnDnsLookupDone = [&](TAsyncSocket&, int e) { order.push_back("done " + std::to_string(e)); };
+    s.OnError = [&](TAsyncSocket &sender) {
+        order.push_back("error: " + sender.LastErrorMessage());
+    };
+    s.OnDnsLookupDone = [&](TAsyncSocket &, int e) {
+        order.push_back("done " + std::to_string(e));
+    };
     s.DnsLookup("");
-    EXPECT_EQ(order, (std::vector<std::string>{"error: DNS lookup: invalid host name.", "done 10022"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"error: DNS lookup: invalid host name.", "done 10022"}));
 
     TAsyncSocket raising;
     EXPECT_EQ(MessageOf([&] { raising.DnsLookup(""); }), "DNS lookup: invalid host name.");
@@ -199,7 +219,7 @@ TEST(AsyncSocket, CancelledLookupReports10004Once)
     {
         TAsyncSocket s;
         s.SetNameResolver(resolver.Function());
-        s.OnDnsLookupDone = [&](TAsyncSocket&, int e) { done.push_back(e); };
+        s.OnDnsLookupDone = [&](TAsyncSocket &, int e) { done.push_back(e); };
         s.DnsLookup("slow.invalid");
         ASSERT_TRUE(WaitUntil([&] { return resolver.Asked().size() == 1; }));
         s.CancelDnsLookup();
@@ -221,10 +241,11 @@ TEST(AsyncSocket, ConnectRefusesMissingOrBadProperties)
         {"127.0.0.1", std::string(40, '8'), "tcp", "connect: ResolvePort: Invalid Port."},
         {"127.0.0.1", "no-such-service-here", "tcp",
          "connect: ResolvePort: Cannot convert port 'no-such-service-here', Error #11004"},
-        {"127.0.0.1", "80", "no-such-proto", "connect: ResolveProto: Cannot convert protocol 'no-such-proto', Error #11004"},
+        {"127.0.0.1", "80", "no-such-proto",
+         "connect: ResolveProto: Cannot convert protocol 'no-such-proto', Error #11004"},
         {"999.1.1.1", "80", "tcp", "connect: ResolveHost: '999.1.1.1' Invalid IP address."},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         TAsyncSocket s;
         s.SetAddr(c.addr);
         s.SetPort(c.port);
@@ -240,7 +261,7 @@ TEST(AsyncSocket, ExchangesDataAndReportsEventsInOrder)
     for (size_t i = 0; i < payload.size(); ++i)
         payload[i] = static_cast<char>('a' + i % 26);
     std::string received;
-    TestServer server([&](Connection& c) {
+    TestServer server([&](Connection &c) {
         received = c.ReadBytes(payload.size());
         c.Write("thanks");
     });
@@ -250,19 +271,19 @@ TEST(AsyncSocket, ExchangesDataAndReportsEventsInOrder)
     log.Attach(s);
     std::vector<int> accepted;
     std::string answer;
-    s.OnSendData = [&](TAsyncSocket&, int n) { accepted.push_back(n); };
-    s.OnSessionConnected = [&](TAsyncSocket& sender, int e) {
+    s.OnSendData = [&](TAsyncSocket &, int n) { accepted.push_back(n); };
+    s.OnSessionConnected = [&](TAsyncSocket &sender, int e) {
         log.events.push_back("connected " + std::to_string(e));
         EXPECT_EQ(sender.Send(payload.data(), static_cast<int>(payload.size())), 4000);
         EXPECT_EQ(log.Count("sent"), 0); // OnDataSent comes later, from the event loop
     };
-    s.OnDataAvailable = [&](TAsyncSocket& sender, int) {
+    s.OnDataAvailable = [&](TAsyncSocket &sender, int) {
         char buffer[100];
         int n = sender.Receive(buffer, sizeof buffer);
         if (n > 0)
             answer.append(buffer, static_cast<size_t>(n));
     };
-    s.OnSessionClosed = [&](TAsyncSocket& sender, int e) {
+    s.OnSessionClosed = [&](TAsyncSocket &sender, int e) {
         log.events.push_back("closed " + std::to_string(e));
         sender.Close(); // inside the event: no second OnSessionClosed
     };
@@ -277,27 +298,28 @@ TEST(AsyncSocket, ExchangesDataAndReportsEventsInOrder)
     EXPECT_EQ(s.State(), TSocketState::wsClosed);
     EXPECT_EQ(s.Addr(), "");
     EXPECT_EQ(log.Count("closed"), 1);
-    std::vector<std::string> expected = {"state opened", "state connecting", "state connected", "connected 0",
-                                         "sent 0", "closed 0", "state closed"};
+    std::vector<std::string> expected = {"state opened", "state connecting", "state connected",
+                                         "connected 0",  "sent 0",           "closed 0",
+                                         "state closed"};
     EXPECT_EQ(log.events, expected);
 }
 
 TEST(AsyncSocket, AllWaitingDataIsOfferedBeforeTheClose)
 {
     std::string big(200000, 'x');
-    TestServer server([&](Connection& c) { c.Write(big); });
+    TestServer server([&](Connection &c) { c.Write(big); });
     TAsyncSocket s;
     size_t total = 0;
     bool closedEarly = false;
     int closes = 0;
-    s.OnDataAvailable = [&](TAsyncSocket& sender, int) {
+    s.OnDataAvailable = [&](TAsyncSocket &sender, int) {
         char buffer[700]; // small reads: the receive loop must come back for the rest
         int n = sender.Receive(buffer, sizeof buffer);
         if (n > 0)
             total += static_cast<size_t>(n);
         closedEarly = closedEarly || closes > 0;
     };
-    s.OnSessionClosed = [&](TAsyncSocket&, int) { ++closes; };
+    s.OnSessionClosed = [&](TAsyncSocket &, int) { ++closes; };
     ConnectTo(s, server.Port());
     ASSERT_TRUE(WaitUntil([&] { return closes > 0; }));
     EXPECT_EQ(total, big.size());
@@ -307,16 +329,17 @@ TEST(AsyncSocket, AllWaitingDataIsOfferedBeforeTheClose)
 
 TEST(AsyncSocket, PropertiesChangeOnlyWhileClosed)
 {
-    TestServer server([](Connection& c) { c.WaitForClose(); });
+    TestServer server([](Connection &c) { c.WaitForClose(); });
     TAsyncSocket s;
     bool connected = false;
-    s.OnSessionConnected = [&](TAsyncSocket&, int) { connected = true; };
+    s.OnSessionConnected = [&](TAsyncSocket &, int) { connected = true; };
     ConnectTo(s, server.Port());
     ASSERT_TRUE(WaitUntil([&] { return connected; }));
     EXPECT_EQ(MessageOf([&] { s.SetAddr("127.0.0.2"); }), "Cannot change Addr if not closed");
     EXPECT_EQ(MessageOf([&] { s.SetPort("1"); }), "Cannot change Port if not closed");
     EXPECT_EQ(MessageOf([&] { s.SetProto("udp"); }), "Cannot change Proto if not closed");
-    EXPECT_EQ(MessageOf([&] { s.SetLocalAddr("127.0.0.1"); }), "Cannot change LocalAddr if not closed");
+    EXPECT_EQ(MessageOf([&] { s.SetLocalAddr("127.0.0.1"); }),
+              "Cannot change LocalAddr if not closed");
     EXPECT_EQ(MessageOf([&] { s.SetLocalPort("1"); }), "Cannot change LocalPort if not closed");
     EXPECT_EQ(MessageOf([&] { s.Connect(); }), "Connect: Socket already in use");
     EXPECT_EQ(s.Addr(), "127.0.0.1");
@@ -326,7 +349,7 @@ TEST(AsyncSocket, PropertiesChangeOnlyWhileClosed)
     EXPECT_EQ(s.LastError(), 10035);
 
     int closes = 0;
-    s.OnSessionClosed = [&](TAsyncSocket&, int e) {
+    s.OnSessionClosed = [&](TAsyncSocket &, int e) {
         ++closes;
         EXPECT_EQ(e, 0);
     };
@@ -339,10 +362,10 @@ TEST(AsyncSocket, PropertiesChangeOnlyWhileClosed)
 
 TEST(AsyncSocket, BindsTheLocalAddressAndReportsTheBoundPort)
 {
-    TestServer server([](Connection& c) { c.WaitForClose(); });
+    TestServer server([](Connection &c) { c.WaitForClose(); });
     TAsyncSocket s;
     bool connected = false;
-    s.OnSessionConnected = [&](TAsyncSocket&, int) { connected = true; };
+    s.OnSessionConnected = [&](TAsyncSocket &, int) { connected = true; };
     s.SetLocalAddr("127.0.0.1");
     ConnectTo(s, server.Port());
     EXPECT_NE(s.LocalPort(), "0");
@@ -358,7 +381,7 @@ TEST(AsyncSocket, RefusedConnectionsFailOnceAndClose)
         EventLog log;
         log.Attach(s);
         std::string failure;
-        s.OnError = [&](TAsyncSocket& sender) { failure = sender.LastErrorMessage(); };
+        s.OnError = [&](TAsyncSocket &sender) { failure = sender.LastErrorMessage(); };
         ConnectTo(s, port);
         if (failure.empty()) {
             ASSERT_TRUE(WaitUntil([&] { return log.Count("closed") > 0; })) << log.Joined();
@@ -378,28 +401,31 @@ TEST(AsyncSocket, SendWhileNotConnectedFails)
 {
     TAsyncSocket s;
     std::string failure;
-    s.OnError = [&](TAsyncSocket& sender) { failure = sender.LastErrorMessage(); };
+    s.OnError = [&](TAsyncSocket &sender) { failure = sender.LastErrorMessage(); };
     EXPECT_EQ(s.SendStr("x"), -1);
     EXPECT_EQ(s.LastError(), 10057);
     EXPECT_EQ(failure, "Error 10057 in function Send\r\nSocket is not connected");
 
     TAsyncSocket raising;
-    EXPECT_EQ(MessageOf([&] { raising.SendStr("x"); }), "Error 10057 in function Send\r\nSocket is not connected");
+    EXPECT_EQ(MessageOf([&] { raising.SendStr("x"); }),
+              "Error 10057 in function Send\r\nSocket is not connected");
 }
 
 TEST(AsyncSocket, HandlerExceptionGoesToOnBgExceptionAndAborts)
 {
-    TestServer server([](Connection& c) { c.WaitForClose(); });
+    TestServer server([](Connection &c) { c.WaitForClose(); });
     for (bool allowClose : {true, false}) {
         TAsyncSocket s;
         std::string seen;
         int closes = 0;
-        s.OnSessionConnected = [](TAsyncSocket&, int) { throw std::runtime_error("handler failed"); };
-        s.OnBgException = [&](TAsyncSocket&, const std::exception& e, bool& canClose) {
+        s.OnSessionConnected = [](TAsyncSocket &, int) {
+            throw std::runtime_error("handler failed");
+        };
+        s.OnBgException = [&](TAsyncSocket &, const std::exception &e, bool &canClose) {
             seen = e.what();
             canClose = allowClose;
         };
-        s.OnSessionClosed = [&](TAsyncSocket&, int) { ++closes; };
+        s.OnSessionClosed = [&](TAsyncSocket &, int) { ++closes; };
         ConnectTo(s, server.Port());
         ASSERT_TRUE(WaitUntil([&] { return !seen.empty(); }));
         EXPECT_EQ(seen, "handler failed");
@@ -416,7 +442,7 @@ TEST(AsyncSocket, DataTheSystemCannotTakeAtOnceStaysQueuedUntilWritable)
         payload[i] = static_cast<char>(i * 31 % 253);
     std::string received;
     std::promise<void> sendReturned;
-    TestServer server([&](Connection& c) {
+    TestServer server([&](Connection &c) {
         sendReturned.get_future().wait(); // nothing is read before Send has queued everything
         received = c.ReadBytes(payload.size());
     });
@@ -425,20 +451,20 @@ TEST(AsyncSocket, DataTheSystemCannotTakeAtOnceStaysQueuedUntilWritable)
     int sentEvents = 0;
     bool allSentAfterSend = true;
     int64_t accepted = 0;
-    s.OnSendData = [&](TAsyncSocket&, int n) { accepted += n; };
-    s.OnSessionConnected = [&](TAsyncSocket& sender, int) {
+    s.OnSendData = [&](TAsyncSocket &, int n) { accepted += n; };
+    s.OnSessionConnected = [&](TAsyncSocket &sender, int) {
         sender.Send(payload.data(), static_cast<int>(payload.size()));
         allSentAfterSend = sender.AllSent();
         sendReturned.set_value();
     };
-    s.OnDataSent = [&](TAsyncSocket&, int) { ++sentEvents; };
+    s.OnDataSent = [&](TAsyncSocket &, int) { ++sentEvents; };
     ConnectTo(s, server.Port());
     ASSERT_TRUE(WaitUntil([&] { return sentEvents > 0; }));
     EXPECT_FALSE(allSentAfterSend); // 16 MB do not fit an unread connection's buffers
     EXPECT_EQ(accepted, static_cast<int64_t>(payload.size()));
     EXPECT_EQ(sentEvents, 1);
     bool closed = false;
-    s.OnSessionClosed = [&](TAsyncSocket&, int) { closed = true; };
+    s.OnSessionClosed = [&](TAsyncSocket &, int) { closed = true; };
     ASSERT_TRUE(WaitUntil([&] { return closed; }));
     EXPECT_TRUE(received == payload);
 }

@@ -1,5 +1,5 @@
-#include "NetTestSupport.h"
 #include "net/HttpClient.h"
+#include "NetTestSupport.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -17,21 +17,21 @@ using namespace tabulonix::test;
 
 namespace {
 
-const char* StateName(THttpState s)
+const char *StateName(THttpState s)
 {
-    static const char* const names[] = {"Idle",          "Starting",      "Connected", "Resolving", "Resolved",
-                                        "AwaitingHeader", "ReceivingBody", "Aborting"};
+    static const char *const names[] = {"Idle",     "Starting",       "Connected",     "Resolving",
+                                        "Resolved", "AwaitingHeader", "ReceivingBody", "Aborting"};
     return names[static_cast<int>(s)];
 }
 
-std::string RequestLine(const std::string& request)
+std::string RequestLine(const std::string &request)
 {
     return request.substr(0, request.find("\r\n"));
 }
 
 // Forwards one proxied request to the origin on 127.0.0.1 named in its request target and
 // relays the answer; refuses any other target.
-void ForwardToLoopback(Connection& client)
+void ForwardToLoopback(Connection &client)
 {
     std::string request = client.ReadRequest();
     std::string line = RequestLine(request);
@@ -49,7 +49,7 @@ void ForwardToLoopback(Connection& client)
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(static_cast<uint16_t>(port));
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0) {
         Connection origin(fd, nullptr);
         origin.Write(forwarded);
         std::string answer;
@@ -63,8 +63,9 @@ void ForwardToLoopback(Connection& client)
 }
 
 class HttpClientTest : public ::testing::Test {
-protected:
-    TestResolver resolver{std::map<std::string, std::vector<std::string>>{{"slow.test", {"127.0.0.1"}}}};
+  protected:
+    TestResolver resolver{
+        std::map<std::string, std::vector<std::string>>{{"slow.test", {"127.0.0.1"}}}};
     THttpClient client;
     TStringReceiveStream body;
     std::vector<std::string> log;
@@ -78,19 +79,21 @@ protected:
         resolver.Block("slow.test");
         client.Socket().SetNameResolver(resolver.Function());
         client.ReceiveStream = &body;
-        client.OnStateChange = [this](THttpClient& c) { Log(std::string("state ") + StateName(c.State())); };
-        client.OnSessionConnected = [this](THttpClient&) { Log("connected"); };
-        client.OnHeaderBegin = [this](THttpClient&) { Log("header begin"); };
-        client.OnHeaderEnd = [this](THttpClient&) { Log("header end"); };
-        client.OnDocBegin = [this](THttpClient&) { Log("doc begin"); };
-        client.OnDocData = [this](THttpClient&, const char*, int len) {
+        client.OnStateChange = [this](THttpClient &c) {
+            Log(std::string("state ") + StateName(c.State()));
+        };
+        client.OnSessionConnected = [this](THttpClient &) { Log("connected"); };
+        client.OnHeaderBegin = [this](THttpClient &) { Log("header begin"); };
+        client.OnHeaderEnd = [this](THttpClient &) { Log("header end"); };
+        client.OnDocBegin = [this](THttpClient &) { Log("doc begin"); };
+        client.OnDocData = [this](THttpClient &, const char *, int len) {
             ++blocks;
             largestBlock = std::max(largestBlock, static_cast<size_t>(len));
             Log("doc data");
         };
-        client.OnDocEnd = [this](THttpClient&) { Log("doc end"); };
-        client.OnLocationChange = [this](THttpClient&) { Log("location"); };
-        client.OnRequestDone = [this](THttpClient&, THttpRequest request, int error) {
+        client.OnDocEnd = [this](THttpClient &) { Log("doc end"); };
+        client.OnLocationChange = [this](THttpClient &) { Log("location"); };
+        client.OnRequestDone = [this](THttpClient &, THttpRequest request, int error) {
             EXPECT_EQ(request, THttpRequest::httpGET);
             Log("done " + std::to_string(error));
             done = true;
@@ -100,7 +103,7 @@ protected:
     void TearDown() override { resolver.Release(); }
 
     // Consecutive data blocks are logged once: how a body is cut up depends on the system.
-    void Log(const std::string& event)
+    void Log(const std::string &event)
     {
         if (event == "doc data" && !log.empty() && log.back() == event)
             return;
@@ -109,7 +112,7 @@ protected:
 
     // Runs Get with a safety Abort so that a fault cannot hang the suite; returns the text of
     // the EHttpException ("" when none) and waits for OnRequestDone.
-    std::string RunGet(int* code = nullptr)
+    std::string RunGet(int *code = nullptr)
     {
         QTimer safety;
         safety.setSingleShot(true);
@@ -118,7 +121,7 @@ protected:
         std::string failure;
         try {
             client.Get();
-        } catch (const EHttpException& e) {
+        } catch (const EHttpException &e) {
             failure = e.what();
             if (code)
                 *code = e.ErrorCode();
@@ -133,14 +136,17 @@ protected:
 
 TEST_F(HttpClientTest, GetWithContentLength)
 {
-    auto server = FixedResponseServer("HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Type: Text/Plain\r\n\r\nhello");
+    auto server = FixedResponseServer(
+        "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Type: Text/Plain\r\n\r\nhello");
     client.URL = server->Url("/a/b.ini");
     EXPECT_EQ(RunGet(), "");
-    EXPECT_EQ(server->Requests(), std::vector<std::string>{"GET /a/b.ini HTTP/1.0\r\n"
-                                                           "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
-                                                           "User-Agent: Mozilla/3.0 (compatible)\r\n"
-                                                           "Host: 127.0.0.1\r\n"
-                                                           "\r\n"});
+    EXPECT_EQ(server->Requests(),
+              std::vector<std::string>{
+                  "GET /a/b.ini HTTP/1.0\r\n"
+                  "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
+                  "User-Agent: Mozilla/3.0 (compatible)\r\n"
+                  "Host: 127.0.0.1\r\n"
+                  "\r\n"});
     EXPECT_EQ(body.Text(), "hello");
     EXPECT_EQ(client.StatusCode(), 200);
     EXPECT_EQ(client.ReasonPhrase(), "OK");
@@ -148,9 +154,12 @@ TEST_F(HttpClientTest, GetWithContentLength)
     EXPECT_EQ(client.ContentType(), "text/plain");
     EXPECT_EQ(client.ReceivedCount(), 5);
     EXPECT_EQ(client.RcvdHeader().size(), 3u);
-    std::vector<std::string> expected = {"state Starting", "state Resolving", "state Resolved",      "state Connected",
-                                         "connected",      "state AwaitingHeader", "header begin",   "state ReceivingBody",
-                                         "header end",     "doc begin",       "doc data",            "doc end",
+    std::vector<std::string> expected = {"state Starting", "state Resolving",
+                                         "state Resolved", "state Connected",
+                                         "connected",      "state AwaitingHeader",
+                                         "header begin",   "state ReceivingBody",
+                                         "header end",     "doc begin",
+                                         "doc data",       "doc end",
                                          "state Idle",     "done 0"};
     EXPECT_EQ(log, expected);
 }
@@ -173,7 +182,7 @@ TEST_F(HttpClientTest, BodyWithoutLengthIsStreamedUntilTheServerCloses)
 TEST_F(HttpClientTest, ZeroContentLengthEndsAtTheHeader)
 {
     std::atomic<bool> clientClosed{false};
-    TestServer server([&](Connection& c) {
+    TestServer server([&](Connection &c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
         clientClosed = c.WaitForClose(); // the server itself would keep the connection
@@ -188,7 +197,7 @@ TEST_F(HttpClientTest, ZeroContentLengthEndsAtTheHeader)
 
 TEST_F(HttpClientTest, ErrorStatusKeepsOnlyTheBodyThatCameWithTheHeader)
 {
-    TestServer server([](Connection& c) {
+    TestServer server([](Connection &c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<p>first part</p>");
         c.WaitForClose();
@@ -213,7 +222,7 @@ TEST_F(HttpClientTest, FirstLineHtmlIsTheBody)
 
 TEST_F(HttpClientTest, OverlongHeaderLineFailsTheRequest)
 {
-    TestServer server([](Connection& c) {
+    TestServer server([](Connection &c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 200 OK\r\nX-Long: " + std::string(9000, 'a') + "\r\n\r\nbody");
         c.WaitForClose();
@@ -248,22 +257,23 @@ TEST_F(HttpClientTest, FollowsTheThreeFormsOfRedirection)
         {"/a/b.ini?from=/x/y", "other.ini", "GET /a/other.ini HTTP/1.0", "/a/other.ini", true},
         {"/a/b.ini", final->Url("/final#part"), "GET /final HTTP/1.0", "/final", false},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         SetUp();
         body.Clear();
         log.clear();
         done = false;
         std::atomic<int> served{0};
-        TestServer first([&](Connection& conn) {
+        TestServer first([&](Connection &conn) {
             conn.ReadRequest();
             if (served++ == 0)
-                conn.Write("HTTP/1.0 302 Found\r\nLocation: " + c.location + "\r\n\r\nredirect body");
+                conn.Write("HTTP/1.0 302 Found\r\nLocation: " + c.location +
+                           "\r\n\r\nredirect body");
             else
                 conn.Write("HTTP/1.0 200 OK\r\n\r\nfinal");
         });
         client.URL = first.Url(c.firstPath);
         EXPECT_EQ(RunGet(), "") << c.location;
-        TestServer& second = c.sameServer ? first : *final;
+        TestServer &second = c.sameServer ? first : *final;
         ASSERT_FALSE(second.Requests().empty());
         EXPECT_EQ(RequestLine(second.Requests().back()), c.secondRequestLine);
         std::string port = c.sameServer ? first.PortText() : final->PortText();
@@ -271,13 +281,14 @@ TEST_F(HttpClientTest, FollowsTheThreeFormsOfRedirection)
         EXPECT_EQ(body.Text(), "final");
         EXPECT_EQ(std::count(log.begin(), log.end(), "location"), 1);
         EXPECT_EQ(client.StatusCode(), 200);
-        EXPECT_EQ(client.RcvdHeader(), std::vector<std::string>{"HTTP/1.0 200 OK"}); // the last answer only
+        EXPECT_EQ(client.RcvdHeader(),
+                  std::vector<std::string>{"HTTP/1.0 200 OK"}); // the last answer only
     }
 }
 
 TEST_F(HttpClientTest, CircularRedirectionsStopAfterALimit)
 {
-    TestServer server([](Connection& c) {
+    TestServer server([](Connection &c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 302 Found\r\nLocation: /loop\r\n\r\n");
     });
@@ -305,7 +316,8 @@ TEST_F(HttpClientTest, ThroughAProxy)
         ASSERT_FALSE(proxy.Requests().empty());
         const std::string seen = proxy.Requests().back();
         EXPECT_EQ(RequestLine(seen), "GET " + origin->Url("/a/b.ini") + " HTTP/1.0");
-        EXPECT_NE(seen.find("\r\nHost: 127.0.0.1\r\nProxy-Authorization: Basic cHU6cHA=\r\n"), std::string::npos)
+        EXPECT_NE(seen.find("\r\nHost: 127.0.0.1\r\nProxy-Authorization: Basic cHU6cHA=\r\n"),
+                  std::string::npos)
             << seen;
         EXPECT_EQ(RequestLine(origin->Requests().back()), "GET /a/b.ini HTTP/1.0");
     }
@@ -315,9 +327,10 @@ TEST_F(HttpClientTest, ThroughAProxy)
 TEST_F(HttpClientTest, RedirectionThroughAProxyKeepsTheProxy)
 {
     std::atomic<int> served{0};
-    TestServer origin([&](Connection& c) {
+    TestServer origin([&](Connection &c) {
         c.ReadRequest();
-        c.Write(served++ == 0 ? "HTTP/1.0 301 Moved\r\nLocation: /moved\r\n\r\n" : "HTTP/1.0 200 OK\r\n\r\nmoved");
+        c.Write(served++ == 0 ? "HTTP/1.0 301 Moved\r\nLocation: /moved\r\n\r\n"
+                              : "HTTP/1.0 200 OK\r\n\r\nmoved");
     });
     TestServer proxy(ForwardToLoopback);
     client.URL = origin.Url("/a");
@@ -339,10 +352,11 @@ TEST_F(HttpClientTest, CredentialsFromTheUrlStayForLaterRequests)
     done = false;
     client.URL = second->Url("/q");
     EXPECT_EQ(RunGet(), "");
-    for (auto* server : {first.get(), second.get()}) {
+    for (auto *server : {first.get(), second.get()}) {
         ASSERT_EQ(server->Requests().size(), 1u);
         const std::string request = server->Requests().front();
-        EXPECT_NE(request.find("\r\nHost: 127.0.0.1\r\nAuthorization: Basic dXNlcjpwYXNz\r\n\r\n"), std::string::npos)
+        EXPECT_NE(request.find("\r\nHost: 127.0.0.1\r\nAuthorization: Basic dXNlcjpwYXNz\r\n\r\n"),
+                  std::string::npos)
             << request;
     }
     EXPECT_EQ(client.Username, "user");
@@ -352,12 +366,12 @@ TEST_F(HttpClientTest, CredentialsFromTheUrlStayForLaterRequests)
 TEST_F(HttpClientTest, AbortDuringTheBody)
 {
     std::atomic<bool> closedByClient{false};
-    TestServer server([&](Connection& c) {
+    TestServer server([&](Connection &c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 200 OK\r\n\r\n" + std::string(1000, 'b'));
         closedByClient = c.WaitForClose();
     });
-    client.OnDocData = [this](THttpClient& c, const char*, int) {
+    client.OnDocData = [this](THttpClient &c, const char *, int) {
         Log("doc data");
         c.Abort();
     };
@@ -369,16 +383,18 @@ TEST_F(HttpClientTest, AbortDuringTheBody)
     EXPECT_FALSE(body.Text().empty());
     EXPECT_TRUE(WaitUntil([&] { return closedByClient.load(); }));
     std::vector<std::string> tail(log.end() - 5, log.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"doc data", "state Aborting", "doc end", "state Idle", "done 3"}));
+    EXPECT_EQ(tail, (std::vector<std::string>{"doc data", "state Aborting", "doc end", "state Idle",
+                                              "done 3"}));
 }
 
 TEST_F(HttpClientTest, AbortDuringTheLookup)
 {
     QObject context;
-    client.OnStateChange = [&](THttpClient& c) {
+    client.OnStateChange = [&](THttpClient &c) {
         Log(std::string("state ") + StateName(c.State()));
         if (c.State() == THttpState::Resolving)
-            QMetaObject::invokeMethod(&context, [&c] { c.Abort(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &context, [&c] { c.Abort(); }, Qt::QueuedConnection);
     };
     client.URL = "http://slow.test:1/x";
     EXPECT_EQ(RunGet(), "Connection aborted on request");
@@ -414,7 +430,7 @@ TEST_F(HttpClientTest, CapitalSchemeSplitsAsIfItHadNone)
 
 TEST_F(HttpClientTest, BusyClientRefusesASecondRequest)
 {
-    TestServer server([](Connection& c) {
+    TestServer server([](Connection &c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 200 OK\r\n\r\nfirst");
     });
@@ -423,7 +439,7 @@ TEST_F(HttpClientTest, BusyClientRefusesASecondRequest)
     try {
         client.Get();
         ADD_FAILURE() << "a busy client accepted a request";
-    } catch (const EHttpException& e) {
+    } catch (const EHttpException &e) {
         EXPECT_STREQ(e.what(), "HTTP component is busy");
         EXPECT_EQ(e.ErrorCode(), 1);
     }
@@ -445,7 +461,8 @@ TEST_F(HttpClientTest, BodyLargerThanTheCallersStoreFailsInsteadOfGrowing)
 
 TEST_F(HttpClientTest, OptionalHeaderLinesInTheirOrderAndHandlersMayChangeThem)
 {
-    auto server = FixedResponseServer("HTTP/1.0 200 OK\r\nContent-Range: bytes 5-9/20\r\n\r\nrange");
+    auto server =
+        FixedResponseServer("HTTP/1.0 200 OK\r\nContent-Range: bytes 5-9/20\r\n\r\nrange");
     client.URL = server->Url("/h");
     client.Sender = "me@example.invalid";
     client.Reference = "http://ref.invalid/";
@@ -457,11 +474,12 @@ TEST_F(HttpClientTest, OptionalHeaderLinesInTheirOrderAndHandlersMayChangeThem)
     client.Cookie = "k=v";
     client.ContentRangeBegin = "100";
     std::vector<std::string> commands;
-    client.OnBeforeHeaderSend = [](THttpClient&, const std::string& method, std::vector<std::string>& lines) {
+    client.OnBeforeHeaderSend = [](THttpClient &, const std::string &method,
+                                   std::vector<std::string> &lines) {
         EXPECT_EQ(method, "GET");
         lines.push_back("X-Added: 1");
     };
-    client.OnCommand = [&](THttpClient&, std::string& line) {
+    client.OnCommand = [&](THttpClient &, std::string &line) {
         commands.push_back(line);
         if (line.rfind("Accept:", 0) == 0)
             line = "Accept: */*";
