@@ -1,0 +1,176 @@
+#include "TestSupport.h"
+#include "codecs/Bitmap.h"
+#include "engine/Gallery.h"
+#include "platform/Files.h"
+#include "platform/Version.h"
+
+#include <gtest/gtest.h>
+
+using namespace tabulonix;
+using namespace tabulonix::test;
+
+namespace {
+
+std::string Tool() { return ShellQuote(BinDir() + "tabulonix-batch"); }
+
+CommandResult Batch(const std::string& args) { return RunCommand(Tool() + " " + args); }
+
+void MakeBmp(const std::string& path, int w, int h)
+{
+    TBitmap b;
+    b.SetSize(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.SetPixel(x, y, RGBColor(static_cast<uint8_t>(x), static_cast<uint8_t>(y), 200));
+    b.WriteFile(path);
+}
+
+size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+struct CliFixture : ::testing::Test {
+    TempDir dir;
+    std::string src, out;
+    void SetUp() override
+    {
+        src = dir.Path() + "photos/";
+        out = dir.Path() + "thumbs/";
+        ASSERT_TRUE(ForceDirectories(src));
+        MakeBmp(src + "b.bmp", 200, 100);
+        MakeBmp(src + "A.bmp", 50, 300);
+        WriteText(src + "notes.txt", "not a picture"); // not a readable extension: ignored
+    }
+    std::string Q(const std::string& s) const { return ShellQuote(s); }
+};
+
+TEST(CliUsageTest, HelpAndVersion)
+{
+    CommandResult help = Batch("--help");
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* option : {"--convert", "--aspect", "--frame-size", "--update-html", "--pages", "--quiet"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    CommandResult version = Batch("--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "tabulonix-batch " + ProgramVersion() + "\n");
+}
+
+TEST(CliUsageTest, BadUsageExitsWithTwoAndOneLine)
+{
+    TempDir dir;
+    std::string d = ShellQuote(dir.Path());
+    const char* bad[] = {"--no-such-option " , "--quality 0 ", "--quality 101 ", "--png-level 10 ", "--frame-size 0 ",
+                         "--per-line 10001 ", "--table-border 21 ", "--aspect tall ", "--format jpeg ",
+                         "--frame clNoSuchColour ", "--width x ", "--extension png ", "--html a.htm --no-html ", "-q "};
+    for (const char* args : bad) {
+        CommandResult r = Batch(std::string(args) + d + " " + d);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_EQ(r.err.substr(0, 17), "tabulonix-batch: ") << args;
+        EXPECT_EQ(Lines(r.err), 2u) << args << r.err; // the reason and the pointer to --help
+    }
+    EXPECT_EQ(Batch(d).exitCode, 2);
+    CommandResult missing = Batch(ShellQuote(dir.File("absent")) + " " + d);
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("absent"), std::string::npos);
+}
+
+TEST_F(CliFixture, ThumbnailsWithGalleryByDefault)
+{
+    CommandResult r = Batch(Q(src) + " " + Q(out));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Complete! 2 of 2 images processed!\n");
+    EXPECT_EQ(r.err.find('\r'), std::string::npos); // no progress bar when stderr is no terminal
+    auto a = DecodeWithPillow(out + "Atn.bmp");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->width, 17); // 100 * 50 / 300 = 16.67
+    EXPECT_EQ(a->height, 100);
+    std::string html = ReadText(out + "QVHTML.htm");
+    EXPECT_LT(html.find("Atn.bmp"), html.find("btn.bmp")); // sorted without regard to case
+    EXPECT_NE(html.find("<A HREF=\"file://" + src + "b.bmp\"><IMG SRC=\"btn.bmp\" HEIGHT=\"100\" WIDTH=\"200\""),
+              std::string::npos);
+}
+
+TEST_F(CliFixture, ConvertToJpegWithoutHtml)
+{
+    CommandResult r = Batch("--convert --format jpg --quality 70 --baseline " + Q(src) + " " + Q(out) + " b.bmp");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(FileExists(out + "b.jpg"));
+    EXPECT_FALSE(FileExists(out + "A.jpg"));
+    EXPECT_FALSE(FileExists(out + "QVHTML.htm"));
+    auto img = DecodeWithPillow(out + "b.jpg");
+    ASSERT_TRUE(img);
+    EXPECT_EQ(img->width, 200);
+    EXPECT_EQ(img->height, 100);
+    CommandResult info = RunCommand("/usr/bin/python3 -c \"import sys\nfrom PIL import Image\n"
+                                    "print(Image.open(sys.argv[1]).info.get('progressive', 0))\" " + Q(out + "b.jpg"));
+    EXPECT_EQ(info.out, "0\n");
+}
+
+TEST_F(CliFixture, FailuresGiveOneLineEachAndExitOne)
+{
+    WriteText(src + "broken.bmp", "xx");
+    CommandResult r = Batch("--name 'pic<inc>' --format bmp --extension BMP " + Q(src) + " " + Q(out));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Error opening file " + src + "broken.bmp!\n");
+    EXPECT_EQ(r.out, "Complete! 2 of 3 images processed!\n");
+    EXPECT_TRUE(FileExists(out + "pic1.BMP"));
+    EXPECT_TRUE(FileExists(out + "pic2.BMP"));
+    EXPECT_FALSE(FileExists(out + "pic3.BMP")); // A.bmp, b.bmp, broken.bmp in that order
+}
+
+TEST_F(CliFixture, NoOverwriteAndFrame)
+{
+    ASSERT_TRUE(ForceDirectories(out));
+    WriteText(out + "btn.bmp", "keep me");
+    CommandResult r = Batch("--no-overwrite --no-html --frame '$000000FF' --height 20 " + Q(src) + " " + Q(out) + " b.bmp");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadText(out + "btn.bmp"), "keep me");
+    auto img = DecodeWithPillow(out + "btn(1).bmp");
+    ASSERT_TRUE(img);
+    EXPECT_EQ(img->width, 40);
+    const uint8_t* corner = img->rgba.data();
+    EXPECT_EQ(corner[0], 255);
+    EXPECT_EQ(corner[1], 0);
+    EXPECT_EQ(corner[2], 0);
+    CommandResult named = Batch("--no-html --frame clRed --name x " + Q(src) + " " + Q(out) + " b.bmp");
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_TRUE(FileExists(out + "x.bmp"));
+}
+
+TEST_F(CliFixture, UpdateHtml)
+{
+    std::string page = dir.File("index.htm");
+    WriteText(page, "<html>no markers here</html>\n");
+    CommandResult r = Batch("--update-html " + Q(page) + " " + Q(src) + " " + Q(out));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "Can't update, no headers found!\n");
+    std::string created = ReadText(page);
+    EXPECT_EQ(created.substr(0, 8), "<HTML>\r\n"); // fell back to a new page
+    // Relative to the page: the thumbnails lie in thumbs/, the sources in photos/.
+    EXPECT_NE(created.find("<A HREF=\"photos/A.bmp\"><IMG SRC=\"thumbs/Atn.bmp\""), std::string::npos);
+
+    WriteText(page, "top\n" + std::string(kGalleryMarker) + "\nold\n" + std::string(kGalleryMarker) + "\nbottom\n");
+    CommandResult u = Batch("--update-html " + Q(page) + " --no-table --no-link " + Q(src) + " " + Q(out) + " b.bmp");
+    EXPECT_EQ(u.exitCode, 0) << u.err;
+    EXPECT_EQ(ReadText(page), "top\r\n" + std::string(kGalleryMarker) + "\r\n<IMG SRC=\"thumbs/btn.bmp\" HEIGHT=\"100\" WIDTH=\"200\" BORDER=\"0\">\r\n" +
+                                  std::string(kGalleryMarker) + "\r\nbottom\r\n");
+}
+
+TEST_F(CliFixture, MultiplePages)
+{
+    CommandResult r = Batch("--pages 1 --html " + Q(dir.File("g.html")) + " " + Q(src) + " " + Q(out));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(FileExists(dir.File("g1.html")));
+    EXPECT_TRUE(FileExists(dir.File("g2.html")));
+    EXPECT_FALSE(FileExists(dir.File("g.html")));
+    EXPECT_NE(ReadText(dir.File("g1.html")).find("<A HREF=\"g2.html\">Forward &gt;&gt;</A>"), std::string::npos);
+}
+
+TEST_F(CliFixture, NothingToProcess)
+{
+    TempDir empty;
+    CommandResult r = Batch(Q(empty.Path()) + " " + Q(out));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "No images to process!\n");
+    EXPECT_FALSE(DirectoryExists(out));
+}
+
+} // namespace
