@@ -8,17 +8,17 @@
 
 using namespace tabulonix;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
     size_t piece = 1 + data[0] % 64 * 97;
-    const char *bytes = reinterpret_cast<const char *>(data);
+    const char* bytes = reinterpret_cast<const char*>(data);
     size_t remaining = size;
 
     THttpResponseReader reader;
     size_t bodyBytes = 0;
-    reader.OnBody = [&](const char *, size_t n) {
+    reader.OnBody = [&](const char*, size_t n) {
         if (n == 0 || n > THttpResponseReader::LineBufferSize)
             std::abort();
         bodyBytes += n;

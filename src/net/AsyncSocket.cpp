@@ -25,7 +25,7 @@ int gLibraryUseCount = 0;
 
 struct CodeText {
     int code;
-    const char *text;
+    const char* text;
 };
 
 constexpr CodeText kErrorTexts[] = {
@@ -102,7 +102,7 @@ constexpr int kErrnoMap[][2] = {
 };
 
 // Runs an entry from the event loop: nothing may escape into Qt.
-template <typename F> void Guarded(F &&body)
+template <typename F> void Guarded(F&& body)
 {
     try {
         body();
@@ -110,10 +110,10 @@ template <typename F> void Guarded(F &&body)
     }
 }
 
-bool LookUpService(const std::string &name, const std::string &proto, int &port)
+bool LookUpService(const std::string& name, const std::string& proto, int& port)
 {
     servent entry{};
-    servent *result = nullptr;
+    servent* result = nullptr;
     char buffer[1024];
     if (getservbyname_r(name.c_str(), proto.c_str(), &entry, buffer, sizeof buffer, &result) != 0 ||
         !result)
@@ -122,10 +122,10 @@ bool LookUpService(const std::string &name, const std::string &proto, int &port)
     return true;
 }
 
-bool LookUpProtocol(const std::string &name, int &number)
+bool LookUpProtocol(const std::string& name, int& number)
 {
     protoent entry{};
-    protoent *result = nullptr;
+    protoent* result = nullptr;
     char buffer[1024];
     if (getprotobyname_r(name.c_str(), &entry, buffer, sizeof buffer, &result) == 0 && result) {
         number = result->p_proto;
@@ -143,7 +143,7 @@ bool LookUpProtocol(const std::string &name, int &number)
     return false;
 }
 
-[[noreturn]] void Fail(const std::string &message, int error, int *code)
+[[noreturn]] void Fail(const std::string& message, int error, int* code)
 {
     if (code)
         *code = error;
@@ -154,7 +154,7 @@ bool LookUpProtocol(const std::string &name, int &number)
 
 std::string SocketErrorDesc(int code)
 {
-    for (const auto &entry : kErrorTexts)
+    for (const auto& entry : kErrorTexts)
         if (entry.code == code)
             return entry.text;
     return "Not a WinSock error";
@@ -166,7 +166,7 @@ int ErrnoToSocketError(int err)
         return 0;
     if (err == EWOULDBLOCK)
         return 10035;
-    for (const auto &entry : kErrnoMap)
+    for (const auto& entry : kErrnoMap)
         if (entry[0] == err)
             return entry[1];
     return 10000 + err;
@@ -200,7 +200,7 @@ int ResolverErrorToSocketError(int gaiError, int err)
     }
 }
 
-bool IsDottedIPv4(const std::string &text, uint32_t *address)
+bool IsDottedIPv4(const std::string& text, uint32_t* address)
 {
     size_t i = 0;
     while (i < text.size() && text[i] == ' ')
@@ -238,22 +238,22 @@ std::string IPv4ToText(uint32_t address)
            std::to_string((address >> 8) & 255) + "." + std::to_string(address & 255);
 }
 
-int SystemNameResolver(const std::string &name, std::vector<std::string> &addresses)
+int SystemNameResolver(const std::string& name, std::vector<std::string>& addresses)
 {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo *answer = nullptr;
+    addrinfo* answer = nullptr;
     int rc = getaddrinfo(name.c_str(), nullptr, &hints, &answer);
     if (rc != 0)
         return ResolverErrorToSocketError(rc, errno);
-    for (addrinfo *a = answer; a; a = a->ai_next) {
+    for (addrinfo* a = answer; a; a = a->ai_next) {
         if (a->ai_family != AF_INET)
             continue;
-        auto *in = reinterpret_cast<sockaddr_in *>(a->ai_addr);
+        auto* in = reinterpret_cast<sockaddr_in*>(a->ai_addr);
         std::string text = IPv4ToText(ntohl(in->sin_addr.s_addr));
         bool seen = false;
-        for (const auto &s : addresses)
+        for (const auto& s : addresses)
             seen = seen || s == text;
         if (!seen)
             addresses.push_back(text);
@@ -262,7 +262,7 @@ int SystemNameResolver(const std::string &name, std::vector<std::string> &addres
     return addresses.empty() ? 11004 : 0;
 }
 
-uint32_t ResolveHost(const std::string &host, int *code)
+uint32_t ResolveHost(const std::string& host, int* code)
 {
     if (host.empty() || host.size() > 256)
         Fail("ResolveHost: '" + host + "' Invalid Hostname.", 10022, code);
@@ -284,7 +284,7 @@ uint32_t ResolveHost(const std::string &host, int *code)
     return value;
 }
 
-int ResolvePort(const std::string &port, const std::string &proto, int *code)
+int ResolvePort(const std::string& port, const std::string& proto, int* code)
 {
     if (port.empty() || port.size() >= 32)
         Fail("ResolvePort: Invalid Port.", 10022, code);
@@ -306,7 +306,7 @@ int ResolvePort(const std::string &port, const std::string &proto, int *code)
     return number;
 }
 
-int ResolveProto(const std::string &proto, int *code)
+int ResolveProto(const std::string& proto, int* code)
 {
     if (proto.empty() || proto.size() >= 32)
         Fail("ResolveProto: Invalid Protocol.", 10022, code);
@@ -326,7 +326,7 @@ int ResolveProto(const std::string &proto, int *code)
 // Shared with the lookup threads: a thread posts its answer only while the socket exists.
 struct TAsyncSocket::LookupChannel {
     std::mutex mutex;
-    QObject *receiver = nullptr;
+    QObject* receiver = nullptr;
 };
 
 TAsyncSocket::TAsyncSocket()
@@ -399,7 +399,7 @@ void TAsyncSocket::ResetDefaults()
     addrResolved_ = portResolved_ = protoResolved_ = localResolved_ = false;
 }
 
-void TAsyncSocket::RaiseException(const std::string &message, int code)
+void TAsyncSocket::RaiseException(const std::string& message, int code)
 {
     if (code != 0)
         lastError_ = code;
@@ -411,7 +411,7 @@ void TAsyncSocket::RaiseException(const std::string &message, int code)
     throw ESocketException(message);
 }
 
-void TAsyncSocket::SocketError(const std::string &function, int code)
+void TAsyncSocket::SocketError(const std::string& function, int code)
 {
     std::string message = "Error " + std::to_string(code) + " in function " + function + "\r\n" +
                           SocketErrorDesc(code);
@@ -478,7 +478,7 @@ void TAsyncSocket::Abort()
     InternalClose(false, 0);
 }
 
-void TAsyncSocket::SetAddr(const std::string &value)
+void TAsyncSocket::SetAddr(const std::string& value)
 {
     if (state_ != TSocketState::wsClosed) {
         RaiseException("Cannot change Addr if not closed", 0);
@@ -488,7 +488,7 @@ void TAsyncSocket::SetAddr(const std::string &value)
     addrResolved_ = false;
 }
 
-void TAsyncSocket::SetPort(const std::string &value)
+void TAsyncSocket::SetPort(const std::string& value)
 {
     if (state_ != TSocketState::wsClosed) {
         RaiseException("Cannot change Port if not closed", 0);
@@ -498,7 +498,7 @@ void TAsyncSocket::SetPort(const std::string &value)
     portResolved_ = false;
 }
 
-void TAsyncSocket::SetProto(const std::string &value)
+void TAsyncSocket::SetProto(const std::string& value)
 {
     if (state_ != TSocketState::wsClosed) {
         RaiseException("Cannot change Proto if not closed", 0);
@@ -508,7 +508,7 @@ void TAsyncSocket::SetProto(const std::string &value)
     protoResolved_ = portResolved_ = localResolved_ = false;
 }
 
-void TAsyncSocket::SetLocalAddr(const std::string &value)
+void TAsyncSocket::SetLocalAddr(const std::string& value)
 {
     if (state_ != TSocketState::wsClosed) {
         RaiseException("Cannot change LocalAddr if not closed", 0);
@@ -518,7 +518,7 @@ void TAsyncSocket::SetLocalAddr(const std::string &value)
     localResolved_ = false;
 }
 
-void TAsyncSocket::SetLocalPort(const std::string &value)
+void TAsyncSocket::SetLocalPort(const std::string& value)
 {
     if (state_ != TSocketState::wsClosed) {
         RaiseException("Cannot change LocalPort if not closed", 0);
@@ -550,7 +550,7 @@ void TAsyncSocket::DropQueue()
 
 // ---------------------------------------------------------------- name lookup
 
-void TAsyncSocket::DnsLookup(const std::string &hostName)
+void TAsyncSocket::DnsLookup(const std::string& hostName)
 {
     if (hostName.empty()) {
         RaiseException("DNS lookup: invalid host name.", 10022);
@@ -575,12 +575,12 @@ void TAsyncSocket::DnsLookup(const std::string &hostName)
     StartLookup(hostName);
 }
 
-void TAsyncSocket::StartLookup(const std::string &hostName)
+void TAsyncSocket::StartLookup(const std::string& hostName)
 {
     uint64_t id = ++lookupId_;
     TNameResolver resolver = resolver_ ? resolver_ : TNameResolver(SystemNameResolver);
     std::shared_ptr<LookupChannel> channel = lookup_;
-    TAsyncSocket *self = this;
+    TAsyncSocket* self = this;
     lookupRunning_ = true;
     try {
         // The answer is posted to the event loop, so it can never be handled before this call
@@ -601,7 +601,7 @@ void TAsyncSocket::StartLookup(const std::string &hostName)
                 [self, id, error, addresses] { self->LookupDone(id, error, addresses); },
                 Qt::QueuedConnection);
         }).detach();
-    } catch (const std::system_error &e) {
+    } catch (const std::system_error& e) {
         lookupRunning_ = false;
         int code = ErrnoToSocketError(e.code().value());
         RaiseException(
@@ -624,7 +624,7 @@ void TAsyncSocket::LookupDone(uint64_t id, int error, std::vector<std::string> a
     try {
         if (OnDnsLookupDone)
             OnDnsLookupDone(*this, error);
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         HandleBackgroundException(e);
     } catch (...) {
         HandleBackgroundException(std::runtime_error("Unknown exception"));
@@ -682,7 +682,7 @@ void TAsyncSocket::Connect()
             resolvedAddr_ = ResolveHost(addr_, &code);
             addrResolved_ = true;
         }
-    } catch (const ESocketException &e) {
+    } catch (const ESocketException& e) {
         RaiseException(std::string("connect: ") + e.what(), code);
         return;
     }
@@ -706,7 +706,7 @@ void TAsyncSocket::Connect()
         return;
     }
 
-    auto setOption = [&](int level, int name, const void *value, socklen_t size, const char *what) {
+    auto setOption = [&](int level, int name, const void* value, socklen_t size, const char* what) {
         if (::setsockopt(fd_, level, name, value, size) == 0)
             return true;
         SocketError(what, ErrnoToSocketError(errno));
@@ -733,13 +733,13 @@ void TAsyncSocket::Connect()
         local.sin_family = AF_INET;
         local.sin_port = htons(static_cast<uint16_t>(resolvedLocalPort_));
         local.sin_addr.s_addr = htonl(resolvedLocalAddr_);
-        if (::bind(fd_, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0) {
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
             int error = ErrnoToSocketError(errno);
             RaiseException(Format("winsock.bind failed, error #%d", error), error);
             return;
         }
         socklen_t size = sizeof local;
-        if (::getsockname(fd_, reinterpret_cast<sockaddr *>(&local), &size) != 0) {
+        if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
             int error = ErrnoToSocketError(errno);
             RaiseException(Format("winsock.getsockname failed, error #%d", error), error);
             return;
@@ -768,7 +768,7 @@ void TAsyncSocket::Connect()
     remote.sin_family = AF_INET;
     remote.sin_port = htons(static_cast<uint16_t>(resolvedPort_));
     remote.sin_addr.s_addr = htonl(resolvedAddr_);
-    if (::connect(fd_, reinterpret_cast<sockaddr *>(&remote), sizeof remote) == 0 ||
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0 ||
         errno == EINPROGRESS) {
         ChangeState(TSocketState::wsConnecting);
         return;
@@ -878,7 +878,7 @@ void TAsyncSocket::HandleNotification(unsigned kinds, int error, uint64_t genera
             if (Current(generation) && state_ != TSocketState::wsClosed)
                 Close();
         }
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         HandleBackgroundException(e);
     } catch (...) {
         HandleBackgroundException(std::runtime_error("Unknown exception"));
@@ -918,13 +918,13 @@ void TAsyncSocket::ReceiveLoop(bool alwaysLoop, uint64_t generation)
 
 // ---------------------------------------------------------------- sending and receiving
 
-int TAsyncSocket::Send(const void *data, int len)
+int TAsyncSocket::Send(const void* data, int len)
 {
     if (state_ != TSocketState::wsConnected) {
         SocketError("Send", 10057);
         return -1;
     }
-    const char *bytes = static_cast<const char *>(data);
+    const char* bytes = static_cast<const char*>(data);
     while (len > 0) {
         if (queue_.empty() || queue_.back().Free() == 0)
             queue_.emplace_back(SendBlockSize);
@@ -932,7 +932,7 @@ int TAsyncSocket::Send(const void *data, int len)
         bytes += taken;
         len -= taken;
     }
-    int total = static_cast<int>(bytes - static_cast<const char *>(data));
+    int total = static_cast<int>(bytes - static_cast<const char*>(data));
     uint64_t generation = generation_;
     TryToSend();
     if (Current(generation) && AllSent())
@@ -954,7 +954,7 @@ void TAsyncSocket::TryToSend()
     uint64_t generation = generation_;
     while (Current(generation) && !queue_.empty()) {
         int len = 0;
-        const char *p = queue_.front().Peek(len);
+        const char* p = queue_.front().Peek(len);
         if (len == 0) {
             if (queue_.size() == 1)
                 break; // the last block stays for reuse
@@ -985,7 +985,7 @@ void TAsyncSocket::TryToSend()
         UpdateNotifiers();
 }
 
-int TAsyncSocket::Receive(void *buffer, int size)
+int TAsyncSocket::Receive(void* buffer, int size)
 {
     lastReceiveFailed_ = false;
     if (fd_ < 0) {
@@ -1005,7 +1005,7 @@ int TAsyncSocket::Receive(void *buffer, int size)
     return static_cast<int>(n);
 }
 
-void TAsyncSocket::HandleBackgroundException(const std::exception &e)
+void TAsyncSocket::HandleBackgroundException(const std::exception& e)
 {
     bool canClose = true;
     if (OnBgException) {

@@ -45,23 +45,23 @@ int ResolverErrorToSocketError(int gaiError, int err);
 
 // The dotted IPv4 test: four decimal numbers of at most 255 joined by three ".", leading
 // and trailing spaces allowed. On success address holds the host-order value.
-bool IsDottedIPv4(const std::string &text, uint32_t *address = nullptr);
+bool IsDottedIPv4(const std::string& text, uint32_t* address = nullptr);
 // Host-order IPv4 address as dotted text.
 std::string IPv4ToText(uint32_t address);
 
 // Resolve a host, port or protocol as Connect does; failures raise ESocketException with the
 // message Connect reports (without its "connect: " prefix). code, when given, receives the
 // socket error number of a failure.
-uint32_t ResolveHost(const std::string &host, int *code = nullptr);
-int ResolvePort(const std::string &port, const std::string &proto, int *code = nullptr);
-int ResolveProto(const std::string &proto, int *code = nullptr);
+uint32_t ResolveHost(const std::string& host, int* code = nullptr);
+int ResolvePort(const std::string& port, const std::string& proto, int* code = nullptr);
+int ResolveProto(const std::string& proto, int* code = nullptr);
 
 // A name lookup run on a worker thread: fills addresses (dotted IPv4, in the order of the
 // answer) and returns 0, or returns a socket error number (11001 when the name does not
 // exist). Must be safe to call from any thread.
 using TNameResolver =
-    std::function<int(const std::string &name, std::vector<std::string> &addresses)>;
-int SystemNameResolver(const std::string &name, std::vector<std::string> &addresses);
+    std::function<int(const std::string& name, std::vector<std::string>& addresses)>;
+int SystemNameResolver(const std::string& name, std::vector<std::string>& addresses);
 
 // A non-blocking TCP socket driven by the GUI thread's event loop: readiness arrives through
 // socket notifiers, name lookups run on a worker thread whose answer is posted back, and
@@ -70,54 +70,54 @@ class TAsyncSocket {
   public:
     TAsyncSocket();
     ~TAsyncSocket();
-    TAsyncSocket(const TAsyncSocket &) = delete;
-    TAsyncSocket &operator=(const TAsyncSocket &) = delete;
+    TAsyncSocket(const TAsyncSocket&) = delete;
+    TAsyncSocket& operator=(const TAsyncSocket&) = delete;
 
     // Events (each optional); the sender comes first.
-    std::function<void(TAsyncSocket &, int error)> OnDnsLookupDone;
-    std::function<void(TAsyncSocket &, int error)> OnSessionConnected;
-    std::function<void(TAsyncSocket &, int error)> OnDataAvailable;
-    std::function<void(TAsyncSocket &, int error)> OnDataSent;
-    std::function<void(TAsyncSocket &, int count)> OnSendData;
-    std::function<void(TAsyncSocket &, int error)> OnSessionClosed;
-    std::function<void(TAsyncSocket &, int error)> OnSessionAvailable;
-    std::function<void(TAsyncSocket &, TSocketState oldState, TSocketState newState)> OnChangeState;
-    std::function<void(TAsyncSocket &)> OnError;
-    std::function<void(TAsyncSocket &, const std::exception &, bool &canClose)> OnBgException;
+    std::function<void(TAsyncSocket&, int error)> OnDnsLookupDone;
+    std::function<void(TAsyncSocket&, int error)> OnSessionConnected;
+    std::function<void(TAsyncSocket&, int error)> OnDataAvailable;
+    std::function<void(TAsyncSocket&, int error)> OnDataSent;
+    std::function<void(TAsyncSocket&, int count)> OnSendData;
+    std::function<void(TAsyncSocket&, int error)> OnSessionClosed;
+    std::function<void(TAsyncSocket&, int error)> OnSessionAvailable;
+    std::function<void(TAsyncSocket&, TSocketState oldState, TSocketState newState)> OnChangeState;
+    std::function<void(TAsyncSocket&)> OnError;
+    std::function<void(TAsyncSocket&, const std::exception&, bool& canClose)> OnBgException;
 
-    void DnsLookup(const std::string &hostName);
+    void DnsLookup(const std::string& hostName);
     void CancelDnsLookup();
     void Connect();
     // Queues the data and sends what the system accepts; returns len, or -1 when not
     // connected.
-    int Send(const void *data, int len);
-    int SendStr(const std::string &text)
+    int Send(const void* data, int len);
+    int SendStr(const std::string& text)
     {
         return Send(text.data(), static_cast<int>(text.size()));
     }
     // Up to size bytes of what has arrived: the count, 0 when the peer has closed, or -1
     // with LastError set (10035 when nothing is waiting).
-    int Receive(void *buffer, int size);
+    int Receive(void* buffer, int size);
     void Close();
     void Abort();
 
-    const std::string &Addr() const { return addr_; }
-    void SetAddr(const std::string &value);
-    const std::string &Port() const { return port_; }
-    void SetPort(const std::string &value);
-    const std::string &Proto() const { return proto_; }
-    void SetProto(const std::string &value);
-    const std::string &LocalAddr() const { return localAddr_; }
-    void SetLocalAddr(const std::string &value);
-    const std::string &LocalPort() const { return localPort_; }
-    void SetLocalPort(const std::string &value);
+    const std::string& Addr() const { return addr_; }
+    void SetAddr(const std::string& value);
+    const std::string& Port() const { return port_; }
+    void SetPort(const std::string& value);
+    const std::string& Proto() const { return proto_; }
+    void SetProto(const std::string& value);
+    const std::string& LocalAddr() const { return localAddr_; }
+    void SetLocalAddr(const std::string& value);
+    const std::string& LocalPort() const { return localPort_; }
+    void SetLocalPort(const std::string& value);
 
-    const std::string &DnsResult() const { return dnsResult_; }
-    const std::vector<std::string> &DnsResultList() const { return dnsResultList_; }
+    const std::string& DnsResult() const { return dnsResult_; }
+    const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
     TSocketState State() const { return state_; }
     int LastError() const { return lastError_; }
     // The text of the last reported failure (what OnError handlers show).
-    const std::string &LastErrorMessage() const { return lastErrorMessage_; }
+    const std::string& LastErrorMessage() const { return lastErrorMessage_; }
     int64_t ReadCount() const { return readCount_; }
     // Bytes waiting to be read, as the system reports them.
     int RcvdCount() const;
@@ -146,8 +146,8 @@ class TAsyncSocket {
 
     void ChangeState(TSocketState newState);
     void ResetDefaults();
-    void RaiseException(const std::string &message, int code);
-    void SocketError(const std::string &function, int code);
+    void RaiseException(const std::string& message, int code);
+    void SocketError(const std::string& function, int code);
     void FireSessionClosed(int error);
     void CloseHandle(bool shutdownFirst);
     void InternalClose(bool shutdownFirst, int error);
@@ -159,9 +159,9 @@ class TAsyncSocket {
     void OnWritable();
     void HandleNotification(unsigned kinds, int error, uint64_t generation);
     void ReceiveLoop(bool alwaysLoop, uint64_t generation);
-    void HandleBackgroundException(const std::exception &e);
+    void HandleBackgroundException(const std::exception& e);
     void LookupDone(uint64_t id, int error, std::vector<std::string> addresses);
-    void StartLookup(const std::string &hostName);
+    void StartLookup(const std::string& hostName);
     bool Current(uint64_t generation) const { return generation == generation_ && fd_ >= 0; }
 
     std::string addr_, port_, proto_ = "tcp", localAddr_ = "0.0.0.0", localPort_ = "0";

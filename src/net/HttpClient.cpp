@@ -12,7 +12,7 @@ namespace tabulonix {
 
 namespace {
 
-bool StartsWithNoCase(const std::string &text, const char *prefix)
+bool StartsWithNoCase(const std::string& text, const char* prefix)
 {
     size_t i = 0;
     for (; prefix[i]; ++i) {
@@ -39,8 +39,8 @@ std::string ErrorText(int code)
 
 std::string HttpDate(std::time_t when)
 {
-    static const char *const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+    static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     std::tm t{};
     gmtime_r(&when, &t);
@@ -53,7 +53,7 @@ std::string HttpDate(std::time_t when)
 
 } // namespace
 
-TUrlParts ParseURL(const std::string &text, const std::string &basePath)
+TUrlParts ParseURL(const std::string& text, const std::string& basePath)
 {
     TUrlParts parts;
     if (text.empty())
@@ -136,7 +136,7 @@ TUrlParts ParseURL(const std::string &text, const std::string &basePath)
     return parts;
 }
 
-std::string Base64Encode(const std::string &data)
+std::string Base64Encode(const std::string& data)
 {
     static const char alphabet[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -167,18 +167,18 @@ std::string Base64Encode(const std::string &data)
 THttpClient::THttpClient()
     : window_(std::make_unique<QObject>()), readBuffer_(THttpResponseReader::LineBufferSize)
 {
-    socket_.OnDnsLookupDone = [this](TAsyncSocket &, int error) { SocketDnsLookupDone(error); };
-    socket_.OnSessionConnected = [this](TAsyncSocket &, int error) {
+    socket_.OnDnsLookupDone = [this](TAsyncSocket&, int error) { SocketDnsLookupDone(error); };
+    socket_.OnSessionConnected = [this](TAsyncSocket&, int error) {
         SocketSessionConnected(error);
     };
-    socket_.OnDataAvailable = [this](TAsyncSocket &, int) { SocketDataAvailable(); };
-    socket_.OnSessionClosed = [this](TAsyncSocket &, int error) { SocketSessionClosed(error); };
+    socket_.OnDataAvailable = [this](TAsyncSocket&, int) { SocketDataAvailable(); };
+    socket_.OnSessionClosed = [this](TAsyncSocket&, int error) { SocketSessionClosed(error); };
 
     reader_.OnHeaderBegin = [this] {
         if (OnHeaderBegin)
             OnHeaderBegin(*this);
     };
-    reader_.OnHeaderData = [this](const std::string &line) {
+    reader_.OnHeaderData = [this](const std::string& line) {
         lastResponse_ = line;
         ++headerLines_;
         SyncFromReader();
@@ -190,8 +190,8 @@ THttpClient::THttpClient()
         SyncFromReader();
         SetState(THttpState::ReceivingBody);
     };
-    reader_.OnBody = [this](const char *data, size_t size) { ReaderBody(data, size); };
-    reader_.OnCookie = [this](const std::string &value) {
+    reader_.OnBody = [this](const char* data, size_t size) { ReaderBody(data, size); };
+    reader_.OnCookie = [this](const std::string& value) {
         bool accept = true;
         if (OnCookie)
             OnCookie(*this, value, accept);
@@ -333,7 +333,7 @@ void THttpClient::DoLookup()
     }
     try {
         socket_.DnsLookup(connectHost_);
-    } catch (const ESocketException &e) {
+    } catch (const ESocketException& e) {
         statusCode_ = 404;
         reasonPhrase_ = e.what();
         EndRequest();
@@ -361,7 +361,7 @@ void THttpClient::SocketDnsLookupDone(int error)
         socket_.SetProto("tcp");
         socket_.SetLocalAddr(LocalAddr);
         socket_.Connect();
-    } catch (const ESocketException &) {
+    } catch (const ESocketException&) {
         int code = socket_.LastError();
         if (serial != serial_ || !inRequest_)
             return;
@@ -406,7 +406,7 @@ std::string THttpClient::RequestTarget() const
            (urlPort_.empty() ? "" : ":" + urlPort_) + path_;
 }
 
-std::string THttpClient::BuildHeader(const std::string &method, const std::string &target)
+std::string THttpClient::BuildHeader(const std::string& method, const std::string& target)
 {
     if (OnRequestHeaderBegin)
         OnRequestHeaderBegin(*this);
@@ -443,7 +443,7 @@ std::string THttpClient::BuildHeader(const std::string &method, const std::strin
         OnBeforeHeaderSend(*this, method, lines);
     std::string header;
     lines.emplace_back(); // the empty line that ends the header
-    for (std::string &line : lines) {
+    for (std::string& line : lines) {
         if (OnCommand)
             OnCommand(*this, line);
         header += line;
@@ -462,7 +462,7 @@ void THttpClient::SendRequest()
         return;
     try {
         socket_.SendStr(header);
-    } catch (const ESocketException &e) {
+    } catch (const ESocketException& e) {
         if (serial == serial_ && inRequest_)
             FailRequest(e.what(), socket_.LastError());
     }
@@ -531,7 +531,7 @@ bool THttpClient::ReaderHeaderEnd()
     return true;
 }
 
-void THttpClient::ReaderBody(const char *data, size_t size)
+void THttpClient::ReaderBody(const char* data, size_t size)
 {
     if (!inRequest_ || failed_)
         return;
@@ -546,7 +546,7 @@ void THttpClient::ReaderBody(const char *data, size_t size)
     if (ReceiveStream) {
         try {
             ReceiveStream->Write(data, size);
-        } catch (const std::exception &e) {
+        } catch (const std::exception& e) {
             FailRequest(e.what(), 4);
             return;
         }
@@ -555,7 +555,7 @@ void THttpClient::ReaderBody(const char *data, size_t size)
         OnDocData(*this, data, static_cast<int>(size));
 }
 
-void THttpClient::FailRequest(const std::string &reason, int doneError)
+void THttpClient::FailRequest(const std::string& reason, int doneError)
 {
     failed_ = true;
     statusCode_ = 404;

@@ -17,7 +17,7 @@ namespace tabulonix {
 
 class EHttpException : public Exception {
   public:
-    EHttpException(const std::string &message, int code) : Exception(message), code_(code) {}
+    EHttpException(const std::string& message, int code) : Exception(message), code_(code) {}
     int ErrorCode() const { return code_; }
 
   private:
@@ -43,10 +43,10 @@ struct TUrlParts {
 };
 // Splits text into its parts. A text beginning with "./" or "../" is resolved against
 // basePath and becomes the path.
-TUrlParts ParseURL(const std::string &text, const std::string &basePath = "");
+TUrlParts ParseURL(const std::string& text, const std::string& basePath = "");
 
 // The standard Base64 encoding, with "=" fill.
-std::string Base64Encode(const std::string &data);
+std::string Base64Encode(const std::string& data);
 
 // An HTTP/1.0 client over TAsyncSocket, event-driven on the GUI thread, with a blocking Get
 // that keeps the event loop running while it waits.
@@ -54,8 +54,8 @@ class THttpClient {
   public:
     THttpClient();
     ~THttpClient();
-    THttpClient(const THttpClient &) = delete;
-    THttpClient &operator=(const THttpClient &) = delete;
+    THttpClient(const THttpClient&) = delete;
+    THttpClient& operator=(const THttpClient&) = delete;
 
     // Configuration.
     std::string URL;
@@ -77,25 +77,25 @@ class THttpClient {
     std::string SocksServer, SocksPort = "1080", SocksLevel = "5", SocksUsercode, SocksPassword;
     bool SocksAuthentication = false;
     // The caller's stream for the body; may be null (the body is then only counted).
-    TReceiveStream *ReceiveStream = nullptr;
+    TReceiveStream* ReceiveStream = nullptr;
 
     // Events (each optional); the sender comes first.
-    std::function<void(THttpClient &)> OnStateChange;
-    std::function<void(THttpClient &)> OnSessionConnected;
-    std::function<void(THttpClient &)> OnRequestHeaderBegin;
-    std::function<void(THttpClient &, const std::string &method, std::vector<std::string> &lines)>
+    std::function<void(THttpClient&)> OnStateChange;
+    std::function<void(THttpClient&)> OnSessionConnected;
+    std::function<void(THttpClient&)> OnRequestHeaderBegin;
+    std::function<void(THttpClient&, const std::string& method, std::vector<std::string>& lines)>
         OnBeforeHeaderSend;
-    std::function<void(THttpClient &, std::string &line)> OnCommand;
-    std::function<void(THttpClient &)> OnRequestHeaderEnd;
-    std::function<void(THttpClient &)> OnHeaderBegin;
-    std::function<void(THttpClient &)> OnHeaderData;
-    std::function<void(THttpClient &)> OnHeaderEnd;
-    std::function<void(THttpClient &)> OnDocBegin;
-    std::function<void(THttpClient &, const char *data, int len)> OnDocData;
-    std::function<void(THttpClient &)> OnDocEnd;
-    std::function<void(THttpClient &)> OnLocationChange;
-    std::function<void(THttpClient &, const std::string &data, bool &accept)> OnCookie;
-    std::function<void(THttpClient &, THttpRequest request, int error)> OnRequestDone;
+    std::function<void(THttpClient&, std::string& line)> OnCommand;
+    std::function<void(THttpClient&)> OnRequestHeaderEnd;
+    std::function<void(THttpClient&)> OnHeaderBegin;
+    std::function<void(THttpClient&)> OnHeaderData;
+    std::function<void(THttpClient&)> OnHeaderEnd;
+    std::function<void(THttpClient&)> OnDocBegin;
+    std::function<void(THttpClient&, const char* data, int len)> OnDocData;
+    std::function<void(THttpClient&)> OnDocEnd;
+    std::function<void(THttpClient&)> OnLocationChange;
+    std::function<void(THttpClient&, const std::string& data, bool& accept)> OnCookie;
+    std::function<void(THttpClient&, THttpRequest request, int error)> OnRequestDone;
 
     // Issues a GET for URL and waits until the client is idle again; fails with
     // EHttpException (ReasonPhrase, StatusCode) for a status of 400 or more.
@@ -106,21 +106,21 @@ class THttpClient {
 
     THttpState State() const { return state_; }
     int StatusCode() const { return statusCode_; }
-    const std::string &ReasonPhrase() const { return reasonPhrase_; }
+    const std::string& ReasonPhrase() const { return reasonPhrase_; }
     int64_t ContentLength() const { return contentLength_; }
     int64_t ReceivedCount() const { return receivedCount_; }
-    const std::string &ContentType() const { return contentType_; }
-    const std::vector<std::string> &RcvdHeader() const { return reader_.HeaderLines; }
-    const std::string &Location() const { return location_; }
-    const std::string &LastResponse() const { return lastResponse_; }
-    const std::vector<std::string> &WWWAuthenticate() const { return reader_.WWWAuthenticate; }
-    const std::string &AcceptRanges() const { return reader_.AcceptRanges; }
+    const std::string& ContentType() const { return contentType_; }
+    const std::vector<std::string>& RcvdHeader() const { return reader_.HeaderLines; }
+    const std::string& Location() const { return location_; }
+    const std::string& LastResponse() const { return lastResponse_; }
+    const std::vector<std::string>& WWWAuthenticate() const { return reader_.WWWAuthenticate; }
+    const std::string& AcceptRanges() const { return reader_.AcceptRanges; }
     // The error code OnRequestDone reports for the last request (0, 3 after Abort, 4 for a
     // header the client refused).
     int RequestDoneError() const { return requestDoneError_; }
 
     // The socket the client talks through (for instance to replace its name lookup).
-    TAsyncSocket &Socket() { return socket_; }
+    TAsyncSocket& Socket() { return socket_; }
 
     // Redirections followed in a row before a request is given up.
     static constexpr int MaxRedirections = 20;
@@ -131,15 +131,15 @@ class THttpClient {
     void SetState(THttpState state);
     void EndRequest();
     void SendRequest();
-    std::string BuildHeader(const std::string &method, const std::string &target);
+    std::string BuildHeader(const std::string& method, const std::string& target);
     void SocketDnsLookupDone(int error);
     void SocketSessionConnected(int error);
     void SocketDataAvailable();
     void SocketSessionClosed(int error);
-    void FailRequest(const std::string &reason, int doneError);
+    void FailRequest(const std::string& reason, int doneError);
     void StartRelocation();
     bool ReaderHeaderEnd();
-    void ReaderBody(const char *data, size_t size);
+    void ReaderBody(const char* data, size_t size);
     void ClearResponse();
     void SyncFromReader();
     std::string RequestTarget() const;

@@ -9,13 +9,13 @@ namespace {
 
 std::string Lower(std::string text)
 {
-    for (char &c : text)
+    for (char& c : text)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
-std::string Trim(const std::string &text)
+std::string Trim(const std::string& text)
 {
     size_t begin = text.find_first_not_of(" \t");
     if (begin == std::string::npos)
@@ -26,7 +26,7 @@ std::string Trim(const std::string &text)
 
 // Leading spaces, an optional sign and decimal digits up to the end; false when the text is
 // not such a number or does not fit.
-bool ReadInteger(const std::string &text, int64_t &value)
+bool ReadInteger(const std::string& text, int64_t& value)
 {
     size_t i = text.find_first_not_of(' ');
     if (i == std::string::npos)
@@ -78,7 +78,7 @@ size_t THttpResponseReader::FreeSpace() const
     return LineBufferSize;
 }
 
-void THttpResponseReader::Feed(const char *data, size_t size)
+void THttpResponseReader::Feed(const char* data, size_t size)
 {
     uint64_t resets = resets_;
     while (size > 0 && resets == resets_) {
@@ -134,7 +134,7 @@ void THttpResponseReader::ProcessBuffer()
         buffer_.clear();
 }
 
-bool THttpResponseReader::ProcessLine(const std::string &line)
+bool THttpResponseReader::ProcessLine(const std::string& line)
 {
     if (!headerBegun_) {
         headerBegun_ = true;
@@ -214,7 +214,7 @@ bool THttpResponseReader::ProcessLine(const std::string &line)
     return true;
 }
 
-void THttpResponseReader::DeliverBody(const char *data, size_t size)
+void THttpResponseReader::DeliverBody(const char* data, size_t size)
 {
     if (size > 0 && OnBody)
         OnBody(data, size);

@@ -19,18 +19,18 @@ class THttpResponseReader {
     enum class TError { None, LineTooLong, TooManyHeaderLines };
 
     // Called while reading (each optional).
-    std::function<void()> OnHeaderBegin;                   // at the first response line
-    std::function<void(const std::string &)> OnHeaderData; // after each non-empty header line
-    std::function<bool()> OnHeaderEnd;                     // at the empty line; true reads the body
-    std::function<void()> OnHeaderless;                    // the first line was "<HTML>": no header
-    std::function<void(const char *, size_t)> OnBody;      // one block of body data
-    std::function<void(const std::string &)> OnCookie;     // each Set-Cookie value
+    std::function<void()> OnHeaderBegin;                  // at the first response line
+    std::function<void(const std::string&)> OnHeaderData; // after each non-empty header line
+    std::function<bool()> OnHeaderEnd;                    // at the empty line; true reads the body
+    std::function<void()> OnHeaderless;                   // the first line was "<HTML>": no header
+    std::function<void(const char*, size_t)> OnBody;      // one block of body data
+    std::function<void(const std::string&)> OnCookie;     // each Set-Cookie value
 
     // Forgets the previous response (not the range values, which belong to the next request).
     void Reset();
     // Feeds received bytes. While the header is read at most FreeSpace() bytes are taken into
     // the line buffer at a time; the rest follows in further rounds.
-    void Feed(const char *data, size_t size);
+    void Feed(const char* data, size_t size);
     // Bytes the line buffer can take now (header phase); LineBufferSize in the body phase.
     size_t FreeSpace() const;
     // Ignores everything from now on.
@@ -52,9 +52,9 @@ class THttpResponseReader {
     std::string ContentRangeBegin, ContentRangeEnd;
 
   private:
-    bool ProcessLine(const std::string &line);
+    bool ProcessLine(const std::string& line);
     void ProcessBuffer();
-    void DeliverBody(const char *data, size_t size);
+    void DeliverBody(const char* data, size_t size);
 
     std::string buffer_;
     TPhase phase_ = TPhase::Header;

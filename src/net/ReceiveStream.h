@@ -11,20 +11,20 @@ namespace tabulonix {
 class TReceiveStream {
   public:
     virtual ~TReceiveStream() = default;
-    virtual void Write(const char *data, size_t size) = 0;
+    virtual void Write(const char* data, size_t size) = 0;
 };
 
 // Keeps the body in memory, refusing more than a limit so a large answer cannot exhaust it.
 class TStringReceiveStream : public TReceiveStream {
   public:
     explicit TStringReceiveStream(size_t limit = 16u << 20) : limit_(limit) {}
-    void Write(const char *data, size_t size) override
+    void Write(const char* data, size_t size) override
     {
         if (size > limit_ - text_.size())
             throw Exception("Document too large");
         text_.append(data, size);
     }
-    const std::string &Text() const { return text_; }
+    const std::string& Text() const { return text_; }
     void Clear() { text_.clear(); }
 
   private:

@@ -7,7 +7,7 @@ namespace tabulonix {
 
 TBuffer::TBuffer(int size) : data_(static_cast<size_t>(size > 0 ? size : DefaultSize)) {}
 
-int TBuffer::Write(const void *data, int len)
+int TBuffer::Write(const void* data, int len)
 {
     int taken = std::clamp(len, 0, Free());
     if (taken > 0)
@@ -16,7 +16,7 @@ int TBuffer::Write(const void *data, int len)
     return taken;
 }
 
-const char *TBuffer::Peek(int &len) const
+const char* TBuffer::Peek(int& len) const
 {
     len = Unread();
     return data_.data() + readCount_;

@@ -12,9 +12,9 @@ class TBuffer {
     explicit TBuffer(int size = 0);
 
     // Appends as much of data as fits; returns how many bytes were taken.
-    int Write(const void *data, int len);
+    int Write(const void* data, int len);
     // The unread bytes (from the read count to the write count).
-    const char *Peek(int &len) const;
+    const char* Peek(int& len) const;
     // Consumes len unread bytes (at most what is unread).
     void Remove(int len);
 

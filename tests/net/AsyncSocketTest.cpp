@@ -14,7 +14,7 @@ namespace {
 
 std::string StateName(TSocketState s)
 {
-    static const char *const names[] = {"invalid",   "opened",    "bound",     "connecting",
+    static const char* const names[] = {"invalid",   "opened",    "bound",     "connecting",
                                         "connected", "accepting", "listening", "closed"};
     return names[static_cast<int>(s)];
 }
@@ -22,51 +22,51 @@ std::string StateName(TSocketState s)
 // Records every event of a socket as one line of text, in order.
 struct EventLog {
     std::vector<std::string> events;
-    void Attach(TAsyncSocket &s)
+    void Attach(TAsyncSocket& s)
     {
-        s.OnChangeState = [this](TAsyncSocket &, TSocketState, TSocketState n) {
+        s.OnChangeState = [this](TAsyncSocket&, TSocketState, TSocketState n) {
             events.push_back("state " + StateName(n));
         };
-        s.OnSessionConnected = [this](TAsyncSocket &, int e) {
+        s.OnSessionConnected = [this](TAsyncSocket&, int e) {
             events.push_back("connected " + std::to_string(e));
         };
-        s.OnSessionClosed = [this](TAsyncSocket &, int e) {
+        s.OnSessionClosed = [this](TAsyncSocket&, int e) {
             events.push_back("closed " + std::to_string(e));
         };
-        s.OnDataSent = [this](TAsyncSocket &, int e) {
+        s.OnDataSent = [this](TAsyncSocket&, int e) {
             events.push_back("sent " + std::to_string(e));
         };
-        s.OnDnsLookupDone = [this](TAsyncSocket &, int e) {
+        s.OnDnsLookupDone = [this](TAsyncSocket&, int e) {
             events.push_back("lookup " + std::to_string(e));
         };
     }
-    int Count(const std::string &prefix) const
+    int Count(const std::string& prefix) const
     {
         int n = 0;
-        for (const auto &e : events)
+        for (const auto& e : events)
             n += e.rfind(prefix, 0) == 0;
         return n;
     }
     std::string Joined() const
     {
         std::string all;
-        for (const auto &e : events)
+        for (const auto& e : events)
             all += e + "; ";
         return all;
     }
 };
 
-std::string MessageOf(const std::function<void()> &body)
+std::string MessageOf(const std::function<void()>& body)
 {
     try {
         body();
-    } catch (const ESocketException &e) {
+    } catch (const ESocketException& e) {
         return e.what();
     }
     return "(no exception)";
 }
 
-void ConnectTo(TAsyncSocket &s, int port)
+void ConnectTo(TAsyncSocket& s, int port)
 {
     s.SetAddr("127.0.0.1");
     s.SetPort(std::to_string(port));
@@ -78,7 +78,7 @@ void ConnectTo(TAsyncSocket &s, int port)
 TEST(AsyncSocket, DottedIPv4Test)
 {
     struct Case {
-        const char *text;
+        const char* text;
         bool dotted;
     } cases[] = {
         {"10.1.2.3", true},   {"  127.0.0.1  ", true}, {"255.255.255.255", true},
@@ -87,7 +87,7 @@ TEST(AsyncSocket, DottedIPv4Test)
         {"1..2.3", false},    {"1.2.3.4x", false},     {"", false},
         {"1.2.3.4 x", false}, {"a.b.c.d", false},
     };
-    for (const auto &c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(IsDottedIPv4(c.text), c.dotted) << c.text;
     uint32_t address = 0;
     ASSERT_TRUE(IsDottedIPv4(" 192.168.0.10", &address));
@@ -159,7 +159,7 @@ TEST(AsyncSocket, DottedLookupCompletesInsideTheCallNamesInTheBackground)
     TAsyncSocket s;
     s.SetNameResolver(resolver.Function());
     std::vector<int> done;
-    s.OnDnsLookupDone = [&](TAsyncSocket &, int e) { done.push_back(e); };
+    s.OnDnsLookupDone = [&](TAsyncSocket&, int e) { done.push_back(e); };
 
     s.DnsLookup("10.1.2.3");
     ASSERT_EQ(done, std::vector<int>{0});
@@ -197,12 +197,10 @@ TEST(AsyncSocket, EmptyLookupReportsThroughOnErrorOrRaises)
 {
     TAsyncSocket s;
     std::vector<std::string> order;
-    s.OnError = [&](TAsyncSocket &sender) {
+    s.OnError = [&](TAsyncSocket& sender) {
         order.push_back("error: " + sender.LastErrorMessage());
     };
-    s.OnDnsLookupDone = [&](TAsyncSocket &, int e) {
-        order.push_back("done " + std::to_string(e));
-    };
+    s.OnDnsLookupDone = [&](TAsyncSocket&, int e) { order.push_back("done " + std::to_string(e)); };
     s.DnsLookup("");
     EXPECT_EQ(order,
               (std::vector<std::string>{"error: DNS lookup: invalid host name.", "done 10022"}));
@@ -219,7 +217,7 @@ TEST(AsyncSocket, CancelledLookupReports10004Once)
     {
         TAsyncSocket s;
         s.SetNameResolver(resolver.Function());
-        s.OnDnsLookupDone = [&](TAsyncSocket &, int e) { done.push_back(e); };
+        s.OnDnsLookupDone = [&](TAsyncSocket&, int e) { done.push_back(e); };
         s.DnsLookup("slow.invalid");
         ASSERT_TRUE(WaitUntil([&] { return resolver.Asked().size() == 1; }));
         s.CancelDnsLookup();
@@ -245,7 +243,7 @@ TEST(AsyncSocket, ConnectRefusesMissingOrBadProperties)
          "connect: ResolveProto: Cannot convert protocol 'no-such-proto', Error #11004"},
         {"999.1.1.1", "80", "tcp", "connect: ResolveHost: '999.1.1.1' Invalid IP address."},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         TAsyncSocket s;
         s.SetAddr(c.addr);
         s.SetPort(c.port);
@@ -261,7 +259,7 @@ TEST(AsyncSocket, ExchangesDataAndReportsEventsInOrder)
     for (size_t i = 0; i < payload.size(); ++i)
         payload[i] = static_cast<char>('a' + i % 26);
     std::string received;
-    TestServer server([&](Connection &c) {
+    TestServer server([&](Connection& c) {
         received = c.ReadBytes(payload.size());
         c.Write("thanks");
     });
@@ -271,19 +269,19 @@ TEST(AsyncSocket, ExchangesDataAndReportsEventsInOrder)
     log.Attach(s);
     std::vector<int> accepted;
     std::string answer;
-    s.OnSendData = [&](TAsyncSocket &, int n) { accepted.push_back(n); };
-    s.OnSessionConnected = [&](TAsyncSocket &sender, int e) {
+    s.OnSendData = [&](TAsyncSocket&, int n) { accepted.push_back(n); };
+    s.OnSessionConnected = [&](TAsyncSocket& sender, int e) {
         log.events.push_back("connected " + std::to_string(e));
         EXPECT_EQ(sender.Send(payload.data(), static_cast<int>(payload.size())), 4000);
         EXPECT_EQ(log.Count("sent"), 0); // OnDataSent comes later, from the event loop
     };
-    s.OnDataAvailable = [&](TAsyncSocket &sender, int) {
+    s.OnDataAvailable = [&](TAsyncSocket& sender, int) {
         char buffer[100];
         int n = sender.Receive(buffer, sizeof buffer);
         if (n > 0)
             answer.append(buffer, static_cast<size_t>(n));
     };
-    s.OnSessionClosed = [&](TAsyncSocket &sender, int e) {
+    s.OnSessionClosed = [&](TAsyncSocket& sender, int e) {
         log.events.push_back("closed " + std::to_string(e));
         sender.Close(); // inside the event: no second OnSessionClosed
     };
@@ -307,19 +305,19 @@ TEST(AsyncSocket, ExchangesDataAndReportsEventsInOrder)
 TEST(AsyncSocket, AllWaitingDataIsOfferedBeforeTheClose)
 {
     std::string big(200000, 'x');
-    TestServer server([&](Connection &c) { c.Write(big); });
+    TestServer server([&](Connection& c) { c.Write(big); });
     TAsyncSocket s;
     size_t total = 0;
     bool closedEarly = false;
     int closes = 0;
-    s.OnDataAvailable = [&](TAsyncSocket &sender, int) {
+    s.OnDataAvailable = [&](TAsyncSocket& sender, int) {
         char buffer[700]; // small reads: the receive loop must come back for the rest
         int n = sender.Receive(buffer, sizeof buffer);
         if (n > 0)
             total += static_cast<size_t>(n);
         closedEarly = closedEarly || closes > 0;
     };
-    s.OnSessionClosed = [&](TAsyncSocket &, int) { ++closes; };
+    s.OnSessionClosed = [&](TAsyncSocket&, int) { ++closes; };
     ConnectTo(s, server.Port());
     ASSERT_TRUE(WaitUntil([&] { return closes > 0; }));
     EXPECT_EQ(total, big.size());
@@ -329,10 +327,10 @@ TEST(AsyncSocket, AllWaitingDataIsOfferedBeforeTheClose)
 
 TEST(AsyncSocket, PropertiesChangeOnlyWhileClosed)
 {
-    TestServer server([](Connection &c) { c.WaitForClose(); });
+    TestServer server([](Connection& c) { c.WaitForClose(); });
     TAsyncSocket s;
     bool connected = false;
-    s.OnSessionConnected = [&](TAsyncSocket &, int) { connected = true; };
+    s.OnSessionConnected = [&](TAsyncSocket&, int) { connected = true; };
     ConnectTo(s, server.Port());
     ASSERT_TRUE(WaitUntil([&] { return connected; }));
     EXPECT_EQ(MessageOf([&] { s.SetAddr("127.0.0.2"); }), "Cannot change Addr if not closed");
@@ -349,7 +347,7 @@ TEST(AsyncSocket, PropertiesChangeOnlyWhileClosed)
     EXPECT_EQ(s.LastError(), 10035);
 
     int closes = 0;
-    s.OnSessionClosed = [&](TAsyncSocket &, int e) {
+    s.OnSessionClosed = [&](TAsyncSocket&, int e) {
         ++closes;
         EXPECT_EQ(e, 0);
     };
@@ -362,10 +360,10 @@ TEST(AsyncSocket, PropertiesChangeOnlyWhileClosed)
 
 TEST(AsyncSocket, BindsTheLocalAddressAndReportsTheBoundPort)
 {
-    TestServer server([](Connection &c) { c.WaitForClose(); });
+    TestServer server([](Connection& c) { c.WaitForClose(); });
     TAsyncSocket s;
     bool connected = false;
-    s.OnSessionConnected = [&](TAsyncSocket &, int) { connected = true; };
+    s.OnSessionConnected = [&](TAsyncSocket&, int) { connected = true; };
     s.SetLocalAddr("127.0.0.1");
     ConnectTo(s, server.Port());
     EXPECT_NE(s.LocalPort(), "0");
@@ -381,7 +379,7 @@ TEST(AsyncSocket, RefusedConnectionsFailOnceAndClose)
         EventLog log;
         log.Attach(s);
         std::string failure;
-        s.OnError = [&](TAsyncSocket &sender) { failure = sender.LastErrorMessage(); };
+        s.OnError = [&](TAsyncSocket& sender) { failure = sender.LastErrorMessage(); };
         ConnectTo(s, port);
         if (failure.empty()) {
             ASSERT_TRUE(WaitUntil([&] { return log.Count("closed") > 0; })) << log.Joined();
@@ -401,7 +399,7 @@ TEST(AsyncSocket, SendWhileNotConnectedFails)
 {
     TAsyncSocket s;
     std::string failure;
-    s.OnError = [&](TAsyncSocket &sender) { failure = sender.LastErrorMessage(); };
+    s.OnError = [&](TAsyncSocket& sender) { failure = sender.LastErrorMessage(); };
     EXPECT_EQ(s.SendStr("x"), -1);
     EXPECT_EQ(s.LastError(), 10057);
     EXPECT_EQ(failure, "Error 10057 in function Send\r\nSocket is not connected");
@@ -413,19 +411,19 @@ TEST(AsyncSocket, SendWhileNotConnectedFails)
 
 TEST(AsyncSocket, HandlerExceptionGoesToOnBgExceptionAndAborts)
 {
-    TestServer server([](Connection &c) { c.WaitForClose(); });
+    TestServer server([](Connection& c) { c.WaitForClose(); });
     for (bool allowClose : {true, false}) {
         TAsyncSocket s;
         std::string seen;
         int closes = 0;
-        s.OnSessionConnected = [](TAsyncSocket &, int) {
+        s.OnSessionConnected = [](TAsyncSocket&, int) {
             throw std::runtime_error("handler failed");
         };
-        s.OnBgException = [&](TAsyncSocket &, const std::exception &e, bool &canClose) {
+        s.OnBgException = [&](TAsyncSocket&, const std::exception& e, bool& canClose) {
             seen = e.what();
             canClose = allowClose;
         };
-        s.OnSessionClosed = [&](TAsyncSocket &, int) { ++closes; };
+        s.OnSessionClosed = [&](TAsyncSocket&, int) { ++closes; };
         ConnectTo(s, server.Port());
         ASSERT_TRUE(WaitUntil([&] { return !seen.empty(); }));
         EXPECT_EQ(seen, "handler failed");
@@ -442,7 +440,7 @@ TEST(AsyncSocket, DataTheSystemCannotTakeAtOnceStaysQueuedUntilWritable)
         payload[i] = static_cast<char>(i * 31 % 253);
     std::string received;
     std::promise<void> sendReturned;
-    TestServer server([&](Connection &c) {
+    TestServer server([&](Connection& c) {
         sendReturned.get_future().wait(); // nothing is read before Send has queued everything
         received = c.ReadBytes(payload.size());
     });
@@ -451,20 +449,20 @@ TEST(AsyncSocket, DataTheSystemCannotTakeAtOnceStaysQueuedUntilWritable)
     int sentEvents = 0;
     bool allSentAfterSend = true;
     int64_t accepted = 0;
-    s.OnSendData = [&](TAsyncSocket &, int n) { accepted += n; };
-    s.OnSessionConnected = [&](TAsyncSocket &sender, int) {
+    s.OnSendData = [&](TAsyncSocket&, int n) { accepted += n; };
+    s.OnSessionConnected = [&](TAsyncSocket& sender, int) {
         sender.Send(payload.data(), static_cast<int>(payload.size()));
         allSentAfterSend = sender.AllSent();
         sendReturned.set_value();
     };
-    s.OnDataSent = [&](TAsyncSocket &, int) { ++sentEvents; };
+    s.OnDataSent = [&](TAsyncSocket&, int) { ++sentEvents; };
     ConnectTo(s, server.Port());
     ASSERT_TRUE(WaitUntil([&] { return sentEvents > 0; }));
     EXPECT_FALSE(allSentAfterSend); // 16 MB do not fit an unread connection's buffers
     EXPECT_EQ(accepted, static_cast<int64_t>(payload.size()));
     EXPECT_EQ(sentEvents, 1);
     bool closed = false;
-    s.OnSessionClosed = [&](TAsyncSocket &, int) { closed = true; };
+    s.OnSessionClosed = [&](TAsyncSocket&, int) { closed = true; };
     ASSERT_TRUE(WaitUntil([&] { return closed; }));
     EXPECT_TRUE(received == payload);
 }

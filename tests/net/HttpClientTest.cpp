@@ -17,21 +17,21 @@ using namespace tabulonix::test;
 
 namespace {
 
-const char *StateName(THttpState s)
+const char* StateName(THttpState s)
 {
-    static const char *const names[] = {"Idle",     "Starting",       "Connected",     "Resolving",
+    static const char* const names[] = {"Idle",     "Starting",       "Connected",     "Resolving",
                                         "Resolved", "AwaitingHeader", "ReceivingBody", "Aborting"};
     return names[static_cast<int>(s)];
 }
 
-std::string RequestLine(const std::string &request)
+std::string RequestLine(const std::string& request)
 {
     return request.substr(0, request.find("\r\n"));
 }
 
 // Forwards one proxied request to the origin on 127.0.0.1 named in its request target and
 // relays the answer; refuses any other target.
-void ForwardToLoopback(Connection &client)
+void ForwardToLoopback(Connection& client)
 {
     std::string request = client.ReadRequest();
     std::string line = RequestLine(request);
@@ -49,7 +49,7 @@ void ForwardToLoopback(Connection &client)
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(static_cast<uint16_t>(port));
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0) {
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
         Connection origin(fd, nullptr);
         origin.Write(forwarded);
         std::string answer;
@@ -79,21 +79,21 @@ class HttpClientTest : public ::testing::Test {
         resolver.Block("slow.test");
         client.Socket().SetNameResolver(resolver.Function());
         client.ReceiveStream = &body;
-        client.OnStateChange = [this](THttpClient &c) {
+        client.OnStateChange = [this](THttpClient& c) {
             Log(std::string("state ") + StateName(c.State()));
         };
-        client.OnSessionConnected = [this](THttpClient &) { Log("connected"); };
-        client.OnHeaderBegin = [this](THttpClient &) { Log("header begin"); };
-        client.OnHeaderEnd = [this](THttpClient &) { Log("header end"); };
-        client.OnDocBegin = [this](THttpClient &) { Log("doc begin"); };
-        client.OnDocData = [this](THttpClient &, const char *, int len) {
+        client.OnSessionConnected = [this](THttpClient&) { Log("connected"); };
+        client.OnHeaderBegin = [this](THttpClient&) { Log("header begin"); };
+        client.OnHeaderEnd = [this](THttpClient&) { Log("header end"); };
+        client.OnDocBegin = [this](THttpClient&) { Log("doc begin"); };
+        client.OnDocData = [this](THttpClient&, const char*, int len) {
             ++blocks;
             largestBlock = std::max(largestBlock, static_cast<size_t>(len));
             Log("doc data");
         };
-        client.OnDocEnd = [this](THttpClient &) { Log("doc end"); };
-        client.OnLocationChange = [this](THttpClient &) { Log("location"); };
-        client.OnRequestDone = [this](THttpClient &, THttpRequest request, int error) {
+        client.OnDocEnd = [this](THttpClient&) { Log("doc end"); };
+        client.OnLocationChange = [this](THttpClient&) { Log("location"); };
+        client.OnRequestDone = [this](THttpClient&, THttpRequest request, int error) {
             EXPECT_EQ(request, THttpRequest::httpGET);
             Log("done " + std::to_string(error));
             done = true;
@@ -103,7 +103,7 @@ class HttpClientTest : public ::testing::Test {
     void TearDown() override { resolver.Release(); }
 
     // Consecutive data blocks are logged once: how a body is cut up depends on the system.
-    void Log(const std::string &event)
+    void Log(const std::string& event)
     {
         if (event == "doc data" && !log.empty() && log.back() == event)
             return;
@@ -112,7 +112,7 @@ class HttpClientTest : public ::testing::Test {
 
     // Runs Get with a safety Abort so that a fault cannot hang the suite; returns the text of
     // the EHttpException ("" when none) and waits for OnRequestDone.
-    std::string RunGet(int *code = nullptr)
+    std::string RunGet(int* code = nullptr)
     {
         QTimer safety;
         safety.setSingleShot(true);
@@ -121,7 +121,7 @@ class HttpClientTest : public ::testing::Test {
         std::string failure;
         try {
             client.Get();
-        } catch (const EHttpException &e) {
+        } catch (const EHttpException& e) {
             failure = e.what();
             if (code)
                 *code = e.ErrorCode();
@@ -182,7 +182,7 @@ TEST_F(HttpClientTest, BodyWithoutLengthIsStreamedUntilTheServerCloses)
 TEST_F(HttpClientTest, ZeroContentLengthEndsAtTheHeader)
 {
     std::atomic<bool> clientClosed{false};
-    TestServer server([&](Connection &c) {
+    TestServer server([&](Connection& c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
         clientClosed = c.WaitForClose(); // the server itself would keep the connection
@@ -197,7 +197,7 @@ TEST_F(HttpClientTest, ZeroContentLengthEndsAtTheHeader)
 
 TEST_F(HttpClientTest, ErrorStatusKeepsOnlyTheBodyThatCameWithTheHeader)
 {
-    TestServer server([](Connection &c) {
+    TestServer server([](Connection& c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<p>first part</p>");
         c.WaitForClose();
@@ -222,7 +222,7 @@ TEST_F(HttpClientTest, FirstLineHtmlIsTheBody)
 
 TEST_F(HttpClientTest, OverlongHeaderLineFailsTheRequest)
 {
-    TestServer server([](Connection &c) {
+    TestServer server([](Connection& c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 200 OK\r\nX-Long: " + std::string(9000, 'a') + "\r\n\r\nbody");
         c.WaitForClose();
@@ -257,13 +257,13 @@ TEST_F(HttpClientTest, FollowsTheThreeFormsOfRedirection)
         {"/a/b.ini?from=/x/y", "other.ini", "GET /a/other.ini HTTP/1.0", "/a/other.ini", true},
         {"/a/b.ini", final->Url("/final#part"), "GET /final HTTP/1.0", "/final", false},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SetUp();
         body.Clear();
         log.clear();
         done = false;
         std::atomic<int> served{0};
-        TestServer first([&](Connection &conn) {
+        TestServer first([&](Connection& conn) {
             conn.ReadRequest();
             if (served++ == 0)
                 conn.Write("HTTP/1.0 302 Found\r\nLocation: " + c.location +
@@ -273,7 +273,7 @@ TEST_F(HttpClientTest, FollowsTheThreeFormsOfRedirection)
         });
         client.URL = first.Url(c.firstPath);
         EXPECT_EQ(RunGet(), "") << c.location;
-        TestServer &second = c.sameServer ? first : *final;
+        TestServer& second = c.sameServer ? first : *final;
         ASSERT_FALSE(second.Requests().empty());
         EXPECT_EQ(RequestLine(second.Requests().back()), c.secondRequestLine);
         std::string port = c.sameServer ? first.PortText() : final->PortText();
@@ -288,7 +288,7 @@ TEST_F(HttpClientTest, FollowsTheThreeFormsOfRedirection)
 
 TEST_F(HttpClientTest, CircularRedirectionsStopAfterALimit)
 {
-    TestServer server([](Connection &c) {
+    TestServer server([](Connection& c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 302 Found\r\nLocation: /loop\r\n\r\n");
     });
@@ -327,7 +327,7 @@ TEST_F(HttpClientTest, ThroughAProxy)
 TEST_F(HttpClientTest, RedirectionThroughAProxyKeepsTheProxy)
 {
     std::atomic<int> served{0};
-    TestServer origin([&](Connection &c) {
+    TestServer origin([&](Connection& c) {
         c.ReadRequest();
         c.Write(served++ == 0 ? "HTTP/1.0 301 Moved\r\nLocation: /moved\r\n\r\n"
                               : "HTTP/1.0 200 OK\r\n\r\nmoved");
@@ -352,7 +352,7 @@ TEST_F(HttpClientTest, CredentialsFromTheUrlStayForLaterRequests)
     done = false;
     client.URL = second->Url("/q");
     EXPECT_EQ(RunGet(), "");
-    for (auto *server : {first.get(), second.get()}) {
+    for (auto* server : {first.get(), second.get()}) {
         ASSERT_EQ(server->Requests().size(), 1u);
         const std::string request = server->Requests().front();
         EXPECT_NE(request.find("\r\nHost: 127.0.0.1\r\nAuthorization: Basic dXNlcjpwYXNz\r\n\r\n"),
@@ -366,12 +366,12 @@ TEST_F(HttpClientTest, CredentialsFromTheUrlStayForLaterRequests)
 TEST_F(HttpClientTest, AbortDuringTheBody)
 {
     std::atomic<bool> closedByClient{false};
-    TestServer server([&](Connection &c) {
+    TestServer server([&](Connection& c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 200 OK\r\n\r\n" + std::string(1000, 'b'));
         closedByClient = c.WaitForClose();
     });
-    client.OnDocData = [this](THttpClient &c, const char *, int) {
+    client.OnDocData = [this](THttpClient& c, const char*, int) {
         Log("doc data");
         c.Abort();
     };
@@ -390,7 +390,7 @@ TEST_F(HttpClientTest, AbortDuringTheBody)
 TEST_F(HttpClientTest, AbortDuringTheLookup)
 {
     QObject context;
-    client.OnStateChange = [&](THttpClient &c) {
+    client.OnStateChange = [&](THttpClient& c) {
         Log(std::string("state ") + StateName(c.State()));
         if (c.State() == THttpState::Resolving)
             QMetaObject::invokeMethod(
@@ -430,7 +430,7 @@ TEST_F(HttpClientTest, CapitalSchemeSplitsAsIfItHadNone)
 
 TEST_F(HttpClientTest, BusyClientRefusesASecondRequest)
 {
-    TestServer server([](Connection &c) {
+    TestServer server([](Connection& c) {
         c.ReadRequest();
         c.Write("HTTP/1.0 200 OK\r\n\r\nfirst");
     });
@@ -439,7 +439,7 @@ TEST_F(HttpClientTest, BusyClientRefusesASecondRequest)
     try {
         client.Get();
         ADD_FAILURE() << "a busy client accepted a request";
-    } catch (const EHttpException &e) {
+    } catch (const EHttpException& e) {
         EXPECT_STREQ(e.what(), "HTTP component is busy");
         EXPECT_EQ(e.ErrorCode(), 1);
     }
@@ -474,12 +474,12 @@ TEST_F(HttpClientTest, OptionalHeaderLinesInTheirOrderAndHandlersMayChangeThem)
     client.Cookie = "k=v";
     client.ContentRangeBegin = "100";
     std::vector<std::string> commands;
-    client.OnBeforeHeaderSend = [](THttpClient &, const std::string &method,
-                                   std::vector<std::string> &lines) {
+    client.OnBeforeHeaderSend = [](THttpClient&, const std::string& method,
+                                   std::vector<std::string>& lines) {
         EXPECT_EQ(method, "GET");
         lines.push_back("X-Added: 1");
     };
-    client.OnCommand = [&](THttpClient &, std::string &line) {
+    client.OnCommand = [&](THttpClient&, std::string& line) {
         commands.push_back(line);
         if (line.rfind("Accept:", 0) == 0)
             line = "Accept: */*";

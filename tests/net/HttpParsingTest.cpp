@@ -8,7 +8,7 @@ using namespace tabulonix;
 TEST(HttpParsing, UrlSplitting)
 {
     struct Case {
-        const char *text;
+        const char* text;
         TUrlParts parts; // scheme, user, password, host, port, path
     } cases[] = {
         {"http://host/a/b.ini", {"http", "", "", "host", "", "/a/b.ini"}},
@@ -29,7 +29,7 @@ TEST(HttpParsing, UrlSplitting)
         {"mailto:me@example.invalid", {"mailto", "me", "", "example.invalid", "", ""}},
         {"", {"", "", "", "", "", ""}},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         TUrlParts p = ParseURL(c.text);
         EXPECT_EQ(p.Scheme, c.parts.Scheme) << c.text;
         EXPECT_EQ(p.User, c.parts.User) << c.text;
@@ -61,22 +61,22 @@ struct Parsed {
     explicit Parsed(bool readBody = true)
     {
         reader.OnHeaderBegin = [this] { events.push_back("begin"); };
-        reader.OnHeaderData = [this](const std::string &line) { events.push_back("line " + line); };
+        reader.OnHeaderData = [this](const std::string& line) { events.push_back("line " + line); };
         reader.OnHeaderEnd = [this, readBody] {
             events.push_back("end");
             return readBody;
         };
         reader.OnHeaderless = [this] { events.push_back("headerless"); };
-        reader.OnBody = [this](const char *d, size_t n) {
+        reader.OnBody = [this](const char* d, size_t n) {
             EXPECT_LE(n, THttpResponseReader::LineBufferSize);
             body.append(d, n);
         };
-        reader.OnCookie = [this](const std::string &v) { events.push_back("cookie " + v); };
+        reader.OnCookie = [this](const std::string& v) { events.push_back("cookie " + v); };
     }
 };
 
 // Feeds a response in pieces of the given size (0: all at once).
-void Feed(Parsed &p, const std::string &bytes, size_t piece)
+void Feed(Parsed& p, const std::string& bytes, size_t piece)
 {
     if (piece == 0)
         piece = bytes.size();
@@ -101,7 +101,7 @@ TEST(HttpParsing, HeaderFieldsAndBodyWhateverThePieces)
     for (size_t piece : {0, 1, 7, 100}) {
         Parsed p;
         Feed(p, response, piece);
-        const THttpResponseReader &r = p.reader;
+        const THttpResponseReader& r = p.reader;
         EXPECT_EQ(r.StatusCode, 206) << piece;
         EXPECT_EQ(r.ReasonPhrase, "Partial Content");
         EXPECT_EQ(r.ContentLength, 12);

@@ -34,11 +34,11 @@ class ApplicationEnvironment : public ::testing::Environment {
   private:
     int argc_ = 1;
     char name_[10] = "net_tests";
-    char *argv_[2] = {name_, nullptr};
-    QCoreApplication *app_ = nullptr;
+    char* argv_[2] = {name_, nullptr};
+    QCoreApplication* app_ = nullptr;
 };
 
-[[maybe_unused]] ::testing::Environment *const kApplication =
+[[maybe_unused]] ::testing::Environment* const kApplication =
     ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
 bool WaitReadable(int fd, int timeoutMs)
@@ -47,7 +47,7 @@ bool WaitReadable(int fd, int timeoutMs)
     return ::poll(&p, 1, timeoutMs) > 0;
 }
 
-int ListenOnLoopback(int &port)
+int ListenOnLoopback(int& port)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int on = 1;
@@ -56,19 +56,19 @@ int ListenOnLoopback(int &port)
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(fd, 16) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 16) != 0) {
         ::close(fd);
         return -1;
     }
     socklen_t size = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
     port = ntohs(a.sin_port);
     return fd;
 }
 
 } // namespace
 
-bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 {
     if (done())
         return true;
@@ -113,7 +113,7 @@ std::string Connection::ReadBytes(size_t count)
     return data;
 }
 
-void Connection::Write(const std::string &data)
+void Connection::Write(const std::string& data)
 {
     size_t done = 0;
     while (done < data.size()) {
@@ -174,15 +174,15 @@ std::vector<std::string> TestServer::Requests() const
     return requests_;
 }
 
-void TestServer::Record(const std::string &request)
+void TestServer::Record(const std::string& request)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(request);
 }
 
-std::unique_ptr<TestServer> FixedResponseServer(const std::string &response)
+std::unique_ptr<TestServer> FixedResponseServer(const std::string& response)
 {
-    return std::make_unique<TestServer>([response](Connection &c) {
+    return std::make_unique<TestServer>([response](Connection& c) {
         c.ReadRequest();
         c.Write(response);
     });
@@ -206,12 +206,12 @@ TestResolver::TestResolver(std::map<std::string, std::vector<std::string>> table
 TNameResolver TestResolver::Function()
 {
     std::shared_ptr<Shared> shared = shared_;
-    return [shared](const std::string &name, std::vector<std::string> &addresses) {
+    return [shared](const std::string& name, std::vector<std::string>& addresses) {
         bool blocked = false;
         {
             std::lock_guard<std::mutex> lock(shared->mutex);
             shared->asked.push_back(name);
-            for (const auto &b : shared->blocked)
+            for (const auto& b : shared->blocked)
                 blocked = blocked || b == name;
         }
         if (blocked)
@@ -231,7 +231,7 @@ std::vector<std::string> TestResolver::Asked() const
     return shared_->asked;
 }
 
-void TestResolver::Block(const std::string &name)
+void TestResolver::Block(const std::string& name)
 {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->blocked.push_back(name);
@@ -241,7 +241,7 @@ void TestResolver::Release()
 {
     try {
         shared_->gate.set_value();
-    } catch (const std::future_error &) {
+    } catch (const std::future_error&) {
     }
 }
 

@@ -15,45 +15,45 @@
 namespace tabulonix::test {
 
 // Runs the event loop until done() holds or timeoutMs passes; returns done().
-bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 10000);
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
 // One accepted connection of a TestServer (blocking socket, every wait bounded).
 class TestServer;
 class Connection {
   public:
-    Connection(int fd, TestServer *server) : fd_(fd), server_(server) {}
+    Connection(int fd, TestServer* server) : fd_(fd), server_(server) {}
     // Reads up to the empty line that ends a request header (or the peer's close); the
     // server records it.
     std::string ReadRequest();
     // Reads exactly count bytes (fewer when the peer closes first).
     std::string ReadBytes(size_t count);
-    void Write(const std::string &data);
+    void Write(const std::string& data);
     // Waits until the peer closes or resets the connection; false on timeout.
     bool WaitForClose(int timeoutMs = 10000);
     int Fd() const { return fd_; }
 
   private:
     int fd_;
-    TestServer *server_;
+    TestServer* server_;
 };
 
 // A TCP server on 127.0.0.1 with an ephemeral port; each accepted connection is handed to
 // the handler on the server's thread and closed afterwards.
 class TestServer {
   public:
-    using Handler = std::function<void(Connection &)>;
+    using Handler = std::function<void(Connection&)>;
     explicit TestServer(Handler handler);
     ~TestServer();
     int Port() const { return port_; }
     std::string PortText() const { return std::to_string(port_); }
-    std::string Url(const std::string &path) const
+    std::string Url(const std::string& path) const
     {
         return "http://127.0.0.1:" + PortText() + path;
     }
     int Connections() const { return connections_; }
     // Request headers read so far, in order.
     std::vector<std::string> Requests() const;
-    void Record(const std::string &request);
+    void Record(const std::string& request);
 
   private:
     void Run();
@@ -68,7 +68,7 @@ class TestServer {
 };
 
 // A server that answers every request with the same response and closes.
-std::unique_ptr<TestServer> FixedResponseServer(const std::string &response);
+std::unique_ptr<TestServer> FixedResponseServer(const std::string& response);
 
 // A port on 127.0.0.1 where nothing listens.
 int ClosedPort();
@@ -80,7 +80,7 @@ class TestResolver {
     explicit TestResolver(std::map<std::string, std::vector<std::string>> table = {});
     TNameResolver Function();
     std::vector<std::string> Asked() const;
-    void Block(const std::string &name);
+    void Block(const std::string& name);
     void Release();
 
   private:

@@ -12,7 +12,7 @@ TEST(SocketBuffer, WritesWhatFitsAndRewindsWhenDrained)
     EXPECT_EQ(block.Write("abcdefgh", 8), 8);
     EXPECT_EQ(block.Write("ijklmn", 6), 2); // only two bytes were free
     int len = 0;
-    const char *p = block.Peek(len);
+    const char* p = block.Peek(len);
     EXPECT_EQ(std::string(p, static_cast<size_t>(len)), "abcdefghij");
     block.Remove(4);
     p = block.Peek(len);
@@ -33,7 +33,7 @@ TEST(SocketBuffer, DefaultSizeAndResizeKeepUnreadBytes)
     block.Remove(3);
     block.SetSize(20);
     int len = 0;
-    const char *p = block.Peek(len);
+    const char* p = block.Peek(len);
     EXPECT_EQ(std::string(p, static_cast<size_t>(len)), "45678");
     EXPECT_EQ(block.Free(), 15);
 }
