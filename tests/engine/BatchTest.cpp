@@ -270,4 +270,26 @@ TEST_F(BatchFixture, UnknownOutputFormatFailsWithTheSavingMessage)
     EXPECT_EQ(host.errors[0], "Error saving file " + s.DDir + "atn.xyz!");
 }
 
+// A failure outside the per-file handling still runs the end of the run, then escapes.
+TEST_F(BatchFixture, UnexpectedFailureStillEndsTheRun)
+{
+    struct ThrowingHost : FakeHost {
+        void SetFileName(const std::string& name) override
+        {
+            FakeHost::SetFileName(name);
+            if (name == "b.bmp")
+                throw std::runtime_error("window gone");
+        }
+    } throwing;
+    MakeBmp(s.SDir + "a.bmp", 5, 5);
+    MakeBmp(s.SDir + "b.bmp", 5, 5);
+    EXPECT_THROW(DoTheHonkyPonky(s, MakeSelectedFiles({"a.bmp", "b.bmp"}), throwing), std::runtime_error);
+    ASSERT_GE(throwing.events.size(), 2u);
+    EXPECT_EQ(throwing.events[throwing.events.size() - 2], "end");
+    EXPECT_EQ(throwing.events.back(), "enable");
+    EXPECT_TRUE(throwing.infos.empty());
+    EXPECT_TRUE(HasGalleryMarkers(s.HTMLFile)); // the page with a.bmp was closed and written
+    EXPECT_NE(ReadText(s.HTMLFile).find("atn.bmp"), std::string::npos);
+}
+
 } // namespace
