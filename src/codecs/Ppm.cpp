@@ -62,7 +62,12 @@ bool ParseHeader(const std::vector<uint8_t>& data, PnmHeader& h)
         if (!s.Number(65535, h.maxValue) || h.maxValue == 0)
             return false;
     }
-    // One white-space byte separates the header from binary data.
+    // One white-space byte separates the header from binary data; a comment may come
+    // first and then ends with its line.
+    if (s.pos < data.size() && data[s.pos] == '#') {
+        while (s.pos < data.size() && data[s.pos] != '\n' && data[s.pos] != '\r')
+            ++s.pos;
+    }
     if (s.pos < data.size() && HeaderScanner::Space(data[s.pos]))
         ++s.pos;
     else if (h.kind >= 4)

@@ -330,10 +330,6 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
     RequireProperties(data, kTIFF, imageIndex_);
     const Directory& dir = *directory_;
     TImageProperties& p = Properties();
-    if (p.options & ioTiled) {
-        FinishLoad(); // tiled pictures are not decoded: the picture stays empty
-        return;
-    }
     switch (p.compression) {
     case ctNone:
     case ctPackedBits:
@@ -344,6 +340,10 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
     case ctJPEG:
     case ctThunderscan: break;
     default: throw EInvalidGraphic(UnsupportedError("The compression scheme is", kTIFF));
+    }
+    if (p.options & ioTiled) {
+        FinishLoad(); // tiled pictures are not decoded: the picture stays empty
+        return;
     }
     const bool jpeg = p.compression == ctJPEG;
     const bool fax = p.compression == ctCCITT3 || p.compression == ctCCITTMH || p.compression == ctCCITTMHW;
