@@ -902,7 +902,11 @@ void TAsyncSocket::ReceiveLoop(bool alwaysLoop, uint64_t generation)
                 Receive(discard, sizeof discard);
             }
         } catch (...) {
-            return; // a failing handler ends the loop; its error goes no further
+            // A failing handler ends the loop; its error goes no further. If it read nothing,
+            // wait for a read as below instead of failing again at once.
+            if (Current(generation) && readCount_ == before && readNotifier_)
+                readNotifier_->setEnabled(false);
+            return;
         }
         if (!Current(generation) || once || lastReceiveFailed_ || RcvdCount() <= 0)
             return;

@@ -466,3 +466,31 @@ TEST(AsyncSocket, DataTheSystemCannotTakeAtOnceStaysQueuedUntilWritable)
     ASSERT_TRUE(WaitUntil([&] { return closed; }));
     EXPECT_TRUE(received == payload);
 }
+
+TEST(AsyncSocket, HandlerThatLeavesDataWaitingIsNotCalledInACircle)
+{
+    for (bool throwing : {false, true}) {
+        std::atomic<bool> acknowledged{false};
+        TestServer server([&](Connection& c) {
+            c.Write("x");
+            acknowledged = c.ReadBytes(3) == "ack";
+            c.WaitForClose();
+        });
+        TAsyncSocket s;
+        int calls = 0;
+        s.OnDataAvailable = [&](TAsyncSocket&, int) {
+            ++calls;
+            if (throwing)
+                throw std::runtime_error("not now");
+        };
+        ConnectTo(s, server.Port());
+        ASSERT_TRUE(WaitUntil([&] { return calls > 0; }));
+        s.SendStr("ack");
+        ASSERT_TRUE(WaitUntil([&] { return acknowledged.load(); }));
+        ASSERT_TRUE(WaitUntil([&] { return s.AllSent(); }));
+        EXPECT_EQ(calls, 1) << (throwing ? "throwing" : "not reading");
+        char buffer[4];
+        EXPECT_EQ(s.Receive(buffer, sizeof buffer), 1); // the data is still there for a later read
+        s.Close();
+    }
+}
