@@ -50,6 +50,7 @@ void TReaderGraphic::BeginLoad(TStream& stream)
     SetPalette(std::nullopt);
     SetTransparent(false);
     basePosition_ = stream.Position();
+    Progress(psStarting, 0, "Loading data...");
 }
 
 std::vector<uint8_t> TReaderGraphic::ReadAll(TStream& stream)
@@ -119,6 +120,7 @@ void TReaderGraphic::CreateImage(TPixelFormat format, const std::string& formatN
 void TReaderGraphic::FinishLoad()
 {
     SetModified(false);
+    Progress(psEnding, 100);
     PixelsChanged();
 }
 

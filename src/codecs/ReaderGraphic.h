@@ -122,7 +122,8 @@ protected:
     TColorManager& ColorManager() { return colorManager_; }
     TImageProperties& Properties() { return properties_; }
 
-    // Step 1: releases the current pixels and remembers the stream position.
+    // Step 1: releases the current pixels and remembers the stream position (progress:
+    // "Loading data...").
     void BeginLoad(TStream& stream);
     // The bytes from the picture's start to the end of the stream (steps 2-3 then work
     // on them with ByteReader).
@@ -145,7 +146,7 @@ protected:
     void CreateImage(TPixelFormat format, const std::string& formatName);
     // The surface without touching the palette rules (for readers with special cases).
     void CreateImage(int width, int height, TPixelFormat format, const std::string& formatName);
-    // After the rows: tells subscribers the picture changed.
+    // After the rows: ends the progress and tells subscribers the picture changed.
     void FinishLoad();
 
     // A ByteReader whose short reads raise "Stream read error in <format> file.".
