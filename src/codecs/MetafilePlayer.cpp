@@ -409,6 +409,42 @@ private:
         Charge(FillCost(canvas_, {{p, q}}) * 40 + OutlineCost(40));
         RoundRect(canvas_, x1, y1, x2, y2, w, h);
     }
+    // Arcs run counter-clockwise from the start to the end radial; a pie closes through the
+    // centre, a chord straight between the ends.
+    enum ArcKind { ArcOnly, ChordShape, PieShape };
+    void DrawArc(double l, double t, double r, double b, double xs, double ys, double xe, double ye, ArcKind kind)
+    {
+        double x1, y1, x2, y2, sx, sy, ex, ey;
+        Map(l, t, x1, y1);
+        Map(r, b, x2, y2);
+        Map(xs, ys, sx, sy);
+        Map(xe, ye, ex, ey);
+        double cx = (x1 + x2) / 2, cy = (y1 + y2) / 2, rx = std::abs(x2 - x1) / 2, ry = std::abs(y2 - y1) / 2;
+        if (!std::isfinite(cx + cy + rx + ry + sx + sy + ex + ey) || rx < 1e-9 || ry < 1e-9)
+            return;
+        constexpr double TwoPi = 6.283185307179586;
+        // Screen y grows downwards, so counter-clockwise on screen is a growing angle of -y.
+        double a0 = std::atan2(-(sy - cy) / ry, (sx - cx) / rx), a1 = std::atan2(-(ey - cy) / ry, (ex - cx) / rx);
+        double sweep = a1 - a0;
+        while (sweep <= 0)
+            sweep += TwoPi;
+        // Flipped mappings turn the direction round.
+        if ((x2 < x1) != (y2 < y1))
+            sweep -= TwoPi;
+        double perimeter = (rx + ry) * std::abs(sweep);
+        int n = static_cast<int>(std::clamp(perimeter / 2, 4.0, 1024.0));
+        std::vector<TPoint> pts;
+        if (kind == PieShape)
+            pts.push_back(TPoint{ToInt(cx), ToInt(cy)});
+        for (int i = 0; i <= n; ++i) {
+            double a = a0 + sweep * i / n;
+            pts.push_back(TPoint{ToInt(cx + rx * std::cos(a)), ToInt(cy - ry * std::sin(a))});
+        }
+        if (kind == ArcOnly)
+            DrawPolys({pts}, false, false);
+        else
+            DrawPolys({pts}, true, true);
+    }
     void LineTo(double x, double y)
     {
         TPoint a = Point(s_.curX, s_.curY), b = Point(x, y);
@@ -875,6 +911,14 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
         }
         break;
     }
+    case 45: // EMR_ARC
+    case 46: // EMR_CHORD
+    case 47: { // EMR_PIE
+        double l = r.S32LE(), t = r.S32LE(), rr = r.S32LE(), b = r.S32LE();
+        double xs = r.S32LE(), ys = r.S32LE(), xe = r.S32LE(), ye = r.S32LE();
+        DrawArc(l, t, rr, b, xs, ys, xe, ye, type == 45 ? ArcOnly : type == 46 ? ChordShape : PieShape);
+        break;
+    }
     case EMR_SETPIXELV: {
         double x = r.S32LE(), y = r.S32LE();
         SetPixelAt(x, y, r.U32LE());
@@ -1162,6 +1206,15 @@ void Player::WmfRecord(uint16_t function, ByteReader& r, const uint8_t* rec, siz
             DrawRect(l, t, rr, b);
         else
             DrawEllipse(l, t, rr, b);
+        break;
+    }
+    case META_ARC:
+    case META_CHORD:
+    case META_PIE: {
+        double ye = r.S16LE(), xe = r.S16LE(), ys = r.S16LE(), xs = r.S16LE();
+        double b = r.S16LE(), rr = r.S16LE(), t = r.S16LE(), l = r.S16LE();
+        DrawArc(l, t, rr, b, xs, ys, xe, ye,
+                function == META_ARC ? ArcOnly : function == META_CHORD ? ChordShape : PieShape);
         break;
     }
     case META_ROUNDRECT: {

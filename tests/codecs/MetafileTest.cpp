@@ -413,3 +413,95 @@ TEST(MetafileCorpus, EveryFileReadsAndPlays)
     EXPECT_GT(files, 60);
     EXPECT_GT(read, 45);
 }
+
+namespace {
+
+double MeanDifference(const TBitmap& ours, const ReferenceImage& ref)
+{
+    double sum = 0;
+    for (int y = 0; y < ref.height; ++y)
+        for (int x = 0; x < ref.width; ++x) {
+            const uint8_t* p = &ref.rgba[4 * (static_cast<size_t>(y) * ref.width + x)];
+            TColor c = ours.Pixel(x, y);
+            sum += std::abs(GetRValue(c) - p[0]) + std::abs(GetGValue(c) - p[1]) + std::abs(GetBValue(c) - p[2]);
+        }
+    return sum / (3.0 * ref.width * ref.height);
+}
+
+} // namespace
+
+TEST(MetafileCorpus, MappingModesGiveTheSamePicture)
+{
+    // One drawing recorded under each mapping mode: every mode must land on the same pixels.
+    std::string dir = CorpusDir() + "/emf/libuemf/";
+    if (CorpusDir().empty())
+        GTEST_SKIP() << "no corpus";
+    auto render = [&](const std::string& name) {
+        TMetafile m;
+        ReadInto(m, tabulonix::test::ReadBytes(dir + name));
+        return Play(m, 140, 99);
+    };
+    TBitmap base = render("test_mm_text_ref.emf");
+    for (const char* mode : {"anisotropic", "hienglish", "himetric", "isotropic", "loenglish", "lometric", "twips"}) {
+        TBitmap other = render(std::string("test_mm_") + mode + "_ref.emf");
+        int differing = 0;
+        for (int y = 0; y < 99; ++y)
+            for (int x = 0; x < 140; ++x)
+                differing += other.Pixel(x, y) != base.Pixel(x, y);
+        EXPECT_LT(differing, 140 * 99 / 50) << mode;
+    }
+    // And the picture is there: the ground takes the file's first brush, 0xADFFFF.
+    EXPECT_EQ(base.Pixel(70, 60), RGBColor(255, 255, 173));
+}
+
+TEST(MetafileCorpus, WindowsFilesLookLikeTheReferenceRenderer)
+{
+    if (CorpusDir().empty() || RunCommand("command -v wmf2gd").exitCode != 0)
+        GTEST_SKIP() << "no corpus or no wmf2gd (libwmf-bin)";
+    TempDir tmp;
+    // Files whose placeable box is the drawing's extent (the reference frames every file by
+    // the extent of what it draws, so others are framed differently).
+    for (const char* name : {"arrow01", "cell", "sample", "sample2"}) {
+        std::string path = CorpusDir() + "/wmf/libwmf-examples/" + name + ".wmf";
+        std::string png = tmp.File(std::string(name) + ".png");
+        ASSERT_EQ(RunCommand("wmf2gd -o " + ShellQuote(png) + " " + ShellQuote(path)).exitCode, 0) << name;
+        auto ref = DecodeWithPillow(png);
+        ASSERT_TRUE(ref) << name;
+        TMetafile m;
+        ReadInto(m, tabulonix::test::ReadBytes(path));
+        TBitmap ours = Play(m, ref->width, ref->height);
+        EXPECT_LT(MeanDifference(ours, *ref), 12.0) << name;
+    }
+}
+
+TEST(MetafilePlayer, PieAndChordRunCounterClockwise)
+{
+    struct Case {
+        uint32_t type;
+        bool topRight, topLeft, bottomRight;
+    } cases[] = {
+        {47, true, false, false}, // pie from east to north: the top-right quarter
+        {46, true, false, false}, // chord: only the segment beyond the line between the ends
+    };
+    for (const Case& c : cases) {
+        Emf e;
+        e.Rec(39, {1, 0, 0x0000FF, 0});
+        e.Rec(37, {1});
+        e.Rec(37, {int32_t(0x80000008)});
+        e.Rec(c.type, {0, 0, 100, 100, 100, 50, 50, 0});
+        TMetafile m;
+        ReadInto(m, e.Finish(1000, 1000));
+        TBitmap out = Play(m, 100, 100);
+        EXPECT_EQ(out.Pixel(80, 20) == clRed, c.topRight) << c.type;
+        EXPECT_EQ(out.Pixel(20, 20) == clRed, c.topLeft) << c.type;
+        EXPECT_EQ(out.Pixel(80, 80) == clRed, c.bottomRight) << c.type;
+    }
+    // The chord leaves out the triangle towards the centre that the pie fills.
+    Emf e;
+    e.Rec(39, {1, 0, 0x0000FF, 0});
+    e.Rec(37, {1});
+    e.Rec(46, {0, 0, 100, 100, 100, 50, 50, 0});
+    TMetafile m;
+    ReadInto(m, e.Finish(1000, 1000));
+    EXPECT_NE(Play(m, 100, 100).Pixel(60, 40), clRed);
+}
