@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <netdb.h>
-#include <sstream>
 
 using namespace tabulonix;
 using namespace tabulonix::test;
@@ -181,13 +179,8 @@ TEST(AsyncSocket, DottedLookupCompletesInsideTheCallNamesInTheBackground)
 
 TEST(AsyncSocket, SystemLookupOfLocalhostStaysOnTheMachine)
 {
-    // Only when the hosts file answers, so that no name server is ever asked.
-    std::ifstream hosts("/etc/hosts");
-    std::stringstream text;
-    text << hosts.rdbuf();
-    if (text.str().find("127.0.0.1") == std::string::npos ||
-        text.str().find("localhost") == std::string::npos)
-        GTEST_SKIP() << "localhost is not in /etc/hosts";
+    if (!LocalhostAnsweredByHostsFile())
+        GTEST_SKIP() << "localhost is not answered by the hosts file first";
     std::vector<std::string> addresses;
     ASSERT_EQ(SystemNameResolver("localhost", addresses), 0);
     EXPECT_NE(std::find(addresses.begin(), addresses.end(), "127.0.0.1"), addresses.end());

@@ -504,3 +504,20 @@ TEST_F(HttpClientTest, OptionalHeaderLinesInTheirOrderAndHandlersMayChangeThem)
     EXPECT_EQ(client.ContentRangeBegin, "5");
     EXPECT_EQ(client.ContentRangeEnd, "9");
 }
+
+TEST(HttpClientSystemLookup, LocalhostThroughTheHostsFile)
+{
+    if (!LocalhostAnsweredByHostsFile())
+        GTEST_SKIP() << "localhost is not answered by the hosts file first";
+    auto server = FixedResponseServer("HTTP/1.0 200 OK\r\n\r\nlocal");
+    THttpClient client;
+    TStringReceiveStream body;
+    client.ReceiveStream = &body;
+    client.LocalAddr = "127.0.0.1";
+    client.URL = "http://localhost:" + server->PortText() + "/";
+    client.Get();
+    EXPECT_EQ(body.Text(), "local");
+    EXPECT_EQ(client.Socket().DnsResult(), "127.0.0.1");
+    ASSERT_EQ(server->Requests().size(), 1u);
+    EXPECT_NE(server->Requests().front().find("\r\nHost: localhost\r\n"), std::string::npos);
+}

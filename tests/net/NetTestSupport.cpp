@@ -8,8 +8,10 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sstream>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -186,6 +188,28 @@ std::unique_ptr<TestServer> FixedResponseServer(const std::string& response)
         c.ReadRequest();
         c.Write(response);
     });
+}
+
+bool LocalhostAnsweredByHostsFile()
+{
+    std::ifstream hosts("/etc/hosts");
+    bool mapped = false;
+    for (std::string line; std::getline(hosts, line);) {
+        std::istringstream words(line);
+        std::string address, name;
+        words >> address;
+        while (address == "127.0.0.1" && words >> name)
+            mapped = mapped || name == "localhost";
+    }
+    std::ifstream nss("/etc/nsswitch.conf");
+    for (std::string line; std::getline(nss, line);) {
+        std::istringstream words(line);
+        std::string key, first;
+        words >> key >> first;
+        if (key == "hosts:")
+            return mapped && first == "files";
+    }
+    return false;
 }
 
 int ClosedPort()
