@@ -35,6 +35,10 @@ int MulDiv(int64_t a, int64_t b, int64_t c)
 
 int32_t S32(const uint8_t* p) { return static_cast<int32_t>(GetU32LE(p)); }
 
+// Pixel sizes stay far enough below the int range for callers to add positions to them.
+constexpr int MaxPixels = 1 << 30;
+int PixelSize(int v) { return std::min(v, MaxPixels); }
+
 std::string Extension(const std::string& path)
 {
     size_t slash = path.find_last_of('/');
@@ -73,10 +77,10 @@ int TMetafile::Width() const
     if (data_.empty())
         return pendingWidth_;
     if (inch_ != 0)
-        return MulDiv(mmWidth_, Screen().pixelsPerInch, 2540);
+        return PixelSize(MulDiv(mmWidth_, Screen().pixelsPerInch, 2540));
     int px, py, mx, my;
     Reference(px, py, mx, my);
-    return MulDiv(mmWidth_, px, int64_t(mx) * 100);
+    return PixelSize(MulDiv(mmWidth_, px, int64_t(mx) * 100));
 }
 
 int TMetafile::Height() const
@@ -84,10 +88,10 @@ int TMetafile::Height() const
     if (data_.empty())
         return pendingHeight_;
     if (inch_ != 0)
-        return MulDiv(mmHeight_, Screen().pixelsPerInch, 2540);
+        return PixelSize(MulDiv(mmHeight_, Screen().pixelsPerInch, 2540));
     int px, py, mx, my;
     Reference(px, py, mx, my);
-    return MulDiv(mmHeight_, py, int64_t(my) * 100);
+    return PixelSize(MulDiv(mmHeight_, py, int64_t(my) * 100));
 }
 
 void TMetafile::SetWidth(int pixels)

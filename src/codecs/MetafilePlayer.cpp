@@ -25,7 +25,10 @@ struct ShortRecord {};
 struct OutOfWork {};
 
 constexpr size_t MaxSavedStates = 1024;
-constexpr double Huge = 1e9;
+// Device coordinates are kept within this, so that differences of two still fit an int.
+constexpr double Huge = 4e8;
+
+int Clamped(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -int64_t(Huge), int64_t(Huge))); }
 
 int ToInt(double v)
 {
@@ -315,8 +318,11 @@ private:
     {
         if (s_.pen.cosmetic || s_.pen.width <= 1e-9)
             return 1;
+        // Wider than the whole area draws the same as as wide as it.
+        TRect c = canvas_.ClipRect();
+        double limit = 2.0 * std::max(c.Width(), c.Height()) + 2;
         double w = ScaleX(s_.pen.width);
-        return std::max(1, ToInt(std::min(w, 4096.0)));
+        return std::max(1, ToInt(std::min({w, 4096.0, limit})));
     }
     void PrepareCanvas(bool fill)
     {
@@ -331,7 +337,14 @@ private:
         TRect c = canvas_.ClipRect();
         int64_t side = std::max<int64_t>(1, std::max(c.Width(), c.Height()));
         int64_t pen = canvas_.Pen.Width;
-        return static_cast<int64_t>(points) * (2 * side) * (pen > 1 ? 3 : 1);
+        // Wide pens fill a quad and two round joins per segment.
+        int64_t joins = 0;
+        if (pen > 1) {
+            int64_t rows = std::min<int64_t>(pen + 2, std::max(c.Height(), 1));
+            int64_t circle = std::clamp<int64_t>(pen * 3 / 2, 8, 1024);
+            joins = rows * (2 * circle + 4);
+        }
+        return static_cast<int64_t>(points) * (2 * side + joins);
     }
     void Outline(const std::vector<TPoint>& p, bool closed)
     {
@@ -991,7 +1004,8 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
         Charge(cbBits);
         if (!DecodeDib(rec + offBmi, cbBmi, rec + offBits, cbBits, bitmap))
             break;
-        Blit(xDest, yDest, cxDest, cyDest, &bitmap, TRect{xSrc, ySrc, xSrc + cxSrc, ySrc + cySrc}, rop);
+        Blit(xDest, yDest, cxDest, cyDest, &bitmap,
+             TRect{Clamped(xSrc), Clamped(ySrc), Clamped(int64_t(xSrc) + cxSrc), Clamped(int64_t(ySrc) + cySrc)}, rop);
         break;
     }
     case EMR_STRETCHDIBITS:
@@ -1018,14 +1032,14 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
         bool bottomUp = cbBmi >= 12 && (GetU32LE(rec + offBmi) == 12 ? int16_t(GetU16LE(rec + offBmi + 6)) > 0
                                                                      : int32_t(GetU32LE(rec + offBmi + 8)) > 0);
         int64_t top = bottomUp ? int64_t(bitmap.Height()) - ySrc - cySrc : ySrc;
-        top = std::clamp<int64_t>(top, -Huge, Huge);
-        TRect src{xSrc, static_cast<int>(top), static_cast<int>(std::clamp<int64_t>(int64_t(xSrc) + cxSrc, -Huge, Huge)),
-                  static_cast<int>(std::clamp<int64_t>(top + cySrc, -Huge, Huge))};
+        TRect src{Clamped(xSrc), Clamped(top), Clamped(int64_t(xSrc) + cxSrc), Clamped(top + cySrc)};
         if (type == EMR_SETDIBITSTODEVICE) {
             // Unscaled: the extent is in device pixels, only the origin is mapped.
             TPoint o = Point(xDest, yDest);
-            Charge(int64_t(std::min(cxSrc, outer_.Width() + 1)) * std::min(cySrc, outer_.Height() + 1));
-            canvas_.StretchBlit(TRect{o.x, o.y, o.x + cxSrc, o.y + cySrc}, bitmap, src, cmSrcCopy);
+            Charge(std::min<int64_t>(std::abs(int64_t(cxSrc)), outer_.Width() + 1) *
+                   std::min<int64_t>(std::abs(int64_t(cySrc)), outer_.Height() + 1));
+            canvas_.StretchBlit(TRect{o.x, o.y, Clamped(int64_t(o.x) + cxSrc), Clamped(int64_t(o.y) + cySrc)}, bitmap,
+                                src, cmSrcCopy);
             break;
         }
         Blit(xDest, yDest, cxDest, cyDest, &bitmap, src, rop);
