@@ -1,6 +1,7 @@
 #include "codecs/Registry.h"
 
 #include "codecs/Bitmap.h"
+#include "codecs/GifCodec.h"
 #include "codecs/Icon.h"
 #include "codecs/Jpeg.h"
 #include "codecs/Metafile.h"
@@ -94,6 +95,7 @@ void RegisterStandardFormats(TFileFormatsList& list)
     list.Add("png", "Portable network graphic images", GraphicClassOf<TPNGGraphic>());
 
     // 4. GIF.
+    list.Add("GIF", "GIF Image", GraphicClassOf<TGIFImage>());
 }
 
 } // namespace

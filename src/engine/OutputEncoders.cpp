@@ -12,6 +12,7 @@
 #include "engine/OutputEncoders.h"
 
 #include "codecs/Bitmap.h"
+#include "codecs/GifCodec.h"
 #include "codecs/Metafile.h"
 #include "codecs/Jpeg.h"
 #include "codecs/PngWriter.h"
@@ -25,7 +26,7 @@ namespace tabulonix {
 struct TOutputEncoders::Encoders {
     TJPEGImage jpeg;
     TBitmap bmp;
-    // GIF: TGIFImage gif;
+    TGIFImage gif;
     TPNGWriter png;
     TMetafile metafile; // one object for both forms and every file
     TTargaGraphic tga;
@@ -35,7 +36,7 @@ namespace {
 
 using Encoders = TOutputEncoders::Encoders;
 
-[[noreturn]] void NotAvailable(const char* format)
+[[noreturn, maybe_unused]] void NotAvailable(const char* format)
 {
     throw EInvalidGraphic(std::string("Writing ") + format + " files is not available in this build");
 }
@@ -49,10 +50,11 @@ void SaveJPEG(Encoders& e, TBitmap& surface, const std::string& path, const JobS
     e.jpeg.WriteFile(path);
 }
 
-void SaveGIF(Encoders&, TBitmap&, const std::string&, const JobSettings&)
+void SaveGIF(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings&)
 {
-    // surface.SetPixelFormat(pf8bit) (halftone palette); gif.AssignFrom(surface); gif.WriteFile(path)
-    NotAvailable("GIF");
+    surface.SetPixelFormat(pf8bit); // the halftone palette, nearest colours
+    e.gif.AssignFrom(surface);      // a single image with its own table, nothing of the last file
+    e.gif.WriteFile(path);
 }
 
 void SavePNG(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings& s)
@@ -91,6 +93,7 @@ bool TOutputEncoders::Available(int format)
 {
     switch (format) {
     case ofJPEG:
+    case ofGIF:
     case ofPNG:
     case ofBMP:
     case ofWMF:
