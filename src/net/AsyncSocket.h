@@ -16,7 +16,7 @@ class QSocketNotifier;
 namespace tabulonix {
 
 class ESocketException : public Exception {
-  public:
+public:
     using Exception::Exception;
 };
 
@@ -67,7 +67,7 @@ int SystemNameResolver(const std::string& name, std::vector<std::string>& addres
 // socket notifiers, name lookups run on a worker thread whose answer is posted back, and
 // every event fires on the GUI thread.
 class TAsyncSocket {
-  public:
+public:
     TAsyncSocket();
     ~TAsyncSocket();
     TAsyncSocket(const TAsyncSocket&) = delete;
@@ -140,7 +140,7 @@ class TAsyncSocket {
 
     static constexpr int SendBlockSize = 1460;
 
-  private:
+private:
     struct LookupChannel;
     enum Notification : unsigned { nRead = 1, nWrite = 2, nAccept = 4, nConnect = 8, nClose = 16 };
 

@@ -63,7 +63,7 @@ void ForwardToLoopback(Connection& client)
 }
 
 class HttpClientTest : public ::testing::Test {
-  protected:
+protected:
     TestResolver resolver{
         std::map<std::string, std::vector<std::string>>{{"slow.test", {"127.0.0.1"}}}};
     THttpClient client;

@@ -21,7 +21,7 @@ namespace {
 
 // The socket layer needs an event loop; one application object serves every test.
 class ApplicationEnvironment : public ::testing::Environment {
-  public:
+public:
     void SetUp() override
     {
         if (!QCoreApplication::instance())
@@ -33,7 +33,7 @@ class ApplicationEnvironment : public ::testing::Environment {
         app_ = nullptr;
     }
 
-  private:
+private:
     int argc_ = 1;
     char name_[10] = "net_tests";
     char* argv_[2] = {name_, nullptr};
