@@ -262,8 +262,9 @@ std::vector<uint8_t> EmfRecorder::Finish()
     h.U32LE(0); // no pixel format
     h.U32LE(0);
     h.U32LE(0); // not OpenGL
-    PutS32(out, mmX_ * 1000);
-    PutS32(out, mmY_ * 1000);
+    // micrometres; a reference read from a file may be too large for them
+    PutS32(out, static_cast<int32_t>(std::min<int64_t>(int64_t(mmX_) * 1000, INT32_MAX)));
+    PutS32(out, static_cast<int32_t>(std::min<int64_t>(int64_t(mmY_) * 1000, INT32_MAX)));
     h.Bytes(body_.data(), body_.size());
     return out;
 }

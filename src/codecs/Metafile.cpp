@@ -230,7 +230,8 @@ void TMetafile::ReadWindows(TStream& stream)
 
 std::unique_ptr<TBitmap> TMetafile::Rasterize() const
 {
-    int w = Width(), h = Height();
+    // A picture smaller than a pixel still converts, as one pixel.
+    int w = std::max(Width(), 1), h = std::max(Height(), 1);
     CheckPixelBudget(w, h, 32, NotValid);
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->SetSize(w, h);

@@ -374,9 +374,19 @@ TEST(MetafilePlayer, HostileRecordsAreBounded)
     e.Rec(37, {1});
     e.Rec(43, {0, 0, 50, 50});
     TMetafile m;
-    ReadInto(m, e.Finish(1000, 1000, 4));
+    std::vector<uint8_t> bytes = e.Finish(1000, 1000, 4);
+    ReadInto(m, bytes);
     TBitmap out = Play(m, 100, 100);
     EXPECT_EQ(out.Pixel(25, 25), clRed);
+
+    // A reference device of millions of millimetres still converts to the Windows form.
+    PutU32LE(bytes.data() + 72, 2000000);
+    PutU32LE(bytes.data() + 80, 2654208);
+    PutU32LE(bytes.data() + 84, 2654208);
+    TMetafile odd;
+    ReadInto(odd, bytes);
+    std::vector<uint8_t> wmf = odd.WindowsBytes();
+    EXPECT_EQ(GetU32LE(wmf.data()), 0x9AC6CDD7u);
 }
 
 TEST(MetafileCorpus, EveryFileReadsAndPlays)
