@@ -3,7 +3,9 @@
 #include "codecs/Canvas.h"
 #include "codecs/Metafile.h"
 #include "codecs/Picture.h"
+#include "engine/JobSettings.h"
 #include "engine/MetafileOutput.h"
+#include "engine/OutputEncoders.h"
 #include "platform/ScreenMetrics.h"
 #include "TestSupport.h"
 
@@ -213,4 +215,34 @@ TEST(MetafileOutput, IndependentRendererShowsTheBitmap)
     EXPECT_EQ(at(12, 18), clLime);
     EXPECT_EQ(at(36, 6), clBlue);
     EXPECT_EQ(at(36, 18), clYellow);
+}
+
+TEST(MetafileOutput, BatchEncodersWriteBothForms)
+{
+    TempDir dir;
+    TBitmap surface = Quadrants(30, 20);
+    TOutputEncoders encoders;
+    JobSettings settings;
+    struct Case {
+        int format;
+        const char* name;
+        const char* extension;
+        bool placeable;
+    } cases[] = {{ofWMF, "a.wmf", ".wmf", true}, {ofEMF, "b.emf", ".emf", false}, {ofEMF, "c.wmf", ".wmf", true}};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(TOutputEncoders::Available(c.format));
+        encoders.Save(c.format, surface, dir.File(c.name), c.extension, settings);
+        TPicture picture;
+        picture.OpenFile(dir.File(c.name));
+        auto* m = dynamic_cast<TMetafile*>(picture.Graphic());
+        ASSERT_NE(m, nullptr) << c.name;
+        EXPECT_EQ(m->HoldsWindows(), c.placeable) << c.name;
+        EXPECT_EQ(m->Width(), 30) << c.name;
+        EXPECT_EQ(m->Height(), 20) << c.name;
+        TBitmap played;
+        played.SetSize(30, 20);
+        played.Canvas().DrawAt(0, 0, m);
+        EXPECT_EQ(played.Pixel(3, 3), clRed) << c.name;
+        EXPECT_EQ(played.Pixel(29, 19), clYellow) << c.name;
+    }
 }
