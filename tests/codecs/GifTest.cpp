@@ -5,6 +5,7 @@
 #include "codecs/Canvas.h"
 #include "codecs/GifCodec.h"
 #include "codecs/GifLzw.h"
+#include "codecs/PixelBudget.h"
 #include "platform/Halftone.h"
 
 #include "TestSupport.h"
@@ -710,6 +711,27 @@ TEST(GifReader, CorruptCodeStreams)
             EXPECT_EQ(gif.Image(0).data[0], 1);
         }
     }
+}
+
+TEST(GifReader, FramesShareOnePixelBudget)
+{
+    // Two 600 x 600 frames of a few bytes each: each fits a 512 KiB budget, both do not.
+    uint64_t keep = PixelBudget();
+    SetPixelBudget(512u << 10);
+    GifBuilder b;
+    b.Screen(600, 600, kFour);
+    for (int i = 0; i < 2; ++i)
+        b.Raw({0x2C}).U16(0).U16(0).U16(600).U16(600).Raw({0, 2, 1, 0x05, 0}); // end code only
+    b.Trailer();
+    TGIFImage gif;
+    ReadResult two = Read(gif, b.bytes);
+    b.bytes.resize(b.bytes.size() - 15);
+    b.Trailer();
+    ReadResult one = Read(gif, b.bytes);
+    SetPixelBudget(keep);
+    EXPECT_EQ(two.error, "Cannot load image. Invalid or unexpected GIF image format.");
+    EXPECT_EQ(one.error, "");
+    EXPECT_EQ(gif.Count(), 1);
 }
 
 TEST(GifReader, MutatedFilesFailOnlyWithGifErrors)
