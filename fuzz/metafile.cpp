@@ -1,27 +1,27 @@
 // Reads arbitrary bytes as a metafile, plays it into a small surface and writes it back in
 // both forms when it is small enough to convert quickly.
+#include "codecs/Metafile.h"
 #include "codecs/Bitmap.h"
 #include "codecs/Canvas.h"
-#include "codecs/Metafile.h"
 #include "codecs/MetafilePlayer.h"
 #include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     SetPixelBudget(16u << 20);
     SetMetafileWorkBudget(4'000'000);
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     TMemoryStream in(std::vector<uint8_t>(data, data + size));
     TMetafile metafile;
     try {
         metafile.ReadStream(in);
-    } catch (const Exception&) {
+    } catch (const Exception &) {
         return 0;
     }
     TBitmap target;
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             TMetafile back;
             TMemoryStream again(windows);
             back.ReadStream(again);
-        } catch (const Exception&) {
+        } catch (const Exception &) {
         }
     }
     return 0;

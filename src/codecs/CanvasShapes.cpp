@@ -16,18 +16,25 @@ bool HatchHit(TBrushStyle style, int x, int y)
     bool h = (y & 7) == 0, v = (x & 7) == 0;
     bool f = ((x - y) & 7) == 0, b = ((x + y) & 7) == 0;
     switch (style) {
-    case bsHorizontal: return h;
-    case bsVertical: return v;
-    case bsFDiagonal: return f;
-    case bsBDiagonal: return b;
-    case bsCross: return h || v;
-    case bsDiagCross: return f || b;
-    default: return true;
+    case bsHorizontal:
+        return h;
+    case bsVertical:
+        return v;
+    case bsFDiagonal:
+        return f;
+    case bsBDiagonal:
+        return b;
+    case bsCross:
+        return h || v;
+    case bsDiagCross:
+        return f || b;
+    default:
+        return true;
     }
 }
 
 // Paints pixels [x1, x2) of row y with the brush.
-void BrushSpan(TCanvas& canvas, int x1, int x2, int y)
+void BrushSpan(TCanvas &canvas, int x1, int x2, int y)
 {
     if (x1 >= x2 || canvas.Brush.Style == bsClear)
         return;
@@ -47,7 +54,7 @@ struct Edge {
 };
 
 // Pen pixels of a one-pixel line, with the end point drawn or not.
-void ThinLine(TCanvas& canvas, TPoint a, TPoint b, bool drawLast, TColor rgb)
+void ThinLine(TCanvas &canvas, TPoint a, TPoint b, bool drawLast, TColor rgb)
 {
     TRect clip = canvas.ClipRect();
     if (clip.IsEmpty())
@@ -61,7 +68,8 @@ void ThinLine(TCanvas& canvas, TPoint a, TPoint b, bool drawLast, TColor rgb)
         // Liang-Barsky against the clip box grown by one pixel, so the walk below stays
         // within the visible area plus a margin whatever the coordinates were.
         double t0 = 0, t1 = 1, dx = x1 - x0, dy = y1 - y0;
-        double lo[2] = {clip.left - 1.0, clip.top - 1.0}, hi[2] = {double(clip.right), double(clip.bottom)};
+        double lo[2] = {clip.left - 1.0, clip.top - 1.0},
+               hi[2] = {double(clip.right), double(clip.bottom)};
         double p[4] = {-dx, dx, -dy, dy};
         double q[4] = {x0 - lo[0], hi[0] - x0, y0 - lo[1], hi[1] - y0};
         for (int i = 0; i < 4; ++i) {
@@ -110,7 +118,7 @@ void ThinLine(TCanvas& canvas, TPoint a, TPoint b, bool drawLast, TColor rgb)
 }
 
 // The pen as a brush, for wide lines, which are drawn as filled quads and round joins.
-void WideLine(TCanvas& canvas, TPoint a, TPoint b, int width, bool roundEnds)
+void WideLine(TCanvas &canvas, TPoint a, TPoint b, int width, bool roundEnds)
 {
     TBrush saved = canvas.Brush;
     canvas.Brush.Style = bsSolid;
@@ -126,18 +134,19 @@ void WideLine(TCanvas& canvas, TPoint a, TPoint b, int width, bool roundEnds)
     double ax = a.x + 0.5, ay = a.y + 0.5, bx = b.x + 0.5, by = b.y + 0.5;
     if (len > 0) {
         double nx = -dy / len * h, ny = dx / len * h;
-        shapes.push_back({pt(ax + nx, ay + ny), pt(bx + nx, by + ny), pt(bx - nx, by - ny), pt(ax - nx, ay - ny)});
+        shapes.push_back({pt(ax + nx, ay + ny), pt(bx + nx, by + ny), pt(bx - nx, by - ny),
+                          pt(ax - nx, ay - ny)});
     }
     if (roundEnds) {
         shapes.push_back(EllipsePoints(ax, ay, h, h));
         shapes.push_back(EllipsePoints(bx, by, h, h));
     }
-    for (const auto& s : shapes)
+    for (const auto &s : shapes)
         FillPolygons(canvas, {s}, true);
     canvas.Brush = saved;
 }
 
-void PenSegment(TCanvas& canvas, TPoint a, TPoint b, bool drawLast)
+void PenSegment(TCanvas &canvas, TPoint a, TPoint b, bool drawLast)
 {
     if (canvas.Pen.Style == psClear)
         return;
@@ -147,7 +156,7 @@ void PenSegment(TCanvas& canvas, TPoint a, TPoint b, bool drawLast)
         WideLine(canvas, a, b, canvas.Pen.Width, true);
 }
 
-void Outline(TCanvas& canvas, const std::vector<TPoint>& points, bool closed)
+void Outline(TCanvas &canvas, const std::vector<TPoint> &points, bool closed)
 {
     if (canvas.Pen.Style == psClear || points.empty())
         return;
@@ -173,29 +182,31 @@ std::vector<TPoint> EllipsePoints(double cx, double cy, double rx, double ry)
     out.reserve(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         double t = 2 * Pi * i / n;
-        double x = std::clamp(cx + rx * std::cos(t), -1e9, 1e9), y = std::clamp(cy + ry * std::sin(t), -1e9, 1e9);
+        double x = std::clamp(cx + rx * std::cos(t), -1e9, 1e9),
+               y = std::clamp(cy + ry * std::sin(t), -1e9, 1e9);
         out.push_back(TPoint{static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))});
     }
     return out;
 }
 
-int64_t FillCost(const TCanvas& canvas, const std::vector<std::vector<TPoint>>& polygons)
+int64_t FillCost(const TCanvas &canvas, const std::vector<std::vector<TPoint>> &polygons)
 {
     TRect clip = canvas.ClipRect();
     int64_t edges = 0;
     int minY = INT32_MAX, maxY = INT32_MIN;
-    for (const auto& p : polygons) {
+    for (const auto &p : polygons) {
         edges += static_cast<int64_t>(p.size());
-        for (const auto& q : p) {
+        for (const auto &q : p) {
             minY = std::min(minY, q.y);
             maxY = std::max(maxY, q.y);
         }
     }
-    int64_t rows = std::max<int64_t>(0, std::min<int64_t>(maxY, clip.bottom) - std::max<int64_t>(minY, clip.top) + 1);
+    int64_t rows = std::max<int64_t>(0, std::min<int64_t>(maxY, clip.bottom) -
+                                            std::max<int64_t>(minY, clip.top) + 1);
     return rows * (edges + 1) + edges;
 }
 
-void FillPolygons(TCanvas& canvas, const std::vector<std::vector<TPoint>>& polygons, bool winding)
+void FillPolygons(TCanvas &canvas, const std::vector<std::vector<TPoint>> &polygons, bool winding)
 {
     if (canvas.Brush.Style == bsClear)
         return;
@@ -204,7 +215,7 @@ void FillPolygons(TCanvas& canvas, const std::vector<std::vector<TPoint>>& polyg
         return;
     std::vector<Edge> edges;
     double minY = 1e300, maxY = -1e300;
-    for (const auto& poly : polygons) {
+    for (const auto &poly : polygons) {
         size_t n = poly.size();
         if (n < 2)
             continue;
@@ -228,7 +239,7 @@ void FillPolygons(TCanvas& canvas, const std::vector<std::vector<TPoint>>& polyg
     for (int y = yStart; y < yEnd; ++y) {
         double yc = y + 0.5;
         hits.clear();
-        for (const Edge& e : edges)
+        for (const Edge &e : edges)
             if (yc >= e.y0 && yc < e.y1)
                 hits.emplace_back(e.x0 + (yc - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.dir);
         std::sort(hits.begin(), hits.end());
@@ -239,30 +250,38 @@ void FillPolygons(TCanvas& canvas, const std::vector<std::vector<TPoint>>& polyg
             if (!in)
                 continue;
             // Pixels whose centre x + 0.5 lies in [xa, xb).
-            double xa = std::max(hits[i].first, clip.left - 1.0), xb = std::min(hits[i + 1].first, clip.right + 1.0);
-            int x1 = static_cast<int>(std::ceil(xa - 0.5)), x2 = static_cast<int>(std::ceil(xb - 0.5));
+            double xa = std::max(hits[i].first, clip.left - 1.0),
+                   xb = std::min(hits[i + 1].first, clip.right + 1.0);
+            int x1 = static_cast<int>(std::ceil(xa - 0.5)),
+                x2 = static_cast<int>(std::ceil(xb - 0.5));
             BrushSpan(canvas, std::max(x1, clip.left), std::min(x2, clip.right), y);
         }
     }
 }
 
-void LineSegment(TCanvas& canvas, TPoint from, TPoint to) { PenSegment(canvas, from, to, false); }
+void LineSegment(TCanvas &canvas, TPoint from, TPoint to)
+{
+    PenSegment(canvas, from, to, false);
+}
 
-void Polyline(TCanvas& canvas, const std::vector<TPoint>& points) { Outline(canvas, points, false); }
+void Polyline(TCanvas &canvas, const std::vector<TPoint> &points)
+{
+    Outline(canvas, points, false);
+}
 
-void Polygon(TCanvas& canvas, const std::vector<TPoint>& points, bool winding)
+void Polygon(TCanvas &canvas, const std::vector<TPoint> &points, bool winding)
 {
     PolyPolygon(canvas, {points}, winding);
 }
 
-void PolyPolygon(TCanvas& canvas, const std::vector<std::vector<TPoint>>& polygons, bool winding)
+void PolyPolygon(TCanvas &canvas, const std::vector<std::vector<TPoint>> &polygons, bool winding)
 {
     FillPolygons(canvas, polygons, winding);
-    for (const auto& p : polygons)
+    for (const auto &p : polygons)
         Outline(canvas, p, true);
 }
 
-void Ellipse(TCanvas& canvas, int x1, int y1, int x2, int y2)
+void Ellipse(TCanvas &canvas, int x1, int y1, int x2, int y2)
 {
     if (x2 < x1)
         std::swap(x1, x2);
@@ -272,10 +291,12 @@ void Ellipse(TCanvas& canvas, int x1, int y1, int x2, int y2)
     double rx = (double(x2) - x1) / 2, ry = (double(y2) - y1) / 2;
     FillPolygons(canvas, {EllipsePoints(cx, cy, rx, ry)}, false);
     // The outline runs through the outermost pixel centres.
-    Outline(canvas, EllipsePoints(cx - 0.5, cy - 0.5, std::max(0.0, rx - 0.5), std::max(0.0, ry - 0.5)), true);
+    Outline(canvas,
+            EllipsePoints(cx - 0.5, cy - 0.5, std::max(0.0, rx - 0.5), std::max(0.0, ry - 0.5)),
+            true);
 }
 
-void RoundRect(TCanvas& canvas, int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight)
+void RoundRect(TCanvas &canvas, int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight)
 {
     if (x2 < x1)
         std::swap(x1, x2);
@@ -285,7 +306,8 @@ void RoundRect(TCanvas& canvas, int x1, int y1, int x2, int y2, int cornerWidth,
         double rx = std::min(std::abs(double(cornerWidth)) / 2, (r - l) / 2);
         double ry = std::min(std::abs(double(cornerHeight)) / 2, (b - t) / 2);
         std::vector<TPoint> out;
-        const double cs[4][2] = {{r - rx, t + ry}, {l + rx, t + ry}, {l + rx, b - ry}, {r - rx, b - ry}};
+        const double cs[4][2] = {
+            {r - rx, t + ry}, {l + rx, t + ry}, {l + rx, b - ry}, {r - rx, b - ry}};
         for (int q = 0; q < 4; ++q) {
             for (int i = 0; i <= 8; ++i) {
                 double a = Pi / 2 * (q + i / 8.0);

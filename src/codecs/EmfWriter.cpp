@@ -12,12 +12,12 @@ using namespace metafile;
 
 namespace {
 
-void PutS32(std::vector<uint8_t>& out, int32_t v)
+void PutS32(std::vector<uint8_t> &out, int32_t v)
 {
     ByteWriter(out).U32LE(static_cast<uint32_t>(v));
 }
 
-void PutRect(std::vector<uint8_t>& out, const TRect& r)
+void PutRect(std::vector<uint8_t> &out, const TRect &r)
 {
     PutS32(out, r.left);
     PutS32(out, r.top);
@@ -25,7 +25,7 @@ void PutRect(std::vector<uint8_t>& out, const TRect& r)
     PutS32(out, r.bottom);
 }
 
-uint32_t BrushStyleCode(TBrushStyle style, uint32_t& hatch)
+uint32_t BrushStyleCode(TBrushStyle style, uint32_t &hatch)
 {
     hatch = 0;
     if (style == bsSolid)
@@ -38,7 +38,7 @@ uint32_t BrushStyleCode(TBrushStyle style, uint32_t& hatch)
 
 } // namespace
 
-PackedDib PackDib(TBitmap& bitmap)
+PackedDib PackDib(TBitmap &bitmap)
 {
     PackedDib dib;
     dib.width = bitmap.Width();
@@ -47,7 +47,7 @@ PackedDib PackDib(TBitmap& bitmap)
         // Palette pictures keep their indices and colour table, as the BMP writer lays them out.
         TMemoryStream stream;
         bitmap.WriteStream(stream);
-        const auto& file = stream.Bytes();
+        const auto &file = stream.Bytes();
         if (file.size() >= 54) {
             uint32_t offset = GetU32LE(file.data() + 10);
             if (offset >= 54 && offset <= file.size()) {
@@ -70,10 +70,10 @@ PackedDib PackDib(TBitmap& bitmap)
     for (int i = 0; i < 4; ++i)
         w.U32LE(0);
     dib.bits.assign(stride * dib.height, 0);
-    const TBitmapImage& image = bitmap.Image();
+    const TBitmapImage &image = bitmap.Image();
     for (int y = 0; y < dib.height; ++y) {
-        const uint8_t* src = bitmap.ConstRow(y);
-        uint8_t* row = dib.bits.data() + stride * (dib.height - 1 - y);
+        const uint8_t *src = bitmap.ConstRow(y);
+        uint8_t *row = dib.bits.data() + stride * (dib.height - 1 - y);
         for (int x = 0; x < dib.width; ++x) {
             TColor c = ReadStorePixel(image, src, x);
             row[3 * x] = GetBValue(c);
@@ -84,7 +84,8 @@ PackedDib PackDib(TBitmap& bitmap)
     return dib;
 }
 
-EmfRecorder::EmfRecorder(const TRect& frame, int devicePixelsX, int devicePixelsY, int deviceMmX, int deviceMmY)
+EmfRecorder::EmfRecorder(const TRect &frame, int devicePixelsX, int devicePixelsY, int deviceMmX,
+                         int deviceMmY)
     : frame_(frame), devX_(devicePixelsX), devY_(devicePixelsY), mmX_(deviceMmX), mmY_(deviceMmY)
 {
 }
@@ -97,7 +98,7 @@ void EmfRecorder::Begin(uint32_t type, uint32_t size)
     ++records_;
 }
 
-void EmfRecorder::Bounds(const TRect& r)
+void EmfRecorder::Bounds(const TRect &r)
 {
     if (!haveBounds_) {
         bounds_ = r;
@@ -128,7 +129,7 @@ void EmfRecorder::SetStretchMode(int mode)
     ByteWriter(body_).U32LE(static_cast<uint32_t>(mode));
 }
 
-void EmfRecorder::UsePen(const TPen& pen)
+void EmfRecorder::UsePen(const TPen &pen)
 {
     if (penMade_ && pen.Color == pen_.Color && pen.Width == pen_.Width && pen.Style == pen_.Style)
         return;
@@ -152,7 +153,7 @@ void EmfRecorder::UsePen(const TPen& pen)
     penMade_ = true;
 }
 
-void EmfRecorder::UseBrush(const TBrush& brush)
+void EmfRecorder::UseBrush(const TBrush &brush)
 {
     if (brushMade_ && brush.Color == brush_.Color && brush.Style == brush_.Style)
         return;
@@ -177,7 +178,7 @@ void EmfRecorder::UseBrush(const TBrush& brush)
     brushMade_ = true;
 }
 
-void EmfRecorder::StretchDib(const TRect& dest, const PackedDib& dib, uint32_t rop)
+void EmfRecorder::StretchDib(const TRect &dest, const PackedDib &dib, uint32_t rop)
 {
     const uint32_t fixed = 80;
     uint32_t infoSize = static_cast<uint32_t>(dib.info.size());
@@ -210,12 +211,12 @@ void EmfRecorder::StretchDib(const TRect& dest, const PackedDib& dib, uint32_t r
     Bounds(box);
 }
 
-void EmfRecorder::Rectangle(const TRect& r)
+void EmfRecorder::Rectangle(const TRect &r)
 {
     Begin(EMR_RECTANGLE, 24);
     PutRect(body_, r);
-    Bounds(TRect{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right) - 1,
-                 std::max(r.top, r.bottom) - 1});
+    Bounds(TRect{std::min(r.left, r.right), std::min(r.top, r.bottom),
+                 std::max(r.left, r.right) - 1, std::max(r.top, r.bottom) - 1});
 }
 
 std::vector<uint8_t> EmfRecorder::Finish()

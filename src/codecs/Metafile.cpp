@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <tuple>
 
 namespace tabulonix {
 
@@ -18,7 +19,7 @@ using namespace metafile;
 
 namespace {
 
-const char* const NotValid = "Metafile is not valid";
+const char *const NotValid = "Metafile is not valid";
 
 // a * b / c rounded to the nearest integer, halves away from zero; 0 when c is 0.
 int MulDiv(int64_t a, int64_t b, int64_t c)
@@ -33,13 +34,19 @@ int MulDiv(int64_t a, int64_t b, int64_t c)
     return static_cast<int>(std::clamp<__int128>(r, INT_MIN, INT_MAX));
 }
 
-int32_t S32(const uint8_t* p) { return static_cast<int32_t>(GetU32LE(p)); }
+int32_t S32(const uint8_t *p)
+{
+    return static_cast<int32_t>(GetU32LE(p));
+}
 
 // Pixel sizes stay far enough below the int range for callers to add positions to them.
 constexpr int MaxPixels = 1 << 30;
-int PixelSize(int v) { return std::min(v, MaxPixels); }
+int PixelSize(int v)
+{
+    return std::min(v, MaxPixels);
+}
 
-std::string Extension(const std::string& path)
+std::string Extension(const std::string &path)
 {
     size_t slash = path.find_last_of('/');
     size_t dot = path.find_last_of('.');
@@ -53,9 +60,9 @@ std::string Extension(const std::string& path)
 TMetafile::TMetafile() = default;
 TMetafile::~TMetafile() = default;
 
-void TMetafile::Reference(int& pixelsX, int& pixelsY, int& mmX, int& mmY) const
+void TMetafile::Reference(int &pixelsX, int &pixelsY, int &mmX, int &mmY) const
 {
-    const ScreenMetrics& screen = Screen();
+    const ScreenMetrics &screen = Screen();
     pixelsX = screen.widthPixels;
     pixelsY = screen.heightPixels;
     mmX = screen.widthMillimetres;
@@ -137,13 +144,13 @@ void TMetafile::SetEnhancedContent(std::vector<uint8_t> emf)
     kind_ = Kind::Enhanced;
     inch_ = 0;
     box_ = TRect{};
-    const uint8_t* h = data_.data();
+    const uint8_t *h = data_.data();
     mmWidth_ = MulDiv(int64_t(S32(h + 32)) - S32(h + 24), 1, 1);
     mmHeight_ = MulDiv(int64_t(S32(h + 36)) - S32(h + 28), 1, 1);
     Changed();
 }
 
-void TMetafile::Paint(TCanvas& canvas, const TRect& rect)
+void TMetafile::Paint(TCanvas &canvas, const TRect &rect)
 {
     if (data_.empty())
         return;
@@ -156,7 +163,7 @@ void TMetafile::Paint(TCanvas& canvas, const TRect& rect)
         PlayWindowsMetafile(canvas, data_.data(), data_.size(), box_, area);
 }
 
-void TMetafile::ReadStream(TStream& stream)
+void TMetafile::ReadStream(TStream &stream)
 {
     uint64_t remaining = stream.Remaining();
     uint64_t start = stream.Position();
@@ -172,7 +179,7 @@ void TMetafile::ReadStream(TStream& stream)
     ReadWindows(stream);
 }
 
-void TMetafile::ReadEnhanced(TStream& stream, const uint8_t* head, size_t available)
+void TMetafile::ReadEnhanced(TStream &stream, const uint8_t *head, size_t available)
 {
     uint32_t total = GetU32LE(head + 48);
     uint32_t headerSize = GetU32LE(head + 4);
@@ -198,7 +205,7 @@ void TMetafile::ReadEnhanced(TStream& stream, const uint8_t* head, size_t availa
     Changed();
 }
 
-void TMetafile::ReadWindows(TStream& stream)
+void TMetafile::ReadWindows(TStream &stream)
 {
     uint8_t header[22];
     if (stream.Remaining() < sizeof header)
@@ -206,8 +213,8 @@ void TMetafile::ReadWindows(TStream& stream)
     stream.ReadBuffer(header, sizeof header);
     if (GetU32LE(header) != PlaceableKey || GetU16LE(header + 20) != PlaceableChecksum(header))
         throw EInvalidGraphic(NotValid);
-    TRect box{int16_t(GetU16LE(header + 6)), int16_t(GetU16LE(header + 8)), int16_t(GetU16LE(header + 10)),
-              int16_t(GetU16LE(header + 12))};
+    TRect box{int16_t(GetU16LE(header + 6)), int16_t(GetU16LE(header + 8)),
+              int16_t(GetU16LE(header + 10)), int16_t(GetU16LE(header + 12))};
     int inch = GetU16LE(header + 14);
     if (inch == 0)
         inch = 96;
@@ -235,7 +242,7 @@ std::unique_ptr<TBitmap> TMetafile::Rasterize() const
     CheckPixelBudget(w, h, 32, NotValid);
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->SetSize(w, h);
-    const_cast<TMetafile*>(this)->Paint(bitmap->Canvas(), TRect{0, 0, w, h});
+    const_cast<TMetafile *>(this)->Paint(bitmap->Canvas(), TRect{0, 0, w, h});
     return bitmap;
 }
 
@@ -247,7 +254,7 @@ std::vector<uint8_t> TMetafile::EnhancedBytes() const
         return {};
     // Windows content: recorded again as one bitmap at the picture's size.
     auto bitmap = Rasterize();
-    const ScreenMetrics& screen = Screen();
+    const ScreenMetrics &screen = Screen();
     EmfRecorder recorder(TRect{0, 0, mmWidth_, mmHeight_}, screen.widthPixels, screen.heightPixels,
                          screen.widthMillimetres, screen.heightMillimetres);
     recorder.SetStretchMode(COLORONCOLOR);
@@ -263,7 +270,27 @@ std::vector<uint8_t> TMetafile::WindowsBytes() const
     int right = MulDiv(mmWidth_, inch, 2540), bottom = MulDiv(mmHeight_, inch, 2540);
     std::vector<uint8_t> out = PlaceableHeader(right, bottom, inch);
     if (kind_ == Kind::Windows) {
-        out.insert(out.end(), data_.begin(), data_.end());
+        size_t headerBytes = size_t(GetU16LE(data_.data() + 2)) * 2;
+        if (box_.left == 0 && box_.top == 0) {
+            out.insert(out.end(), data_.begin(), data_.end());
+            return out;
+        }
+        // The new header's box starts at (0, 0): state the old box as the window first, so
+        // records that relied on it as their default window still land in the same place.
+        std::vector<uint8_t> records(data_.begin(), data_.begin() + static_cast<long>(headerBytes));
+        ByteWriter w(records);
+        for (auto [function, a, b] : {std::tuple{META_SETWINDOWORG, box_.top, box_.left},
+                                      std::tuple{META_SETWINDOWEXT, box_.Height(), box_.Width()}}) {
+            w.U32LE(5);
+            w.U16LE(function);
+            w.U16LE(static_cast<uint16_t>(a));
+            w.U16LE(static_cast<uint16_t>(b));
+        }
+        records.insert(records.end(), data_.begin() + static_cast<long>(headerBytes), data_.end());
+        PutU32LE(records.data() + 6, GetU32LE(records.data() + 6) + 10); // size in words
+        if (GetU32LE(records.data() + 12) < 5)
+            PutU32LE(records.data() + 12, 5);
+        out.insert(out.end(), records.begin(), records.end());
         return out;
     }
     std::optional<std::vector<uint8_t>> records = ConvertToWmf(data_, right, bottom);
@@ -274,7 +301,8 @@ std::vector<uint8_t> TMetafile::WindowsBytes() const
         Reference(px, py, mx, my);
         EmfRecorder recorder(TRect{0, 0, mmWidth_, mmHeight_}, px, py, mx, my);
         recorder.SetStretchMode(COLORONCOLOR);
-        int w = MulDiv(mmWidth_, px, int64_t(mx) * 100), h = MulDiv(mmHeight_, py, int64_t(my) * 100);
+        int w = MulDiv(mmWidth_, px, int64_t(mx) * 100),
+            h = MulDiv(mmHeight_, py, int64_t(my) * 100);
         recorder.StretchDib(TRect{0, 0, w, h}, PackDib(*bitmap), SRCCOPY);
         records = ConvertToWmf(recorder.Finish(), right, bottom);
         if (!records)
@@ -284,12 +312,12 @@ std::vector<uint8_t> TMetafile::WindowsBytes() const
     return out;
 }
 
-void TMetafile::WriteStream(TStream& stream)
+void TMetafile::WriteStream(TStream &stream)
 {
     stream.WriteBytes(enhanced_ ? EnhancedBytes() : WindowsBytes());
 }
 
-void TMetafile::WriteFile(const std::string& path)
+void TMetafile::WriteFile(const std::string &path)
 {
     bool windows = !enhanced_ || LowerCase(Extension(path)) == "wmf";
     // Made before the file is created, so a failed conversion leaves no empty file behind.
@@ -299,11 +327,11 @@ void TMetafile::WriteFile(const std::string& path)
     stream.Close();
 }
 
-void TMetafile::AssignFrom(const TGraphic& source)
+void TMetafile::AssignFrom(const TGraphic &source)
 {
     if (&source == this)
         return;
-    if (auto* other = dynamic_cast<const TMetafile*>(&source)) {
+    if (auto *other = dynamic_cast<const TMetafile *>(&source)) {
         data_ = other->data_;
         kind_ = other->kind_;
         mmWidth_ = other->mmWidth_;
@@ -323,9 +351,13 @@ void TMetafile::AssignFrom(const TGraphic& source)
 
 // ---------------------------------------------------------------------------------------
 
-TMetafileCanvas::TMetafileCanvas(TMetafile& metafile) : metafile_(metafile) { Init(Screen()); }
+TMetafileCanvas::TMetafileCanvas(TMetafile &metafile) : metafile_(metafile)
+{
+    Init(Screen());
+}
 
-TMetafileCanvas::TMetafileCanvas(TMetafile& metafile, const ScreenMetrics& reference) : metafile_(metafile)
+TMetafileCanvas::TMetafileCanvas(TMetafile &metafile, const ScreenMetrics &reference)
+    : metafile_(metafile)
 {
     Init(reference);
 }
@@ -339,18 +371,20 @@ TMetafileCanvas::~TMetafileCanvas()
     }
 }
 
-void TMetafileCanvas::Init(const ScreenMetrics& reference)
+void TMetafileCanvas::Init(const ScreenMetrics &reference)
 {
     int w = metafile_.Width(), h = metafile_.Height();
     if (metafile_.mmWidth_ == 0)
-        metafile_.mmWidth_ = w != 0 ? MulDiv(w, int64_t(reference.widthMillimetres) * 100, reference.widthPixels)
-                                    : reference.widthMillimetres * 100;
+        metafile_.mmWidth_ =
+            w != 0 ? MulDiv(w, int64_t(reference.widthMillimetres) * 100, reference.widthPixels)
+                   : reference.widthMillimetres * 100;
     if (metafile_.mmHeight_ == 0)
-        metafile_.mmHeight_ = h != 0 ? MulDiv(h, int64_t(reference.heightMillimetres) * 100, reference.heightPixels)
-                                     : reference.heightMillimetres * 100;
-    recorder_ = std::make_unique<EmfRecorder>(TRect{0, 0, metafile_.mmWidth_, metafile_.mmHeight_},
-                                              reference.widthPixels, reference.heightPixels,
-                                              reference.widthMillimetres, reference.heightMillimetres);
+        metafile_.mmHeight_ =
+            h != 0 ? MulDiv(h, int64_t(reference.heightMillimetres) * 100, reference.heightPixels)
+                   : reference.heightMillimetres * 100;
+    recorder_ = std::make_unique<EmfRecorder>(
+        TRect{0, 0, metafile_.mmWidth_, metafile_.mmHeight_}, reference.widthPixels,
+        reference.heightPixels, reference.widthMillimetres, reference.heightMillimetres);
 }
 
 void TMetafileCanvas::Settings()
@@ -359,13 +393,13 @@ void TMetafileCanvas::Settings()
     recorder_->UseBrush(Brush);
 }
 
-void TMetafileCanvas::RecordBitmap(const TRect& dest, TBitmap& bitmap)
+void TMetafileCanvas::RecordBitmap(const TRect &dest, TBitmap &bitmap)
 {
     recorder_->SetStretchMode(COLORONCOLOR);
     recorder_->StretchDib(dest, PackDib(bitmap), SRCCOPY);
 }
 
-void TMetafileCanvas::DrawAt(int x, int y, TGraphic* graphic)
+void TMetafileCanvas::DrawAt(int x, int y, TGraphic *graphic)
 {
     if (!recorder_ || !graphic || graphic->IsEmpty())
         return;
@@ -374,12 +408,12 @@ void TMetafileCanvas::DrawAt(int x, int y, TGraphic* graphic)
     DrawScaled(TRect{x, y, x + graphic->Width(), y + graphic->Height()}, graphic);
 }
 
-void TMetafileCanvas::DrawScaled(const TRect& rect, TGraphic* graphic)
+void TMetafileCanvas::DrawScaled(const TRect &rect, TGraphic *graphic)
 {
     if (!recorder_ || !graphic || graphic->IsEmpty())
         return;
     Settings();
-    if (auto* bitmap = dynamic_cast<TBitmap*>(graphic)) {
+    if (auto *bitmap = dynamic_cast<TBitmap *>(graphic)) {
         RecordBitmap(rect, *bitmap);
         return;
     }

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -28,7 +28,10 @@ constexpr size_t MaxSavedStates = 1024;
 // Device coordinates are kept within this, so that differences of two still fit an int.
 constexpr double Huge = 4e8;
 
-int Clamped(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -int64_t(Huge), int64_t(Huge))); }
+int Clamped(int64_t v)
+{
+    return static_cast<int>(std::clamp<int64_t>(v, -int64_t(Huge), int64_t(Huge)));
+}
 
 int ToInt(double v)
 {
@@ -38,7 +41,7 @@ int ToInt(double v)
 }
 
 struct PenState {
-    int style = 0; // PS_SOLID .. PS_INSIDEFRAME; 5 draws nothing
+    int style = 0;    // PS_SOLID .. PS_INSIDEFRAME; 5 draws nothing
     double width = 0; // logical units; 0 is one pixel
     bool cosmetic = true;
     TColor color = clBlack;
@@ -58,10 +61,10 @@ struct GdiObject {
 struct Xform {
     double m11 = 1, m12 = 0, m21 = 0, m22 = 1, dx = 0, dy = 0;
     // this applied after `first`
-    Xform After(const Xform& first) const
+    Xform After(const Xform &first) const
     {
-        return Xform{first.m11 * m11 + first.m12 * m21, first.m11 * m12 + first.m12 * m22,
-                     first.m21 * m11 + first.m22 * m21, first.m21 * m12 + first.m22 * m22,
+        return Xform{first.m11 * m11 + first.m12 * m21,    first.m11 * m12 + first.m12 * m22,
+                     first.m21 * m11 + first.m22 * m21,    first.m21 * m12 + first.m22 * m22,
                      first.dx * m11 + first.dy * m21 + dx, first.dx * m12 + first.dy * m22 + dy};
     }
 };
@@ -86,7 +89,8 @@ struct Figure {
 };
 
 // Builds a BMP file around a packed bitmap so that the one BMP reader decodes it.
-bool DecodeDib(const uint8_t* info, size_t infoSize, const uint8_t* bits, size_t bitsSize, TBitmap& out)
+bool DecodeDib(const uint8_t *info, size_t infoSize, const uint8_t *bits, size_t bitsSize,
+               TBitmap &out)
 {
     if (infoSize < 12)
         return false;
@@ -129,15 +133,16 @@ bool DecodeDib(const uint8_t* info, size_t infoSize, const uint8_t* bits, size_t
     try {
         TMemoryStream stream(std::move(file));
         out.ReadStream(stream);
-    } catch (const Exception&) {
+    } catch (const Exception &) {
         return false;
     }
     return !out.IsEmpty();
 }
 
 class Player {
-public:
-    Player(TCanvas& canvas, const TRect& area) : canvas_(canvas), area_(area), budget_(workBudget.load())
+  public:
+    Player(TCanvas &canvas, const TRect &area)
+        : canvas_(canvas), area_(area), budget_(workBudget.load())
     {
         savedPen_ = canvas.Pen;
         savedBrush_ = canvas.Brush;
@@ -145,7 +150,8 @@ public:
         savedClip_ = canvas.ClipRect();
         clipWasWhole_ = savedClip_ == whole;
         outer_ = TRect{std::max(area.left, savedClip_.left), std::max(area.top, savedClip_.top),
-                       std::min(area.right + 1, savedClip_.right), std::min(area.bottom + 1, savedClip_.bottom)};
+                       std::min(area.right + 1, savedClip_.right),
+                       std::min(area.bottom + 1, savedClip_.bottom)};
     }
     ~Player()
     {
@@ -157,12 +163,12 @@ public:
             canvas_.SetClipRect(savedClip_);
     }
 
-    void PlayEmf(const uint8_t* data, size_t size);
-    void PlayWmf(const uint8_t* data, size_t size, const TRect& box);
+    void PlayEmf(const uint8_t *data, size_t size);
+    void PlayWmf(const uint8_t *data, size_t size, const TRect &box);
 
-private:
+  private:
     // Coordinates -----------------------------------------------------------------------
-    void Map(double x, double y, double& ox, double& oy) const
+    void Map(double x, double y, double &ox, double &oy) const
     {
         if (wmf_) {
             double ex = s_.winExtX == 0 ? 1 : s_.winExtX, ey = s_.winExtY == 0 ? 1 : s_.winExtY;
@@ -170,7 +176,7 @@ private:
             oy = area_.top + (y - s_.winOrgY) * spanY_ / ey;
             return;
         }
-        const Xform& w = s_.world;
+        const Xform &w = s_.world;
         double wx = x * w.m11 + y * w.m21 + w.dx, wy = x * w.m12 + y * w.m22 + w.dy;
         double sx = 1, sy = 1;
         PageScale(sx, sy);
@@ -178,15 +184,25 @@ private:
         ox = area_.left + (dx - frameX_) * toAreaX_;
         oy = area_.top + (dy - frameY_) * toAreaY_;
     }
-    void PageScale(double& sx, double& sy) const
+    void PageScale(double &sx, double &sy) const
     {
         double pxPerMmX = devX_ / mmX_, pxPerMmY = devY_ / mmY_;
         switch (s_.mapMode) {
-        case MM_LOMETRIC: sx = 0.1 * pxPerMmX, sy = -0.1 * pxPerMmY; break;
-        case MM_HIMETRIC: sx = 0.01 * pxPerMmX, sy = -0.01 * pxPerMmY; break;
-        case MM_LOENGLISH: sx = 0.254 * pxPerMmX, sy = -0.254 * pxPerMmY; break;
-        case MM_HIENGLISH: sx = 0.0254 * pxPerMmX, sy = -0.0254 * pxPerMmY; break;
-        case MM_TWIPS: sx = 25.4 / 1440 * pxPerMmX, sy = -25.4 / 1440 * pxPerMmY; break;
+        case MM_LOMETRIC:
+            sx = 0.1 * pxPerMmX, sy = -0.1 * pxPerMmY;
+            break;
+        case MM_HIMETRIC:
+            sx = 0.01 * pxPerMmX, sy = -0.01 * pxPerMmY;
+            break;
+        case MM_LOENGLISH:
+            sx = 0.254 * pxPerMmX, sy = -0.254 * pxPerMmY;
+            break;
+        case MM_HIENGLISH:
+            sx = 0.0254 * pxPerMmX, sy = -0.0254 * pxPerMmY;
+            break;
+        case MM_TWIPS:
+            sx = 25.4 / 1440 * pxPerMmX, sy = -25.4 / 1440 * pxPerMmY;
+            break;
         case MM_ISOTROPIC:
         case MM_ANISOTROPIC: {
             sx = s_.winExtX == 0 ? 1 : s_.vpExtX / s_.winExtX;
@@ -198,7 +214,8 @@ private:
             }
             break;
         }
-        default: sx = sy = 1;
+        default:
+            sx = sy = 1;
         }
     }
     TPoint Point(double x, double y) const
@@ -275,7 +292,7 @@ private:
         }
         ApplyClip();
     }
-    GdiObject* Slot(size_t index)
+    GdiObject *Slot(size_t index)
     {
         if (index >= objectLimit_)
             return nullptr;
@@ -283,7 +300,7 @@ private:
             objects_.resize(index + 1);
         return &objects_[index];
     }
-    void Select(const GdiObject& o)
+    void Select(const GdiObject &o)
     {
         if (o.kind == GdiObject::Pen)
             s_.pen = o.pen;
@@ -309,7 +326,8 @@ private:
         if (style == 1)
             return BrushState{bsClear, c};
         if (style == 2)
-            return BrushState{hatch <= 5 ? static_cast<TBrushStyle>(bsHorizontal + hatch) : bsSolid, c};
+            return BrushState{hatch <= 5 ? static_cast<TBrushStyle>(bsHorizontal + hatch) : bsSolid,
+                              c};
         return BrushState{bsSolid, c};
     }
 
@@ -346,7 +364,7 @@ private:
         }
         return static_cast<int64_t>(points) * (2 * side + joins);
     }
-    void Outline(const std::vector<TPoint>& p, bool closed)
+    void Outline(const std::vector<TPoint> &p, bool closed)
     {
         TBrush keep = canvas_.Brush;
         canvas_.Brush.Style = bsClear;
@@ -359,20 +377,20 @@ private:
     void DrawPolys(std::vector<std::vector<TPoint>> polys, bool closed, bool fill)
     {
         if (inPath_) {
-            for (auto& p : polys)
+            for (auto &p : polys)
                 path_.push_back(Figure{std::move(p), closed});
             return;
         }
         PrepareCanvas(fill);
         size_t points = 0;
-        for (const auto& p : polys)
+        for (const auto &p : polys)
             points += p.size();
         Charge(OutlineCost(points));
         if (fill && closed && canvas_.Brush.Style != bsClear) {
             Charge(FillCost(canvas_, polys));
             FillPolygons(canvas_, polys, s_.winding);
         }
-        for (const auto& p : polys)
+        for (const auto &p : polys)
             Outline(p, closed);
     }
     void DrawRect(double l, double t, double r, double b)
@@ -383,8 +401,10 @@ private:
             return;
         }
         PrepareCanvas(true);
-        int x1 = std::min(p.x, q.x), x2 = std::max(p.x, q.x), y1 = std::min(p.y, q.y), y2 = std::max(p.y, q.y);
-        Charge(int64_t(std::min(x2 - x1, outer_.Width() + 2)) * std::min(y2 - y1, outer_.Height() + 2) +
+        int x1 = std::min(p.x, q.x), x2 = std::max(p.x, q.x), y1 = std::min(p.y, q.y),
+            y2 = std::max(p.y, q.y);
+        Charge(int64_t(std::min(x2 - x1, outer_.Width() + 2)) *
+                   std::min(y2 - y1, outer_.Height() + 2) +
                OutlineCost(4));
         // The canvas clips its fill; the outline is clipped band by band.
         TRect c = canvas_.ClipRect();
@@ -398,10 +418,11 @@ private:
     void DrawEllipse(double l, double t, double r, double b)
     {
         TPoint p = Point(l, t), q = Point(r, b);
-        int x1 = std::min(p.x, q.x), x2 = std::max(p.x, q.x), y1 = std::min(p.y, q.y), y2 = std::max(p.y, q.y);
+        int x1 = std::min(p.x, q.x), x2 = std::max(p.x, q.x), y1 = std::min(p.y, q.y),
+            y2 = std::max(p.y, q.y);
         if (inPath_) {
-            path_.push_back(Figure{EllipsePoints((x1 + double(x2)) / 2, (y1 + double(y2)) / 2, (x2 - double(x1)) / 2,
-                                                 (y2 - double(y1)) / 2),
+            path_.push_back(Figure{EllipsePoints((x1 + double(x2)) / 2, (y1 + double(y2)) / 2,
+                                                 (x2 - double(x1)) / 2, (y2 - double(y1)) / 2),
                                    true});
             return;
         }
@@ -412,10 +433,12 @@ private:
     void DrawRoundRect(double l, double t, double r, double b, double cw, double ch)
     {
         TPoint p = Point(l, t), q = Point(r, b);
-        int x1 = std::min(p.x, q.x), x2 = std::max(p.x, q.x), y1 = std::min(p.y, q.y), y2 = std::max(p.y, q.y);
+        int x1 = std::min(p.x, q.x), x2 = std::max(p.x, q.x), y1 = std::min(p.y, q.y),
+            y2 = std::max(p.y, q.y);
         int w = ToInt(std::min(ScaleX(cw), 4e8)), h = ToInt(std::min(ScaleY(ch), 4e8));
         if (inPath_) {
-            path_.push_back(Figure{{TPoint{x1, y1}, TPoint{x2, y1}, TPoint{x2, y2}, TPoint{x1, y2}}, true});
+            path_.push_back(
+                Figure{{TPoint{x1, y1}, TPoint{x2, y1}, TPoint{x2, y2}, TPoint{x1, y2}}, true});
             return;
         }
         PrepareCanvas(true);
@@ -425,19 +448,22 @@ private:
     // Arcs run counter-clockwise from the start to the end radial; a pie closes through the
     // centre, a chord straight between the ends.
     enum ArcKind { ArcOnly, ChordShape, PieShape };
-    void DrawArc(double l, double t, double r, double b, double xs, double ys, double xe, double ye, ArcKind kind)
+    void DrawArc(double l, double t, double r, double b, double xs, double ys, double xe, double ye,
+                 ArcKind kind)
     {
         double x1, y1, x2, y2, sx, sy, ex, ey;
         Map(l, t, x1, y1);
         Map(r, b, x2, y2);
         Map(xs, ys, sx, sy);
         Map(xe, ye, ex, ey);
-        double cx = (x1 + x2) / 2, cy = (y1 + y2) / 2, rx = std::abs(x2 - x1) / 2, ry = std::abs(y2 - y1) / 2;
+        double cx = (x1 + x2) / 2, cy = (y1 + y2) / 2, rx = std::abs(x2 - x1) / 2,
+               ry = std::abs(y2 - y1) / 2;
         if (!std::isfinite(cx + cy + rx + ry + sx + sy + ex + ey) || rx < 1e-9 || ry < 1e-9)
             return;
         constexpr double TwoPi = 6.283185307179586;
         // Screen y grows downwards, so counter-clockwise on screen is a growing angle of -y.
-        double a0 = std::atan2(-(sy - cy) / ry, (sx - cx) / rx), a1 = std::atan2(-(ey - cy) / ry, (ex - cx) / rx);
+        double a0 = std::atan2(-(sy - cy) / ry, (sx - cx) / rx),
+               a1 = std::atan2(-(ey - cy) / ry, (ex - cx) / rx);
         double sweep = a1 - a0;
         while (sweep <= 0)
             sweep += TwoPi;
@@ -480,7 +506,7 @@ private:
         if (inPath_)
             path_.push_back(Figure{{Point(x, y)}, false});
     }
-    std::vector<TPoint> Bezier(const std::vector<std::pair<double, double>>& pts)
+    std::vector<TPoint> Bezier(const std::vector<std::pair<double, double>> &pts)
     {
         // pts[0] is the start; then groups of three (two controls and an end).
         std::vector<TPoint> out;
@@ -496,8 +522,10 @@ private:
             Map(pts[i + 2].first, pts[i + 2].second, x3, y3);
             for (int k = 1; k <= 16; ++k) {
                 double t = k / 16.0, u = 1 - t;
-                double x = u * u * u * sx + 3 * u * u * t * x1 + 3 * u * t * t * x2 + t * t * t * x3;
-                double y = u * u * u * sy + 3 * u * u * t * y1 + 3 * u * t * t * y2 + t * t * t * y3;
+                double x =
+                    u * u * u * sx + 3 * u * u * t * x1 + 3 * u * t * t * x2 + t * t * t * x3;
+                double y =
+                    u * u * u * sy + 3 * u * u * t * y1 + 3 * u * t * t * y2 + t * t * t * y3;
                 out.push_back(TPoint{ToInt(x), ToInt(y)});
             }
             sx = x3;
@@ -505,7 +533,7 @@ private:
         }
         return out;
     }
-    void PolyTo(const std::vector<std::pair<double, double>>& pts, bool bezier)
+    void PolyTo(const std::vector<std::pair<double, double>> &pts, bool bezier)
     {
         std::vector<std::pair<double, double>> all;
         all.reserve(pts.size() + 1);
@@ -515,7 +543,7 @@ private:
         if (bezier)
             dev = Bezier(all);
         else
-            for (const auto& p : all)
+            for (const auto &p : all)
                 dev.push_back(Point(p.first, p.second));
         if (!pts.empty()) {
             s_.curX = pts.back().first;
@@ -533,7 +561,7 @@ private:
     {
         inPath_ = false;
         std::vector<std::vector<TPoint>> polys;
-        for (auto& f : path_)
+        for (auto &f : path_)
             if (!f.points.empty())
                 polys.push_back(f.points);
         if (fill && !polys.empty()) {
@@ -545,15 +573,15 @@ private:
         if (stroke) {
             PrepareCanvas(false);
             size_t points = 0;
-            for (const auto& f : path_)
+            for (const auto &f : path_)
                 points += f.points.size();
             Charge(OutlineCost(points));
-            for (const auto& f : path_)
+            for (const auto &f : path_)
                 Outline(f.points, f.closed || fill);
         }
         path_.clear();
     }
-    void FillRects(const std::vector<TRect>& rects, const BrushState& brush)
+    void FillRects(const std::vector<TRect> &rects, const BrushState &brush)
     {
         if (inPath_)
             return;
@@ -561,14 +589,15 @@ private:
         s_.brush = brush;
         PrepareCanvas(true);
         s_.brush = keep;
-        for (const TRect& r : rects) {
+        for (const TRect &r : rects) {
             TPoint p = Point(r.left, r.top), q = Point(r.right, r.bottom);
             std::vector<TPoint> quad{p, TPoint{q.x, p.y}, q, TPoint{p.x, q.y}};
             Charge(FillCost(canvas_, {quad}));
             FillPolygons(canvas_, {quad}, false);
         }
     }
-    void Blit(double x, double y, double w, double h, const TBitmap* source, const TRect& src, uint32_t rop)
+    void Blit(double x, double y, double w, double h, const TBitmap *source, const TRect &src,
+              uint32_t rop)
     {
         if (inPath_)
             return;
@@ -583,8 +612,8 @@ private:
             return;
         }
         // A block transfer without a source paints with the brush.
-        TRect r{std::min(dest.left, dest.right), std::min(dest.top, dest.bottom), std::max(dest.left, dest.right),
-                std::max(dest.top, dest.bottom)};
+        TRect r{std::min(dest.left, dest.right), std::min(dest.top, dest.bottom),
+                std::max(dest.left, dest.right), std::max(dest.top, dest.bottom)};
         if (rop == BLACKNESS || rop == WHITENESS) {
             canvas_.Brush.Style = bsSolid;
             canvas_.Brush.Color = rop == BLACKNESS ? clBlack : clWhite;
@@ -610,9 +639,9 @@ private:
         canvas_.SetPixel(p.x, p.y, static_cast<TColor>(color & 0xFFFFFF));
     }
 
-    void EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t size);
-    void WmfRecord(uint16_t function, ByteReader& r, const uint8_t* rec, size_t size);
-    std::vector<std::pair<double, double>> EmfPoints(ByteReader& r, uint32_t count, bool small)
+    void EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t size);
+    void WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, size_t size);
+    std::vector<std::pair<double, double>> EmfPoints(ByteReader &r, uint32_t count, bool small)
     {
         if (count > r.Remaining() / (small ? 4 : 8))
             throw ShortRecord{};
@@ -625,16 +654,16 @@ private:
         }
         return pts;
     }
-    std::vector<TPoint> Mapped(const std::vector<std::pair<double, double>>& pts) const
+    std::vector<TPoint> Mapped(const std::vector<std::pair<double, double>> &pts) const
     {
         std::vector<TPoint> out;
         out.reserve(pts.size());
-        for (const auto& p : pts)
+        for (const auto &p : pts)
             out.push_back(Point(p.first, p.second));
         return out;
     }
 
-    TCanvas& canvas_;
+    TCanvas &canvas_;
     TRect area_;  // inclusive
     TRect outer_; // half-open clip of the whole playing
     int64_t budget_;
@@ -655,15 +684,19 @@ private:
     std::vector<Figure> path_;
 };
 
-void Player::PlayEmf(const uint8_t* data, size_t size)
+void Player::PlayEmf(const uint8_t *data, size_t size)
 {
     if (size < 88)
         return;
-    int32_t frameL = static_cast<int32_t>(GetU32LE(data + 24)), frameT = static_cast<int32_t>(GetU32LE(data + 28));
-    int32_t frameR = static_cast<int32_t>(GetU32LE(data + 32)), frameB = static_cast<int32_t>(GetU32LE(data + 36));
-    int32_t devX = static_cast<int32_t>(GetU32LE(data + 72)), devY = static_cast<int32_t>(GetU32LE(data + 76));
-    int32_t mmX = static_cast<int32_t>(GetU32LE(data + 80)), mmY = static_cast<int32_t>(GetU32LE(data + 84));
-    const ScreenMetrics& screen = Screen();
+    int32_t frameL = static_cast<int32_t>(GetU32LE(data + 24)),
+            frameT = static_cast<int32_t>(GetU32LE(data + 28));
+    int32_t frameR = static_cast<int32_t>(GetU32LE(data + 32)),
+            frameB = static_cast<int32_t>(GetU32LE(data + 36));
+    int32_t devX = static_cast<int32_t>(GetU32LE(data + 72)),
+            devY = static_cast<int32_t>(GetU32LE(data + 76));
+    int32_t mmX = static_cast<int32_t>(GetU32LE(data + 80)),
+            mmY = static_cast<int32_t>(GetU32LE(data + 84));
+    const ScreenMetrics &screen = Screen();
     devX_ = devX > 0 ? devX : screen.widthPixels;
     devY_ = devY > 0 ? devY : screen.heightPixels;
     mmX_ = mmX > 0 ? mmX : screen.widthMillimetres;
@@ -672,11 +705,14 @@ void Player::PlayEmf(const uint8_t* data, size_t size)
     // The frame in reference pixels maps onto the area.
     frameX_ = frameL * devX_ / (mmX_ * 100);
     frameY_ = frameT * devY_ / (mmY_ * 100);
-    double fw = (double(frameR) - frameL) * devX_ / (mmX_ * 100), fh = (double(frameB) - frameT) * devY_ / (mmY_ * 100);
+    double fw = (double(frameR) - frameL) * devX_ / (mmX_ * 100),
+           fh = (double(frameB) - frameT) * devY_ / (mmY_ * 100);
     if (std::abs(fw) < 1e-9 || std::abs(fh) < 1e-9) {
         // No usable frame: fall back on the bounds (device pixels, inclusive).
-        int32_t bl = static_cast<int32_t>(GetU32LE(data + 8)), bt = static_cast<int32_t>(GetU32LE(data + 12));
-        int32_t br = static_cast<int32_t>(GetU32LE(data + 16)), bb = static_cast<int32_t>(GetU32LE(data + 20));
+        int32_t bl = static_cast<int32_t>(GetU32LE(data + 8)),
+                bt = static_cast<int32_t>(GetU32LE(data + 12));
+        int32_t br = static_cast<int32_t>(GetU32LE(data + 16)),
+                bb = static_cast<int32_t>(GetU32LE(data + 20));
         frameX_ = bl;
         frameY_ = bt;
         fw = double(br) - bl + 1;
@@ -703,16 +739,16 @@ void Player::PlayEmf(const uint8_t* data, size_t size)
                 break;
             try {
                 EmfRecord(type, r, data + pos, recSize);
-            } catch (const ShortRecord&) {
+            } catch (const ShortRecord &) {
                 // a malformed record is skipped
             }
             pos += recSize;
         }
-    } catch (const OutOfWork&) {
+    } catch (const OutOfWork &) {
     }
 }
 
-void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t size)
+void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t size)
 {
     switch (type) {
     case EMR_SETMAPMODE: {
@@ -721,17 +757,25 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
             s_.mapMode = static_cast<int>(m);
         break;
     }
-    case EMR_SETWINDOWEXTEX: s_.winExtX = r.S32LE(), s_.winExtY = r.S32LE(); break;
-    case EMR_SETWINDOWORGEX: s_.winOrgX = r.S32LE(), s_.winOrgY = r.S32LE(); break;
-    case EMR_SETVIEWPORTEXTEX: s_.vpExtX = r.S32LE(), s_.vpExtY = r.S32LE(); break;
-    case EMR_SETVIEWPORTORGEX: s_.vpOrgX = r.S32LE(), s_.vpOrgY = r.S32LE(); break;
+    case EMR_SETWINDOWEXTEX:
+        s_.winExtX = r.S32LE(), s_.winExtY = r.S32LE();
+        break;
+    case EMR_SETWINDOWORGEX:
+        s_.winOrgX = r.S32LE(), s_.winOrgY = r.S32LE();
+        break;
+    case EMR_SETVIEWPORTEXTEX:
+        s_.vpExtX = r.S32LE(), s_.vpExtY = r.S32LE();
+        break;
+    case EMR_SETVIEWPORTORGEX:
+        s_.vpOrgX = r.S32LE(), s_.vpOrgY = r.S32LE();
+        break;
     case EMR_SCALEVIEWPORTEXTEX:
     case EMR_SCALEWINDOWEXTEX: {
         int32_t xn = r.S32LE(), xd = r.S32LE(), yn = r.S32LE(), yd = r.S32LE();
         if (xd == 0 || yd == 0)
             break;
-        double& ex = type == EMR_SCALEWINDOWEXTEX ? s_.winExtX : s_.vpExtX;
-        double& ey = type == EMR_SCALEWINDOWEXTEX ? s_.winExtY : s_.vpExtY;
+        double &ex = type == EMR_SCALEWINDOWEXTEX ? s_.winExtX : s_.vpExtX;
+        double &ey = type == EMR_SCALEWINDOWEXTEX ? s_.winExtY : s_.vpExtY;
         ex = ex * xn / xd;
         ey = ey * yn / yd;
         break;
@@ -739,7 +783,7 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
     case EMR_SETWORLDTRANSFORM:
     case EMR_MODIFYWORLDTRANSFORM: {
         float f[6];
-        for (float& v : f) {
+        for (float &v : f) {
             uint32_t bits = r.U32LE();
             std::memcpy(&v, &bits, 4);
             if (!std::isfinite(v) || std::abs(v) > 1e7f)
@@ -757,17 +801,27 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
             s_.world = x;
         break;
     }
-    case EMR_SAVEDC: Save(); break;
-    case EMR_RESTOREDC: Restore(r.S32LE()); break;
-    case EMR_SETBKCOLOR: s_.bkColor = static_cast<TColor>(r.U32LE() & 0xFFFFFF); break;
-    case EMR_SETTEXTCOLOR: s_.textColor = static_cast<TColor>(r.U32LE() & 0xFFFFFF); break;
-    case EMR_SETPOLYFILLMODE: s_.winding = r.U32LE() == 2; break;
+    case EMR_SAVEDC:
+        Save();
+        break;
+    case EMR_RESTOREDC:
+        Restore(r.S32LE());
+        break;
+    case EMR_SETBKCOLOR:
+        s_.bkColor = static_cast<TColor>(r.U32LE() & 0xFFFFFF);
+        break;
+    case EMR_SETTEXTCOLOR:
+        s_.textColor = static_cast<TColor>(r.U32LE() & 0xFFFFFF);
+        break;
+    case EMR_SETPOLYFILLMODE:
+        s_.winding = r.U32LE() == 2;
+        break;
     case EMR_CREATEPEN: {
         uint32_t ih = r.U32LE(), style = r.U32LE();
         int32_t width = r.S32LE();
         r.Skip(4);
         uint32_t color = r.U32LE();
-        if (GdiObject* o = Slot(ih)) {
+        if (GdiObject *o = Slot(ih)) {
             o->kind = GdiObject::Pen;
             o->pen = PenState{static_cast<int>(style & 0xF), std::abs(double(width)), width <= 1,
                               static_cast<TColor>(color & 0xFFFFFF)};
@@ -778,17 +832,17 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
         uint32_t ih = r.U32LE();
         r.Skip(16);
         uint32_t style = r.U32LE(), width = r.U32LE(), brushStyle = r.U32LE(), color = r.U32LE();
-        if (GdiObject* o = Slot(ih)) {
+        if (GdiObject *o = Slot(ih)) {
             o->kind = GdiObject::Pen;
             bool geometric = (style & 0x00010000) != 0;
-            o->pen = PenState{brushStyle == 1 ? 5 : static_cast<int>(style & 0xF), double(width), !geometric,
-                              static_cast<TColor>(color & 0xFFFFFF)};
+            o->pen = PenState{brushStyle == 1 ? 5 : static_cast<int>(style & 0xF), double(width),
+                              !geometric, static_cast<TColor>(color & 0xFFFFFF)};
         }
         break;
     }
     case EMR_CREATEBRUSHINDIRECT: {
         uint32_t ih = r.U32LE(), style = r.U32LE(), color = r.U32LE(), hatch = r.U32LE();
-        if (GdiObject* o = Slot(ih)) {
+        if (GdiObject *o = Slot(ih)) {
             o->kind = GdiObject::Brush;
             o->brush = MakeBrush(style, color, hatch);
         }
@@ -800,12 +854,13 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
         uint32_t ih = r.U32LE();
         r.Skip(4);
         uint32_t offBmi = r.U32LE(), cbBmi = r.U32LE(), offBits = r.U32LE(), cbBits = r.U32LE();
-        GdiObject* o = Slot(ih);
+        GdiObject *o = Slot(ih);
         if (!o)
             break;
         o->kind = GdiObject::Brush;
         o->brush = BrushState{bsSolid, RGBColor(128, 128, 128)};
-        if (offBmi <= size && cbBmi <= size - offBmi && offBits <= size && cbBits <= size - offBits) {
+        if (offBmi <= size && cbBmi <= size - offBmi && offBits <= size &&
+            cbBits <= size - offBits) {
             TBitmap pattern;
             Charge(cbBits);
             if (DecodeDib(rec + offBmi, cbBmi, rec + offBits, cbBits, pattern))
@@ -815,19 +870,19 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
     }
     case EMR_EXTCREATEFONTINDIRECTW:
     case EMR_CREATEPALETTE:
-        if (GdiObject* o = Slot(r.U32LE()))
+        if (GdiObject *o = Slot(r.U32LE()))
             o->kind = GdiObject::Other;
         break;
     case EMR_SELECTOBJECT: {
         uint32_t ih = r.U32LE();
         if (ih & StockObject)
             SelectStock(ih & 0x7FFFFFFF);
-        else if (GdiObject* o = Slot(ih))
+        else if (GdiObject *o = Slot(ih))
             Select(*o);
         break;
     }
     case EMR_DELETEOBJECT:
-        if (GdiObject* o = Slot(r.U32LE()))
+        if (GdiObject *o = Slot(r.U32LE()))
             *o = GdiObject{};
         break;
     case EMR_INTERSECTCLIPRECT: {
@@ -891,7 +946,7 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
             throw ShortRecord{};
         std::vector<uint32_t> counts(polys);
         uint64_t sum = 0;
-        for (auto& c : counts) {
+        for (auto &c : counts) {
             c = r.U32LE();
             sum += c;
         }
@@ -924,12 +979,15 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
         }
         break;
     }
-    case 45: // EMR_ARC
-    case 46: // EMR_CHORD
+    case 45:   // EMR_ARC
+    case 46:   // EMR_CHORD
     case 47: { // EMR_PIE
         double l = r.S32LE(), t = r.S32LE(), rr = r.S32LE(), b = r.S32LE();
         double xs = r.S32LE(), ys = r.S32LE(), xe = r.S32LE(), ye = r.S32LE();
-        DrawArc(l, t, rr, b, xs, ys, xe, ye, type == 45 ? ArcOnly : type == 46 ? ChordShape : PieShape);
+        DrawArc(l, t, rr, b, xs, ys, xe, ye,
+                type == 45   ? ArcOnly
+                : type == 46 ? ChordShape
+                             : PieShape);
         break;
     }
     case EMR_SETPIXELV: {
@@ -941,7 +999,9 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
         inPath_ = true;
         path_.clear();
         break;
-    case EMR_ENDPATH: inPath_ = false; break;
+    case EMR_ENDPATH:
+        inPath_ = false;
+        break;
     case EMR_ABORTPATH:
         inPath_ = false;
         path_.clear();
@@ -950,16 +1010,22 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
         if (!path_.empty())
             path_.back().closed = true;
         break;
-    case EMR_FILLPATH: PathDraw(true, false); break;
-    case EMR_STROKEPATH: PathDraw(false, true); break;
-    case EMR_STROKEANDFILLPATH: PathDraw(true, true); break;
+    case EMR_FILLPATH:
+        PathDraw(true, false);
+        break;
+    case EMR_STROKEPATH:
+        PathDraw(false, true);
+        break;
+    case EMR_STROKEANDFILLPATH:
+        PathDraw(true, true);
+        break;
     case EMR_FILLRGN:
     case EMR_PAINTRGN: {
         r.Skip(16);
         uint32_t cb = r.U32LE();
         BrushState brush = s_.brush;
         if (type == EMR_FILLRGN) {
-            GdiObject* o = Slot(r.U32LE());
+            GdiObject *o = Slot(r.U32LE());
             if (!o || o->kind != GdiObject::Brush)
                 break;
             brush = o->brush;
@@ -973,7 +1039,7 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
         if (count > g.Remaining() / 16)
             throw ShortRecord{};
         std::vector<TRect> rects(count);
-        for (auto& x : rects)
+        for (auto &x : rects)
             x = TRect{g.S32LE(), g.S32LE(), g.S32LE(), g.S32LE()};
         FillRects(rects, brush);
         break;
@@ -1005,7 +1071,9 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
         if (!DecodeDib(rec + offBmi, cbBmi, rec + offBits, cbBits, bitmap))
             break;
         Blit(xDest, yDest, cxDest, cyDest, &bitmap,
-             TRect{Clamped(xSrc), Clamped(ySrc), Clamped(int64_t(xSrc) + cxSrc), Clamped(int64_t(ySrc) + cySrc)}, rop);
+             TRect{Clamped(xSrc), Clamped(ySrc), Clamped(int64_t(xSrc) + cxSrc),
+                   Clamped(int64_t(ySrc) + cySrc)},
+             rop);
         break;
     }
     case EMR_STRETCHDIBITS:
@@ -1029,27 +1097,31 @@ void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t 
         if (!DecodeDib(rec + offBmi, cbBmi, rec + offBits, cbBits, bitmap))
             break;
         // Bottom-up pictures count the source rectangle from their bottom row.
-        bool bottomUp = cbBmi >= 12 && (GetU32LE(rec + offBmi) == 12 ? int16_t(GetU16LE(rec + offBmi + 6)) > 0
-                                                                     : int32_t(GetU32LE(rec + offBmi + 8)) > 0);
+        bool bottomUp =
+            cbBmi >= 12 && (GetU32LE(rec + offBmi) == 12 ? int16_t(GetU16LE(rec + offBmi + 6)) > 0
+                                                         : int32_t(GetU32LE(rec + offBmi + 8)) > 0);
         int64_t top = bottomUp ? int64_t(bitmap.Height()) - ySrc - cySrc : ySrc;
-        TRect src{Clamped(xSrc), Clamped(top), Clamped(int64_t(xSrc) + cxSrc), Clamped(top + cySrc)};
+        TRect src{Clamped(xSrc), Clamped(top), Clamped(int64_t(xSrc) + cxSrc),
+                  Clamped(top + cySrc)};
         if (type == EMR_SETDIBITSTODEVICE) {
             // Unscaled: the extent is in device pixels, only the origin is mapped.
             TPoint o = Point(xDest, yDest);
             Charge(std::min<int64_t>(std::abs(int64_t(cxSrc)), outer_.Width() + 1) *
                    std::min<int64_t>(std::abs(int64_t(cySrc)), outer_.Height() + 1));
-            canvas_.StretchBlit(TRect{o.x, o.y, Clamped(int64_t(o.x) + cxSrc), Clamped(int64_t(o.y) + cySrc)}, bitmap,
-                                src, cmSrcCopy);
+            canvas_.StretchBlit(
+                TRect{o.x, o.y, Clamped(int64_t(o.x) + cxSrc), Clamped(int64_t(o.y) + cySrc)},
+                bitmap, src, cmSrcCopy);
             break;
         }
         Blit(xDest, yDest, cxDest, cyDest, &bitmap, src, rop);
         break;
     }
-    default: break; // text, comments and everything else not drawn here
+    default:
+        break; // text, comments and everything else not drawn here
     }
 }
 
-void Player::PlayWmf(const uint8_t* data, size_t size, const TRect& box)
+void Player::PlayWmf(const uint8_t *data, size_t size, const TRect &box)
 {
     if (size < 18)
         return;
@@ -1075,30 +1147,36 @@ void Player::PlayWmf(const uint8_t* data, size_t size, const TRect& box)
             r.Skip(6);
             try {
                 WmfRecord(function, r, data + pos, bytes);
-            } catch (const ShortRecord&) {
+            } catch (const ShortRecord &) {
             }
             pos += bytes;
         }
-    } catch (const OutOfWork&) {
+    } catch (const OutOfWork &) {
     }
 }
 
-void Player::WmfRecord(uint16_t function, ByteReader& r, const uint8_t* rec, size_t size)
+void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, size_t size)
 {
     auto color = [&] { return r.U32LE(); };
-    auto newSlot = [&]() -> GdiObject* {
+    auto newSlot = [&]() -> GdiObject * {
         size_t limit = std::min<size_t>(objectLimit_, 65535);
         for (size_t i = 0; i < limit; ++i) {
-            GdiObject* o = Slot(i);
+            GdiObject *o = Slot(i);
             if (o && o->kind == GdiObject::None)
                 return o;
         }
         return nullptr;
     };
     switch (function) {
-    case META_SETWINDOWORG: s_.winOrgY = r.S16LE(), s_.winOrgX = r.S16LE(); break;
-    case META_SETWINDOWEXT: s_.winExtY = r.S16LE(), s_.winExtX = r.S16LE(); break;
-    case META_OFFSETWINDOWORG: s_.winOrgY += r.S16LE(), s_.winOrgX += r.S16LE(); break;
+    case META_SETWINDOWORG:
+        s_.winOrgY = r.S16LE(), s_.winOrgX = r.S16LE();
+        break;
+    case META_SETWINDOWEXT:
+        s_.winExtY = r.S16LE(), s_.winExtX = r.S16LE();
+        break;
+    case META_OFFSETWINDOWORG:
+        s_.winOrgY += r.S16LE(), s_.winOrgX += r.S16LE();
+        break;
     case META_SCALEWINDOWEXT: {
         int yd = r.S16LE(), yn = r.S16LE(), xd = r.S16LE(), xn = r.S16LE();
         if (xd != 0 && yd != 0) {
@@ -1107,19 +1185,30 @@ void Player::WmfRecord(uint16_t function, ByteReader& r, const uint8_t* rec, siz
         }
         break;
     }
-    case META_SAVEDC: Save(); break;
-    case META_RESTOREDC: Restore(r.S16LE()); break;
-    case META_SETBKCOLOR: s_.bkColor = static_cast<TColor>(color() & 0xFFFFFF); break;
-    case META_SETTEXTCOLOR: s_.textColor = static_cast<TColor>(color() & 0xFFFFFF); break;
-    case META_SETPOLYFILLMODE: s_.winding = r.U16LE() == 2; break;
+    case META_SAVEDC:
+        Save();
+        break;
+    case META_RESTOREDC:
+        Restore(r.S16LE());
+        break;
+    case META_SETBKCOLOR:
+        s_.bkColor = static_cast<TColor>(color() & 0xFFFFFF);
+        break;
+    case META_SETTEXTCOLOR:
+        s_.textColor = static_cast<TColor>(color() & 0xFFFFFF);
+        break;
+    case META_SETPOLYFILLMODE:
+        s_.winding = r.U16LE() == 2;
+        break;
     case META_CREATEPENINDIRECT: {
         uint16_t style = r.U16LE();
         int16_t width = r.S16LE();
         r.Skip(2);
         uint32_t c = color();
-        if (GdiObject* o = newSlot()) {
+        if (GdiObject *o = newSlot()) {
             o->kind = GdiObject::Pen;
-            o->pen = PenState{style & 0xF, std::abs(double(width)), width <= 1, static_cast<TColor>(c & 0xFFFFFF)};
+            o->pen = PenState{style & 0xF, std::abs(double(width)), width <= 1,
+                              static_cast<TColor>(c & 0xFFFFFF)};
         }
         break;
     }
@@ -1127,14 +1216,14 @@ void Player::WmfRecord(uint16_t function, ByteReader& r, const uint8_t* rec, siz
         uint16_t style = r.U16LE();
         uint32_t c = color();
         uint16_t hatch = r.U16LE();
-        if (GdiObject* o = newSlot()) {
+        if (GdiObject *o = newSlot()) {
             o->kind = GdiObject::Brush;
             o->brush = MakeBrush(style, c, hatch);
         }
         break;
     }
     case META_DIBCREATEPATTERNBRUSH: {
-        GdiObject* o = newSlot();
+        GdiObject *o = newSlot();
         if (!o)
             break;
         o->kind = GdiObject::Brush;
@@ -1150,15 +1239,15 @@ void Player::WmfRecord(uint16_t function, ByteReader& r, const uint8_t* rec, siz
     case META_CREATEFONTINDIRECT:
     case META_CREATEPALETTE:
     case META_CREATEREGION:
-        if (GdiObject* o = newSlot())
+        if (GdiObject *o = newSlot())
             o->kind = GdiObject::Other;
         break;
     case META_SELECTOBJECT:
-        if (GdiObject* o = Slot(r.U16LE()))
+        if (GdiObject *o = Slot(r.U16LE()))
             Select(*o);
         break;
     case META_DELETEOBJECT:
-        if (GdiObject* o = Slot(r.U16LE()))
+        if (GdiObject *o = Slot(r.U16LE()))
             *o = GdiObject{};
         break;
     case META_INTERSECTCLIPRECT: {
@@ -1196,7 +1285,7 @@ void Player::WmfRecord(uint16_t function, ByteReader& r, const uint8_t* rec, siz
         if (polys > r.Remaining() / 2)
             throw ShortRecord{};
         std::vector<uint16_t> counts(polys);
-        for (auto& c : counts)
+        for (auto &c : counts)
             c = r.U16LE();
         std::vector<std::vector<TPoint>> list;
         for (uint16_t c : counts) {
@@ -1228,11 +1317,14 @@ void Player::WmfRecord(uint16_t function, ByteReader& r, const uint8_t* rec, siz
         double ye = r.S16LE(), xe = r.S16LE(), ys = r.S16LE(), xs = r.S16LE();
         double b = r.S16LE(), rr = r.S16LE(), t = r.S16LE(), l = r.S16LE();
         DrawArc(l, t, rr, b, xs, ys, xe, ye,
-                function == META_ARC ? ArcOnly : function == META_CHORD ? ChordShape : PieShape);
+                function == META_ARC     ? ArcOnly
+                : function == META_CHORD ? ChordShape
+                                         : PieShape);
         break;
     }
     case META_ROUNDRECT: {
-        double h = r.S16LE(), w = r.S16LE(), b = r.S16LE(), rr = r.S16LE(), t = r.S16LE(), l = r.S16LE();
+        double h = r.S16LE(), w = r.S16LE(), b = r.S16LE(), rr = r.S16LE(), t = r.S16LE(),
+               l = r.S16LE();
         DrawRoundRect(l, t, rr, b, w, h);
         break;
     }
@@ -1294,26 +1386,34 @@ void Player::WmfRecord(uint16_t function, ByteReader& r, const uint8_t* rec, siz
         }
         TBitmap bitmap;
         Charge(static_cast<int64_t>(r.Remaining()));
-        const uint8_t* dib = rec + r.Position();
+        const uint8_t *dib = rec + r.Position();
         size_t dibSize = r.Remaining();
         if (!DecodeDib(dib, dibSize, nullptr, 0, bitmap))
             break;
-        bool bottomUp = GetU32LE(dib) == 12 ? int16_t(GetU16LE(dib + 6)) > 0 : int32_t(GetU32LE(dib + 8)) > 0;
+        bool bottomUp =
+            GetU32LE(dib) == 12 ? int16_t(GetU16LE(dib + 6)) > 0 : int32_t(GetU32LE(dib + 8)) > 0;
         double top = bottomUp ? bitmap.Height() - ySrc - srcH : ySrc;
         TRect src{ToInt(xSrc), ToInt(top), ToInt(xSrc + srcW), ToInt(top + srcH)};
         Blit(x, y, w, h, &bitmap, src, rop);
         break;
     }
-    default: break; // text, palettes, regions, escapes and the rest
+    default:
+        break; // text, palettes, regions, escapes and the rest
     }
 }
 
 } // namespace
 
-void SetMetafileWorkBudget(int64_t units) { workBudget = units; }
-int64_t MetafileWorkBudget() { return workBudget.load(); }
+void SetMetafileWorkBudget(int64_t units)
+{
+    workBudget = units;
+}
+int64_t MetafileWorkBudget()
+{
+    return workBudget.load();
+}
 
-void PlayEnhancedMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& area)
+void PlayEnhancedMetafile(TCanvas &canvas, const uint8_t *data, size_t size, const TRect &area)
 {
     if (area.right < area.left || area.bottom < area.top)
         return;
@@ -1321,7 +1421,8 @@ void PlayEnhancedMetafile(TCanvas& canvas, const uint8_t* data, size_t size, con
     Player(canvas, area).PlayEmf(data, size);
 }
 
-void PlayWindowsMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& box, const TRect& area)
+void PlayWindowsMetafile(TCanvas &canvas, const uint8_t *data, size_t size, const TRect &box,
+                         const TRect &area)
 {
     if (area.right < area.left || area.bottom < area.top)
         return;

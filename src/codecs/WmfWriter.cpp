@@ -14,7 +14,7 @@ using namespace metafile;
 
 namespace {
 
-const char* const TooLarge = "Cannot write the picture as a Windows metafile";
+const char *const TooLarge = "Cannot write the picture as a Windows metafile";
 
 int16_t Word(double v)
 {
@@ -25,9 +25,9 @@ int16_t Word(double v)
 }
 
 class WmfBuilder {
-public:
-    void Record(uint16_t function, const std::vector<uint16_t>& params, const uint8_t* tail = nullptr,
-                size_t tailBytes = 0)
+  public:
+    void Record(uint16_t function, const std::vector<uint16_t> &params,
+                const uint8_t *tail = nullptr, size_t tailBytes = 0)
     {
         uint64_t words = 3 + params.size() + (tailBytes + 1) / 2;
         if (words > UINT32_MAX)
@@ -59,11 +59,14 @@ public:
     std::vector<bool> slots;
 };
 
-uint16_t U(int16_t v) { return static_cast<uint16_t>(v); }
+uint16_t U(int16_t v)
+{
+    return static_cast<uint16_t>(v);
+}
 
 } // namespace
 
-uint16_t PlaceableChecksum(const uint8_t* header)
+uint16_t PlaceableChecksum(const uint8_t *header)
 {
     uint16_t sum = 0;
     for (int i = 0; i < 10; ++i)
@@ -89,15 +92,20 @@ std::vector<uint8_t> PlaceableHeader(int right, int bottom, int inch)
     return out;
 }
 
-std::optional<std::vector<uint8_t>> ConvertToWmf(const std::vector<uint8_t>& emf, int unitsX, int unitsY)
+std::optional<std::vector<uint8_t>> ConvertToWmf(const std::vector<uint8_t> &emf, int unitsX,
+                                                 int unitsY)
 {
     if (emf.size() < 88)
         return std::nullopt;
-    const uint8_t* h = emf.data();
-    int32_t frameL = static_cast<int32_t>(GetU32LE(h + 24)), frameT = static_cast<int32_t>(GetU32LE(h + 28));
-    int32_t frameR = static_cast<int32_t>(GetU32LE(h + 32)), frameB = static_cast<int32_t>(GetU32LE(h + 36));
-    int32_t devX = static_cast<int32_t>(GetU32LE(h + 72)), devY = static_cast<int32_t>(GetU32LE(h + 76));
-    int32_t mmX = static_cast<int32_t>(GetU32LE(h + 80)), mmY = static_cast<int32_t>(GetU32LE(h + 84));
+    const uint8_t *h = emf.data();
+    int32_t frameL = static_cast<int32_t>(GetU32LE(h + 24)),
+            frameT = static_cast<int32_t>(GetU32LE(h + 28));
+    int32_t frameR = static_cast<int32_t>(GetU32LE(h + 32)),
+            frameB = static_cast<int32_t>(GetU32LE(h + 36));
+    int32_t devX = static_cast<int32_t>(GetU32LE(h + 72)),
+            devY = static_cast<int32_t>(GetU32LE(h + 76));
+    int32_t mmX = static_cast<int32_t>(GetU32LE(h + 80)),
+            mmY = static_cast<int32_t>(GetU32LE(h + 84));
     if (devX <= 0 || devY <= 0 || mmX <= 0 || mmY <= 0)
         return std::nullopt;
     // Reference pixels of the frame, and the scale from them to the window's units.
@@ -121,12 +129,16 @@ std::optional<std::vector<uint8_t>> ConvertToWmf(const std::vector<uint8_t>& emf
         uint32_t type = r.U32LE(), size = r.U32LE();
         if (size < 8 || size > r.Remaining() + 8)
             return std::nullopt;
-        ByteReader rec = ByteReader(emf.data() + start, size, [] { throw EInvalidGraphic("Metafile is not valid"); });
+        ByteReader rec = ByteReader(emf.data() + start, size,
+                                    [] { throw EInvalidGraphic("Metafile is not valid"); });
         rec.Skip(8);
         r.Seek(start + size);
         switch (type) {
-        case EMR_HEADER: break;
-        case EMR_EOF: ended = true; break;
+        case EMR_HEADER:
+            break;
+        case EMR_EOF:
+            ended = true;
+            break;
         case EMR_SETBKCOLOR:
         case EMR_SETTEXTCOLOR: {
             uint32_t c = rec.U32LE();
@@ -146,16 +158,19 @@ std::optional<std::vector<uint8_t>> ConvertToWmf(const std::vector<uint8_t>& emf
             uint32_t color = rec.U32LE();
             uint16_t slot = b.NewSlot();
             handles[ih] = slot;
-            b.Record(META_CREATEPENINDIRECT, {static_cast<uint16_t>(style), U(W(width)), 0,
-                                              static_cast<uint16_t>(color), static_cast<uint16_t>(color >> 16)});
+            b.Record(META_CREATEPENINDIRECT,
+                     {static_cast<uint16_t>(style), U(W(width)), 0, static_cast<uint16_t>(color),
+                      static_cast<uint16_t>(color >> 16)});
             break;
         }
         case EMR_CREATEBRUSHINDIRECT: {
-            uint32_t ih = rec.U32LE(), style = rec.U32LE(), color = rec.U32LE(), hatch = rec.U32LE();
+            uint32_t ih = rec.U32LE(), style = rec.U32LE(), color = rec.U32LE(),
+                     hatch = rec.U32LE();
             uint16_t slot = b.NewSlot();
             handles[ih] = slot;
-            b.Record(META_CREATEBRUSHINDIRECT, {static_cast<uint16_t>(style), static_cast<uint16_t>(color),
-                                                static_cast<uint16_t>(color >> 16), static_cast<uint16_t>(hatch)});
+            b.Record(META_CREATEBRUSHINDIRECT,
+                     {static_cast<uint16_t>(style), static_cast<uint16_t>(color),
+                      static_cast<uint16_t>(color >> 16), static_cast<uint16_t>(hatch)});
             break;
         }
         case EMR_SELECTOBJECT: {
@@ -184,25 +199,29 @@ std::optional<std::vector<uint8_t>> ConvertToWmf(const std::vector<uint8_t>& emf
         }
         case EMR_STRETCHDIBITS: {
             rec.Skip(16);
-            int32_t xDest = rec.S32LE(), yDest = rec.S32LE(), xSrc = rec.S32LE(), ySrc = rec.S32LE();
+            int32_t xDest = rec.S32LE(), yDest = rec.S32LE(), xSrc = rec.S32LE(),
+                    ySrc = rec.S32LE();
             int32_t cxSrc = rec.S32LE(), cySrc = rec.S32LE();
-            uint32_t offBmi = rec.U32LE(), cbBmi = rec.U32LE(), offBits = rec.U32LE(), cbBits = rec.U32LE();
+            uint32_t offBmi = rec.U32LE(), cbBmi = rec.U32LE(), offBits = rec.U32LE(),
+                     cbBits = rec.U32LE();
             uint32_t usage = rec.U32LE(), rop = rec.U32LE();
             int32_t cxDest = rec.S32LE(), cyDest = rec.S32LE();
-            if (offBmi > size || cbBmi > size - offBmi || offBits > size || cbBits > size - offBits ||
-                offBits != offBmi + cbBmi)
+            if (offBmi > size || cbBmi > size - offBmi || offBits > size ||
+                cbBits > size - offBits || offBits != offBmi + cbBmi)
                 return std::nullopt;
-            const uint8_t* dib = emf.data() + start + offBmi;
+            const uint8_t *dib = emf.data() + start + offBmi;
             int16_t x0 = X(xDest), y0 = Y(yDest);
             int16_t x1 = X(xDest + cxDest), y1 = Y(yDest + cyDest);
             b.Record(META_STRETCHDIB,
-                     {static_cast<uint16_t>(rop), static_cast<uint16_t>(rop >> 16), static_cast<uint16_t>(usage),
-                      U(Word(cySrc)), U(Word(cxSrc)), U(Word(ySrc)), U(Word(xSrc)), U(Word(double(y1) - y0)),
-                      U(Word(double(x1) - x0)), U(y0), U(x0)},
+                     {static_cast<uint16_t>(rop), static_cast<uint16_t>(rop >> 16),
+                      static_cast<uint16_t>(usage), U(Word(cySrc)), U(Word(cxSrc)), U(Word(ySrc)),
+                      U(Word(xSrc)), U(Word(double(y1) - y0)), U(Word(double(x1) - x0)), U(y0),
+                      U(x0)},
                      dib, static_cast<size_t>(cbBmi) + cbBits);
             break;
         }
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
         }
     }
     b.Record(META_EOF, {});

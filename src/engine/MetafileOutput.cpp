@@ -5,7 +5,7 @@
 
 namespace tabulonix {
 
-void RecordSurface(TMetafile& metafile, TBitmap& surface)
+void RecordSurface(TMetafile &metafile, TBitmap &surface)
 {
     metafile.SetHeight(surface.Height());
     metafile.SetWidth(surface.Width());
@@ -14,7 +14,8 @@ void RecordSurface(TMetafile& metafile, TBitmap& surface)
     canvas.Close();
 }
 
-void SaveSurfaceAsMetafile(TMetafile& metafile, TBitmap& surface, bool enhanced, const std::string& path)
+void SaveSurfaceAsMetafile(TMetafile &metafile, TBitmap &surface, bool enhanced,
+                           const std::string &path)
 {
     RecordSurface(metafile, surface);
     metafile.SetEnhanced(enhanced);

@@ -1,10 +1,10 @@
+#include "codecs/Metafile.h"
+#include "TestSupport.h"
 #include "codecs/Bitmap.h"
 #include "codecs/ByteReader.h"
 #include "codecs/Canvas.h"
-#include "codecs/Metafile.h"
 #include "codecs/Picture.h"
 #include "platform/ScreenMetrics.h"
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -35,11 +35,12 @@ TBitmap Pattern(int w, int h)
     b.SetSize(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.SetPixel(x, y, RGBColor(uint8_t(x * 37 + y), uint8_t(y * 53 + 7), uint8_t((x ^ y) * 11)));
+            b.SetPixel(x, y,
+                       RGBColor(uint8_t(x * 37 + y), uint8_t(y * 53 + 7), uint8_t((x ^ y) * 11)));
     return b;
 }
 
-void ExpectSamePixels(const TBitmap& a, const TBitmap& b)
+void ExpectSamePixels(const TBitmap &a, const TBitmap &b)
 {
     ASSERT_EQ(a.Width(), b.Width());
     ASSERT_EQ(a.Height(), b.Height());
@@ -51,18 +52,18 @@ void ExpectSamePixels(const TBitmap& a, const TBitmap& b)
     EXPECT_EQ(differing, 0);
 }
 
-void ReadInto(TMetafile& m, const std::vector<uint8_t>& bytes)
+void ReadInto(TMetafile &m, const std::vector<uint8_t> &bytes)
 {
     TMemoryStream s(bytes);
     m.ReadStream(s);
 }
 
-std::string ReadError(const std::vector<uint8_t>& bytes)
+std::string ReadError(const std::vector<uint8_t> &bytes)
 {
     try {
         TMetafile m;
         ReadInto(m, bytes);
-    } catch (const Exception& e) {
+    } catch (const Exception &e) {
         return e.what();
     }
     return "(read)";
@@ -87,8 +88,8 @@ struct Emf {
         Rec(14, {0, 16, 20});
         std::vector<uint8_t> out;
         ByteWriter w(out);
-        for (uint32_t v : {1u, 108u, 0u, 0u, 0u, 0u, 0u, 0u, uint32_t(frameW), uint32_t(frameH), 0x464D4520u,
-                           0x10000u, uint32_t(108 + body.size()), count + 1})
+        for (uint32_t v : {1u, 108u, 0u, 0u, 0u, 0u, 0u, 0u, uint32_t(frameW), uint32_t(frameH),
+                           0x464D4520u, 0x10000u, uint32_t(108 + body.size()), count + 1})
             w.U32LE(v);
         w.U16LE(handles);
         w.U16LE(0);
@@ -134,7 +135,7 @@ struct Wmf {
 };
 
 // What the engine does: the metafile sized to the surface, the surface drawn at (0, 0).
-void RecordSurface(TMetafile& metafile, TBitmap& surface)
+void RecordSurface(TMetafile &metafile, TBitmap &surface)
 {
     metafile.SetHeight(surface.Height());
     metafile.SetWidth(surface.Width());
@@ -143,7 +144,7 @@ void RecordSurface(TMetafile& metafile, TBitmap& surface)
     canvas.Close();
 }
 
-TBitmap Play(TMetafile& m, int w, int h)
+TBitmap Play(TMetafile &m, int w, int h)
 {
     TBitmap target;
     target.SetSize(w, h);
@@ -157,7 +158,8 @@ TEST(Metafile, RoundTripThroughOwnPlayerIsPixelExact)
 {
     // Both forms, a few sizes; the default screen for the Windows form keeps whole pixels.
     for (bool enhanced : {true, false}) {
-        for (auto [w, h] : {std::pair{1, 1}, std::pair{37, 23}, std::pair{200, 100}, std::pair{3, 61}}) {
+        for (auto [w, h] :
+             {std::pair{1, 1}, std::pair{37, 23}, std::pair{200, 100}, std::pair{3, 61}}) {
             TBitmap surface = Pattern(w, h);
             TMetafile out;
             RecordSurface(out, surface);
@@ -165,7 +167,7 @@ TEST(Metafile, RoundTripThroughOwnPlayerIsPixelExact)
             TMemoryStream stream;
             out.WriteStream(stream);
             TMetafile back;
-    ReadInto(back, stream.Bytes());
+            ReadInto(back, stream.Bytes());
             EXPECT_EQ(back.HoldsEnhanced(), enhanced);
             ASSERT_EQ(back.Width(), w) << w << "x" << h << (enhanced ? " emf" : " wmf");
             ASSERT_EQ(back.Height(), h);
@@ -222,7 +224,8 @@ TEST(Metafile, ReadingChecksAndSizes)
     PutU32LE(shortTotal.data() + 48, 60);
     std::vector<uint8_t> negativeFrame = emf;
     PutU32LE(negativeFrame.data() + 32, static_cast<uint32_t>(-5));
-    for (const auto* bytes : {&badSum, &noPlaceable, &badHeader, &truncated, &shortTotal, &negativeFrame})
+    for (const auto *bytes :
+         {&badSum, &noPlaceable, &badHeader, &truncated, &shortTotal, &negativeFrame})
         EXPECT_EQ(ReadError(*bytes), "Metafile is not valid");
     EXPECT_EQ(ReadError({}), "Metafile is not valid");
 
@@ -251,7 +254,7 @@ TEST(Metafile, OpensThroughTheRegistry)
     TempDir dir;
     TBitmap surface = Pattern(12, 7);
     TMetafile m;
-    for (const char* name : {"x.wmf", "y.emf", "Z.EMF"}) {
+    for (const char *name : {"x.wmf", "y.emf", "Z.EMF"}) {
         RecordSurface(m, surface);
         m.WriteFile(dir.File(name));
         TPicture picture;
@@ -272,12 +275,12 @@ TEST(MetafilePlayer, EnhancedDrawingRecords)
     e.Rec(11, {100, 100});
     e.Rec(39, {1, 0, 0x0000FF, 0}); // red brush
     e.Rec(37, {1});
-    e.Rec(37, {int32_t(0x80000008)}); // no pen
-    e.Rec(43, {100, 100, 400, 300}); // rectangle 10..40 x 10..30 px
+    e.Rec(37, {int32_t(0x80000008)});  // no pen
+    e.Rec(43, {100, 100, 400, 300});   // rectangle 10..40 x 10..30 px
     e.Rec(38, {2, 0, 0, 0, 0x00FF00}); // green pen
     e.Rec(37, {2});
     e.Rec(27, {0, 900});
-    e.Rec(54, {1000, 900}); // line along row 90
+    e.Rec(54, {1000, 900});         // line along row 90
     e.Rec(39, {3, 0, 0xFF0000, 0}); // blue brush
     e.Rec(37, {3});
     e.Rec(37, {int32_t(0x80000008)});
@@ -321,21 +324,22 @@ TEST(MetafilePlayer, EnhancedDrawingRecords)
 TEST(MetafilePlayer, WindowsDrawingRecordsAndState)
 {
     Wmf w;
-    w.Rec(0x020B, {0, 0});       // window origin
-    w.Rec(0x020C, {200, 200});   // window extent 200 x 200
+    w.Rec(0x020B, {0, 0});            // window origin
+    w.Rec(0x020C, {200, 200});        // window extent 200 x 200
     w.Rec(0x02FC, {0, 0x00FF, 0, 0}); // slot 0: red brush
     w.Rec(0x012D, {0});
-    w.Rec(0x02FA, {5, 0, 0, 0, 0});   // slot 1: no pen
+    w.Rec(0x02FA, {5, 0, 0, 0, 0}); // slot 1: no pen
     w.Rec(0x012D, {1});
-    w.Rec(0x001E, {});                // save
-    w.Rec(0x02FC, {0, 0, 0xFF, 0});   // slot 2: blue brush
+    w.Rec(0x001E, {});              // save
+    w.Rec(0x02FC, {0, 0, 0xFF, 0}); // slot 2: blue brush
     w.Rec(0x012D, {2});
     w.Rec(0x0127, {-1});              // restore: red again
     w.Rec(0x041B, {60, 80, 20, 40});  // rectangle (40,20)-(80,60) logical -> px /2
     w.Rec(0x01F0, {2});               // delete blue; the next brush reuses slot 2
     w.Rec(0x02FC, {0, 0xFF00, 0, 0}); // slot 2: green brush
     w.Rec(0x012D, {2});
-    w.Rec(0x0538, {2, 3, 4, 0, 100, 40, 100, 0, 140, 100, 100, 140, 100, 140, 140, 100, 140}); // poly-polygon
+    w.Rec(0x0538, {2, 3, 4, 0, 100, 40, 100, 0, 140, 100, 100, 140, 100, 140, 140, 100,
+                   140}); // poly-polygon
     TMetafile m;
     ReadInto(m, w.Finish(200, 200, 192)); // 200 units at 192 per inch = 100 px
     ASSERT_EQ(m.Width(), 100);
@@ -343,7 +347,7 @@ TEST(MetafilePlayer, WindowsDrawingRecordsAndState)
     EXPECT_EQ(out.Pixel(20, 10), clRed);
     EXPECT_EQ(out.Pixel(39, 29), clRed);
     EXPECT_EQ(out.Pixel(40, 30), clWhite);
-    EXPECT_EQ(out.Pixel(2, 55), clLime);  // triangle (0,50)(20,50)(0,70) in px
+    EXPECT_EQ(out.Pixel(2, 55), clLime); // triangle (0,50)(20,50)(0,70) in px
     EXPECT_EQ(out.Pixel(18, 68), clWhite);
     EXPECT_EQ(out.Pixel(60, 60), clLime); // square (50,50)-(70,70)
     EXPECT_EQ(out.Pixel(70, 70), clWhite);
@@ -395,9 +399,9 @@ TEST(MetafileCorpus, EveryFileReadsAndPlays)
     if (corpus.empty())
         GTEST_SKIP() << "no corpus";
     int read = 0, files = 0;
-    for (const char* folder : {"wmf/libwmf-examples", "wmf/libuemf", "wmf/pillow", "emf/libemf2svg",
+    for (const char *folder : {"wmf/libwmf-examples", "wmf/libuemf", "wmf/pillow", "emf/libemf2svg",
                                "emf/libemf2svg-corrupted", "emf/libuemf", "emf/pillow"}) {
-        for (const std::string& name : CorpusFiles(folder, {"wmf", "emf"})) {
+        for (const std::string &name : CorpusFiles(folder, {"wmf", "emf"})) {
             ++files;
             std::string path = corpus + "/" + folder + "/" + name;
             std::vector<uint8_t> bytes = tabulonix::test::ReadBytes(path);
@@ -405,14 +409,15 @@ TEST(MetafileCorpus, EveryFileReadsAndPlays)
             try {
                 TMemoryStream s(bytes);
                 m.ReadStream(s);
-            } catch (const EInvalidGraphic& e) {
+            } catch (const EInvalidGraphic &e) {
                 EXPECT_STREQ(e.what(), "Metafile is not valid") << name;
                 continue;
             }
             ++read;
             if (bytes.size() >= 22 && GetU32LE(bytes.data()) == 0x9AC6CDD7) {
                 int inch = GetU16LE(bytes.data() + 14) ? GetU16LE(bytes.data() + 14) : 96;
-                int boxW = std::abs(int16_t(GetU16LE(bytes.data() + 10)) - int16_t(GetU16LE(bytes.data() + 6)));
+                int boxW = std::abs(int16_t(GetU16LE(bytes.data() + 10)) -
+                                    int16_t(GetU16LE(bytes.data() + 6)));
                 EXPECT_NEAR(m.Width(), boxW * 96.0 / inch, 1.0) << name;
             }
             TBitmap target;
@@ -426,14 +431,15 @@ TEST(MetafileCorpus, EveryFileReadsAndPlays)
 
 namespace {
 
-double MeanDifference(const TBitmap& ours, const ReferenceImage& ref)
+double MeanDifference(const TBitmap &ours, const ReferenceImage &ref)
 {
     double sum = 0;
     for (int y = 0; y < ref.height; ++y)
         for (int x = 0; x < ref.width; ++x) {
-            const uint8_t* p = &ref.rgba[4 * (static_cast<size_t>(y) * ref.width + x)];
+            const uint8_t *p = &ref.rgba[4 * (static_cast<size_t>(y) * ref.width + x)];
             TColor c = ours.Pixel(x, y);
-            sum += std::abs(GetRValue(c) - p[0]) + std::abs(GetGValue(c) - p[1]) + std::abs(GetBValue(c) - p[2]);
+            sum += std::abs(GetRValue(c) - p[0]) + std::abs(GetGValue(c) - p[1]) +
+                   std::abs(GetBValue(c) - p[2]);
         }
     return sum / (3.0 * ref.width * ref.height);
 }
@@ -446,13 +452,14 @@ TEST(MetafileCorpus, MappingModesGiveTheSamePicture)
     std::string dir = CorpusDir() + "/emf/libuemf/";
     if (CorpusDir().empty())
         GTEST_SKIP() << "no corpus";
-    auto render = [&](const std::string& name) {
+    auto render = [&](const std::string &name) {
         TMetafile m;
         ReadInto(m, tabulonix::test::ReadBytes(dir + name));
         return Play(m, 140, 99);
     };
     TBitmap base = render("test_mm_text_ref.emf");
-    for (const char* mode : {"anisotropic", "hienglish", "himetric", "isotropic", "loenglish", "lometric", "twips"}) {
+    for (const char *mode :
+         {"anisotropic", "hienglish", "himetric", "isotropic", "loenglish", "lometric", "twips"}) {
         TBitmap other = render(std::string("test_mm_") + mode + "_ref.emf");
         int differing = 0;
         for (int y = 0; y < 99; ++y)
@@ -471,10 +478,11 @@ TEST(MetafileCorpus, WindowsFilesLookLikeTheReferenceRenderer)
     TempDir tmp;
     // Files whose placeable box is the drawing's extent (the reference frames every file by
     // the extent of what it draws, so others are framed differently).
-    for (const char* name : {"arrow01", "cell", "sample", "sample2"}) {
+    for (const char *name : {"arrow01", "cell", "sample", "sample2"}) {
         std::string path = CorpusDir() + "/wmf/libwmf-examples/" + name + ".wmf";
         std::string png = tmp.File(std::string(name) + ".png");
-        ASSERT_EQ(RunCommand("wmf2gd -o " + ShellQuote(png) + " " + ShellQuote(path)).exitCode, 0) << name;
+        ASSERT_EQ(RunCommand("wmf2gd -o " + ShellQuote(png) + " " + ShellQuote(path)).exitCode, 0)
+            << name;
         auto ref = DecodeWithPillow(png);
         ASSERT_TRUE(ref) << name;
         TMetafile m;
@@ -493,7 +501,7 @@ TEST(MetafilePlayer, PieAndChordRunCounterClockwise)
         {47, true, false, false}, // pie from east to north: the top-right quarter
         {46, true, false, false}, // chord: only the segment beyond the line between the ends
     };
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         Emf e;
         e.Rec(39, {1, 0, 0x0000FF, 0});
         e.Rec(37, {1});
@@ -514,4 +522,32 @@ TEST(MetafilePlayer, PieAndChordRunCounterClockwise)
     TMetafile m;
     ReadInto(m, e.Finish(1000, 1000));
     EXPECT_NE(Play(m, 100, 100).Pixel(60, 40), clRed);
+}
+
+TEST(Metafile, WindowsContentSavedAgainKeepsItsPlacement)
+{
+    // No window records: the drawing relies on the box (100, 50)-(300, 250) as its window.
+    Wmf w;
+    w.Rec(0x02FC, {0, 0x00FF, 0, 0});
+    w.Rec(0x012D, {0});
+    w.Rec(0x041B, {150, 200, 50, 100}); // the box's top-left quarter
+    std::vector<uint8_t> bytes = w.Finish(0, 0, 192);
+    // Move the box: left 100, top 50, right 300, bottom 250, and fix the checksum.
+    for (auto [offset, value] :
+         {std::pair{6, 100}, std::pair{8, 50}, std::pair{10, 300}, std::pair{12, 250}})
+        PutU16LE(bytes.data() + offset, static_cast<uint16_t>(value));
+    uint16_t sum = 0;
+    for (int i = 0; i < 10; ++i)
+        sum ^= GetU16LE(bytes.data() + 2 * i);
+    PutU16LE(bytes.data() + 20, sum);
+
+    TMetafile original;
+    ReadInto(original, bytes);
+    TMetafile again;
+    ReadInto(again, original.WindowsBytes());
+    EXPECT_EQ(GetU16LE(original.WindowsBytes().data() + 6), 0);
+    TBitmap a = Play(original, 100, 100), b = Play(again, 100, 100);
+    EXPECT_EQ(a.Pixel(25, 25), clRed);
+    EXPECT_EQ(a.Pixel(75, 75), clWhite);
+    ExpectSamePixels(a, b);
 }

@@ -1,13 +1,13 @@
+#include "engine/MetafileOutput.h"
+#include "TestSupport.h"
 #include "codecs/Bitmap.h"
 #include "codecs/ByteReader.h"
 #include "codecs/Canvas.h"
 #include "codecs/Metafile.h"
 #include "codecs/Picture.h"
 #include "engine/JobSettings.h"
-#include "engine/MetafileOutput.h"
 #include "engine/OutputEncoders.h"
 #include "platform/ScreenMetrics.h"
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -38,12 +38,13 @@ TBitmap Pattern(int w, int h)
     b.SetSize(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.SetPixel(x, y, RGBColor(uint8_t(x * 37 + y), uint8_t(y * 53 + 7), uint8_t((x ^ y) * 11)));
+            b.SetPixel(x, y,
+                       RGBColor(uint8_t(x * 37 + y), uint8_t(y * 53 + 7), uint8_t((x ^ y) * 11)));
     return b;
 }
 
 // The records of an enhanced metafile: type and size of each, checking the chain.
-std::vector<std::pair<uint32_t, uint32_t>> EmfRecords(const std::vector<uint8_t>& emf)
+std::vector<std::pair<uint32_t, uint32_t>> EmfRecords(const std::vector<uint8_t> &emf)
 {
     std::vector<std::pair<uint32_t, uint32_t>> out;
     size_t pos = 0;
@@ -88,7 +89,7 @@ TEST(MetafileOutput, EnhancedOutputHeaderAndRecordChain)
     RecordSurface(metafile, surface);
     std::vector<uint8_t> emf = metafile.EnhancedBytes();
     ASSERT_GT(emf.size(), 108u);
-    const uint8_t* h = emf.data();
+    const uint8_t *h = emf.data();
     EXPECT_EQ(GetU32LE(h), 1u);
     EXPECT_EQ(GetU32LE(h + 40), 0x464D4520u);
     EXPECT_EQ(GetU32LE(h + 48), emf.size());
@@ -111,7 +112,7 @@ TEST(MetafileOutput, EnhancedOutputHeaderAndRecordChain)
     EXPECT_EQ(records.back().first, 14u);
     EXPECT_EQ(records.back().second, 20u);
     int bitmaps = 0;
-    for (auto& r : records)
+    for (auto &r : records)
         bitmaps += r.first == 81; // stretched DIB
     EXPECT_EQ(bitmaps, 1);
     // Handles: index 0 is reserved, then the pen and brush.
@@ -124,12 +125,15 @@ TEST(MetafileOutput, FileNameDecidesTheWindowsForm)
     TBitmap surface = Pattern(20, 10);
     TMetafile metafile;
     struct Case {
-        const char* name;
+        const char *name;
         bool enhanced;
         bool expectPlaceable;
-    } cases[] = {{"a.emf", true, false}, {"b.wmf", true, true}, {"c.WMF", true, true}, {"d.emf", false, true},
+    } cases[] = {{"a.emf", true, false},
+                 {"b.wmf", true, true},
+                 {"c.WMF", true, true},
+                 {"d.emf", false, true},
                  {"e.wmf", false, true}};
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         SaveSurfaceAsMetafile(metafile, surface, c.enhanced, dir.File(c.name));
         EXPECT_EQ(metafile.Enhanced(), c.enhanced) << c.name;
         std::vector<uint8_t> bytes = tabulonix::test::ReadBytes(dir.File(c.name));
@@ -151,7 +155,6 @@ TEST(MetafileOutput, SecondRecordingKeepsTheScale)
     EXPECT_EQ(m.Height(), 30);
 }
 
-
 namespace {
 
 // Four solid quadrants, so a renderer that scales still shows where each colour went.
@@ -161,12 +164,13 @@ TBitmap Quadrants(int w, int h)
     b.SetSize(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.SetPixel(x, y, x < w / 2 ? (y < h / 2 ? clRed : clLime) : (y < h / 2 ? clBlue : clYellow));
+            b.SetPixel(x, y,
+                       x < w / 2 ? (y < h / 2 ? clRed : clLime) : (y < h / 2 ? clBlue : clYellow));
     return b;
 }
 
 // Pillow's own reading of a metafile header: its size at 72 dpi and the box it found.
-std::string PillowHeader(const std::string& path)
+std::string PillowHeader(const std::string &path)
 {
     CommandResult r = RunCommand(
         "/usr/bin/python3 -c \"import sys;from PIL import Image;im=Image.open(sys.argv[1]);"
@@ -200,7 +204,8 @@ TEST(MetafileOutput, IndependentRendererShowsTheBitmap)
     TBitmap surface = Quadrants(64, 32);
     TMetafile m;
     SaveSurfaceAsMetafile(m, surface, false, dir.File("q.wmf"));
-    CommandResult r = RunCommand("wmf2gd -o " + ShellQuote(dir.File("q.png")) + " " + ShellQuote(dir.File("q.wmf")));
+    CommandResult r = RunCommand("wmf2gd -o " + ShellQuote(dir.File("q.png")) + " " +
+                                 ShellQuote(dir.File("q.wmf")));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto image = DecodeWithPillow(dir.File("q.png"));
     ASSERT_TRUE(image);
@@ -208,7 +213,7 @@ TEST(MetafileOutput, IndependentRendererShowsTheBitmap)
     ASSERT_EQ(image->width, 48);
     ASSERT_EQ(image->height, 24);
     auto at = [&](int x, int y) {
-        const uint8_t* p = &image->rgba[4 * (static_cast<size_t>(y) * image->width + x)];
+        const uint8_t *p = &image->rgba[4 * (static_cast<size_t>(y) * image->width + x)];
         return RGBColor(p[0], p[1], p[2]);
     };
     EXPECT_EQ(at(12, 6), clRed);
@@ -225,16 +230,18 @@ TEST(MetafileOutput, BatchEncodersWriteBothForms)
     JobSettings settings;
     struct Case {
         int format;
-        const char* name;
-        const char* extension;
+        const char *name;
+        const char *extension;
         bool placeable;
-    } cases[] = {{ofWMF, "a.wmf", ".wmf", true}, {ofEMF, "b.emf", ".emf", false}, {ofEMF, "c.wmf", ".wmf", true}};
-    for (const Case& c : cases) {
+    } cases[] = {{ofWMF, "a.wmf", ".wmf", true},
+                 {ofEMF, "b.emf", ".emf", false},
+                 {ofEMF, "c.wmf", ".wmf", true}};
+    for (const Case &c : cases) {
         ASSERT_TRUE(TOutputEncoders::Available(c.format));
         encoders.Save(c.format, surface, dir.File(c.name), c.extension, settings);
         TPicture picture;
         picture.OpenFile(dir.File(c.name));
-        auto* m = dynamic_cast<TMetafile*>(picture.Graphic());
+        auto *m = dynamic_cast<TMetafile *>(picture.Graphic());
         ASSERT_NE(m, nullptr) << c.name;
         EXPECT_EQ(m->HoldsWindows(), c.placeable) << c.name;
         EXPECT_EQ(m->Width(), 30) << c.name;
