@@ -253,3 +253,38 @@ TEST(MetafileOutput, BatchEncodersWriteBothForms)
         EXPECT_EQ(played.Pixel(29, 19), clYellow) << c.name;
     }
 }
+
+TEST(MetafileOutput, IndependentConverterFindsTheBitmapInTheEnhancedForm)
+{
+    if (RunCommand("command -v emf2svg-conv").exitCode != 0)
+        GTEST_SKIP() << "emf2svg-conv (emf2svg) not installed";
+    TempDir dir;
+    TBitmap surface = Quadrants(64, 32);
+    surface.SetPixel(5, 3, RGBColor(1, 2, 3)); // one odd pixel, to catch a shifted row
+    TMetafile m;
+    SaveSurfaceAsMetafile(m, surface, true, dir.File("q.emf"));
+    CommandResult r = RunCommand("emf2svg-conv -i " + ShellQuote(dir.File("q.emf")) + " -o " +
+                                 ShellQuote(dir.File("q.svg")));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // The converter places the record's bitmap as an embedded PNG image: take it out.
+    CommandResult image = RunCommand(
+        "/usr/bin/python3 -c \"import sys,re,base64;s=open(sys.argv[1]).read();"
+        "m=re.search(r'<image width=.([0-9.]+). height=.([0-9.]+). x=.([0-9.]+). y=.([0-9.]+). "
+        "xlink:href=.data:image/png;base64,([A-Za-z0-9+/=]+)',s);"
+        "open(sys.argv[2],'wb').write(base64.b64decode(m.group(5)));"
+        "print(*[round(float(m.group(i))) for i in range(1,5)])\" " +
+        ShellQuote(dir.File("q.svg")) + " " + ShellQuote(dir.File("q.png")));
+    ASSERT_EQ(image.exitCode, 0) << image.err;
+    EXPECT_EQ(image.out, "64 32 0 0\n"); // placed at (0, 0) at the recorded size
+    auto decoded = DecodeWithPillow(dir.File("q.png"));
+    ASSERT_TRUE(decoded);
+    ASSERT_EQ(decoded->width, 64);
+    ASSERT_EQ(decoded->height, 32);
+    int differing = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const uint8_t *p = &decoded->rgba[4 * (static_cast<size_t>(y) * 64 + x)];
+            differing += RGBColor(p[0], p[1], p[2]) != surface.Pixel(x, y);
+        }
+    EXPECT_EQ(differing, 0);
+}
