@@ -54,7 +54,8 @@ declare -A SECONDS_OF
 run() { # name command...
   local name=$1 start end
   shift
-  mkdir -p "$WORK/$name"
+  OUT="$WORK/$name"
+  mkdir -p "$OUT"
   start=$(now)
   "$@"
   end=$(now)
@@ -63,20 +64,20 @@ run() { # name command...
 }
 
 tabulonix() {
-  "$TOOL" --quiet --no-html --height 100 --format jpg "$PHOTOS" "$WORK/tabulonix" >/dev/null
+  "$TOOL" --quiet --no-html --height 100 --format jpg "$PHOTOS" "$OUT" >/dev/null
 }
 vips() {
-  vipsthumbnail "${FILES[@]}" --size x100 -o "$WORK/vips/%s.jpg[Q=80]"
+  vipsthumbnail "${FILES[@]}" --size x100 -o "$OUT/%s.jpg[Q=80]"
 }
 im_thumbnail() {
-  for f in "${FILES[@]}"; do "$CONVERT" "$f" -thumbnail x100 -quality 80 "$WORK/im_thumbnail/$(basename "$f")"; done
+  for f in "${FILES[@]}"; do "$CONVERT" "$f" -thumbnail x100 -quality 80 "$OUT/$(basename "$f")"; done
 }
 im_sample() {
-  for f in "${FILES[@]}"; do "$CONVERT" "$f" -sample x100 -quality 80 "$WORK/im_sample/$(basename "$f")"; done
+  for f in "${FILES[@]}"; do "$CONVERT" "$f" -sample x100 -quality 80 "$OUT/$(basename "$f")"; done
 }
 
-read -r w h < <("$CONVERT" -ping "${FILES[0]}" -format '%w %h' info:)
-echo "${#FILES[@]} photos from $PHOTOS (first ${w}x${h}), thumbnails 100 pixels high, JPEG quality 80"
+size=$("$CONVERT" -ping "${FILES[0]}" -format '%wx%h' info:)
+echo "${#FILES[@]} photos from $PHOTOS (first ${size}), thumbnails 100 pixels high, JPEG quality 80"
 echo "threads: ${THREADS:-1}"
 run tabulonix tabulonix
 run vipsthumbnail vips
