@@ -77,6 +77,7 @@ struct DcState {
     PenState pen;
     BrushState brush;
     TColor bkColor = clWhite;
+    bool opaque = true; // background mode: hatch gaps take the background colour
     TColor textColor = clBlack;
     bool winding = false;
     std::optional<TRect> clip; // device pixels
@@ -364,6 +365,16 @@ class Player {
         }
         return static_cast<int64_t>(points) * (2 * side + joins);
     }
+    void Fill(const std::vector<std::vector<TPoint>> &polys)
+    {
+        if (canvas_.Brush.Style >= bsHorizontal && s_.opaque) {
+            TBrush hatch = canvas_.Brush;
+            canvas_.Brush = TBrush{s_.bkColor, bsSolid};
+            FillPolygons(canvas_, polys, s_.winding);
+            canvas_.Brush = hatch;
+        }
+        FillPolygons(canvas_, polys, s_.winding);
+    }
     void Outline(const std::vector<TPoint> &p, bool closed)
     {
         TBrush keep = canvas_.Brush;
@@ -388,7 +399,7 @@ class Player {
         Charge(OutlineCost(points));
         if (fill && closed && canvas_.Brush.Style != bsClear) {
             Charge(FillCost(canvas_, polys));
-            FillPolygons(canvas_, polys, s_.winding);
+            Fill(polys);
         }
         for (const auto &p : polys)
             Outline(p, closed);
@@ -412,8 +423,14 @@ class Player {
         y1 = std::max(y1, c.top - 4096);
         x2 = std::min(x2, c.right + 4096);
         y2 = std::min(y2, c.bottom + 4096);
-        if (x1 < x2 && y1 < y2)
-            canvas_.Rectangle(x1, y1, x2, y2);
+        if (x1 >= x2 || y1 >= y2)
+            return;
+        if (canvas_.Brush.Style >= bsHorizontal) {
+            // The canvas fills solid only: hatches go through the polygon fill.
+            Fill({{TPoint{x1, y1}, TPoint{x2, y1}, TPoint{x2, y2}, TPoint{x1, y2}}});
+            canvas_.Brush.Style = bsClear;
+        }
+        canvas_.Rectangle(x1, y1, x2, y2);
     }
     void DrawEllipse(double l, double t, double r, double b)
     {
@@ -568,7 +585,7 @@ class Player {
             PrepareCanvas(true);
             canvas_.Pen.Style = psClear;
             Charge(FillCost(canvas_, polys));
-            FillPolygons(canvas_, polys, s_.winding);
+            Fill(polys);
         }
         if (stroke) {
             PrepareCanvas(false);
@@ -812,6 +829,9 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
         break;
     case EMR_SETTEXTCOLOR:
         s_.textColor = static_cast<TColor>(r.U32LE() & 0xFFFFFF);
+        break;
+    case EMR_SETBKMODE:
+        s_.opaque = r.U32LE() != 1;
         break;
     case EMR_SETPOLYFILLMODE:
         s_.winding = r.U32LE() == 2;
@@ -1196,6 +1216,9 @@ void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, siz
         break;
     case META_SETTEXTCOLOR:
         s_.textColor = static_cast<TColor>(color() & 0xFFFFFF);
+        break;
+    case META_SETBKMODE:
+        s_.opaque = r.U16LE() != 1;
         break;
     case META_SETPOLYFILLMODE:
         s_.winding = r.U16LE() == 2;

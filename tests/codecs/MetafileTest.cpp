@@ -574,3 +574,27 @@ TEST(Metafile, WindowsContentSavedAgainKeepsItsPlacement)
     EXPECT_EQ(a.Pixel(75, 75), clWhite);
     ExpectSamePixels(a, b);
 }
+
+TEST(MetafilePlayer, HatchedBrushesAndBackgroundMode)
+{
+    // A cross hatch: lines every 8 pixels in the brush colour, the gaps in the background
+    // colour when the mode is opaque and untouched when it is transparent.
+    for (bool transparent : {false, true}) {
+        Emf e;
+        e.Rec(43, {0, 0, 100, 100}); // white ground with the default brush
+        e.Rec(25, {0x00FF00});       // green background
+        if (transparent)
+            e.Rec(18, {1});
+        e.Rec(39, {1, 2, 0x0000FF, 4}); // red cross hatch
+        e.Rec(37, {1});
+        e.Rec(37, {int32_t(0x80000008)});
+        e.Rec(43, {10, 10, 60, 60});
+        TMetafile m;
+        ReadInto(m, e.Finish(1000, 1000));
+        TBitmap out = Play(m, 100, 100);
+        EXPECT_EQ(out.Pixel(16, 20), clRed) << transparent;
+        EXPECT_EQ(out.Pixel(20, 16), clRed) << transparent;
+        EXPECT_EQ(out.Pixel(19, 19), transparent ? clWhite : clLime);
+        EXPECT_EQ(out.Pixel(70, 70), clWhite);
+    }
+}
