@@ -132,30 +132,41 @@ const Tables& CodeTables()
 
 class BitReader {
 public:
-    BitReader(const uint8_t* data, size_t size, bool reverse) : data_(data), bits_(size * 8), reverse_(reverse) {}
+    BitReader(const uint8_t* data, size_t size, bool reverse)
+        : data_(data), size_(size), bits_(size * 8), reverse_(reverse)
+    {
+    }
     bool AtEnd() const { return pos_ >= bits_; }
     size_t Position() const { return pos_; }
     // The next n bits (n <= 24), zeros beyond the end.
     unsigned Peek(int n) const
     {
-        unsigned v = 0;
-        for (int i = 0; i < n; ++i)
-            v = (v << 1) | Bit(pos_ + static_cast<size_t>(i));
-        return v;
+        size_t byte = pos_ >> 3;
+        uint32_t window = 0;
+        for (size_t i = 0; i < 4; ++i)
+            window = (window << 8) | (byte + i < size_ ? Byte(byte + i) : 0u);
+        return static_cast<unsigned>((window << (pos_ & 7)) >> (32 - n));
     }
     void Skip(size_t n) { pos_ = std::min(bits_, pos_ + n); }
     void Seek(size_t p) { pos_ = std::min(bits_, p); }
     void Align(size_t unit) { pos_ = std::min(bits_, (pos_ + unit - 1) / unit * unit); }
 
 private:
-    unsigned Bit(size_t at) const
+    uint32_t Byte(size_t at) const { return reverse_ ? ReversedByte(data_[at]) : data_[at]; }
+    static uint8_t ReversedByte(uint8_t b)
     {
-        if (at >= bits_)
-            return 0;
-        uint8_t b = data_[at >> 3];
-        return reverse_ ? (b >> (at & 7)) & 1u : (b >> (7 - (at & 7))) & 1u;
+        static const std::array<uint8_t, 256> table = [] {
+            std::array<uint8_t, 256> t{};
+            for (int v = 0; v < 256; ++v)
+                for (int i = 0; i < 8; ++i)
+                    if (v & (1 << i))
+                        t[static_cast<size_t>(v)] |= static_cast<uint8_t>(0x80 >> i);
+            return t;
+        }();
+        return table[b];
     }
     const uint8_t* data_;
+    size_t size_;
     size_t bits_;
     size_t pos_ = 0;
     bool reverse_;
@@ -198,6 +209,10 @@ public:
         for (;;) {
             size_t start = in_.Position();
             int zeros = 0;
+            while (!in_.AtEnd() && in_.Peek(8) == 0 && zeros < 4096) {
+                in_.Skip(8);
+                zeros += 8;
+            }
             while (!in_.AtEnd() && in_.Peek(1) == 0 && zeros < 4096) {
                 in_.Skip(1);
                 ++zeros;
@@ -344,8 +359,16 @@ private:
     {
         from = std::clamp(from, 0, width_);
         to = std::clamp(to, 0, width_);
-        for (int x = from; x < to; ++x)
-            row_[x >> 3] = static_cast<uint8_t>(row_[x >> 3] | (0x80 >> (x & 7)));
+        while (from < to && (from & 7)) {
+            row_[from >> 3] = static_cast<uint8_t>(row_[from >> 3] | (0x80 >> (from & 7)));
+            ++from;
+        }
+        if (to - from >= 8) {
+            std::memset(row_ + (from >> 3), 0xFF, static_cast<size_t>((to - from) >> 3));
+            from += (to - from) & ~7;
+        }
+        for (; from < to; ++from)
+            row_[from >> 3] = static_cast<uint8_t>(row_[from >> 3] | (0x80 >> (from & 7)));
     }
 
     BitReader in_;
