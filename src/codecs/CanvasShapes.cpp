@@ -54,8 +54,31 @@ struct Edge {
 };
 
 // Pen pixels of a one-pixel line, with the end point drawn or not.
+// On and off runs of the styled one-pixel pens, in pixels.
+bool DashOn(TPenStyle style, int step)
+{
+    switch (style) {
+    case psDash:
+        return step % 24 < 18;
+    case psDot:
+        return step % 6 < 3;
+    case psDashDot: {
+        int k = step % 30;
+        return k < 18 || (k >= 24 && k < 27);
+    }
+    case psDashDotDot: {
+        int k = step % 36;
+        return k < 18 || (k >= 24 && k < 27) || (k >= 30 && k < 33);
+    }
+    default:
+        return true;
+    }
+}
+
 void ThinLine(TCanvas &canvas, TPoint a, TPoint b, bool drawLast, TColor rgb)
 {
+    TPenStyle style = canvas.Pen.Style;
+    int step = 0;
     TRect clip = canvas.ClipRect();
     if (clip.IsEmpty())
         return;
@@ -101,7 +124,7 @@ void ThinLine(TCanvas &canvas, TPoint a, TPoint b, bool drawLast, TColor rgb)
     int err = dx + dy;
     for (;;) {
         bool last = ix0 == ix1 && iy0 == iy1;
-        if (!last || drawLast)
+        if ((!last || drawLast) && DashOn(style, step++))
             canvas.SetPixel(ix0, iy0, rgb);
         if (last)
             break;

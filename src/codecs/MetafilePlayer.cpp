@@ -346,7 +346,11 @@ class Player {
     void PrepareCanvas(bool fill)
     {
         canvas_.Pen.Color = s_.pen.color;
-        canvas_.Pen.Style = s_.pen.style == 5 ? psClear : psSolid;
+        // Styled pens are dashed only when one pixel wide, as on the usual platform.
+        int style = s_.pen.style;
+        canvas_.Pen.Style = style == 5                 ? psClear
+                            : style >= 1 && style <= 4 ? static_cast<TPenStyle>(style)
+                                                       : psSolid;
         canvas_.Pen.Width = PenPixels();
         canvas_.Brush.Color = s_.brush.color;
         canvas_.Brush.Style = fill ? s_.brush.style : bsClear;

@@ -598,3 +598,27 @@ TEST(MetafilePlayer, HatchedBrushesAndBackgroundMode)
         EXPECT_EQ(out.Pixel(70, 70), clWhite);
     }
 }
+
+TEST(MetafilePlayer, StyledThinPensAreDashed)
+{
+    Emf e;
+    e.Rec(38, {1, 1, 0, 0, 0x0000FF}); // red dashed pen, one pixel
+    e.Rec(37, {1});
+    e.Rec(27, {0, 50});
+    e.Rec(54, {100, 50});
+    e.Rec(38, {2, 0, 0, 0, 0xFF0000}); // blue solid
+    e.Rec(37, {2});
+    e.Rec(27, {0, 70});
+    e.Rec(54, {100, 70});
+    TMetafile m;
+    ReadInto(m, e.Finish(1000, 1000));
+    TBitmap out = Play(m, 100, 100);
+    int on = 0, solid = 0;
+    for (int x = 0; x < 96; ++x) {
+        on += out.Pixel(x, 50) == clRed;
+        solid += out.Pixel(x, 70) == clBlue;
+    }
+    EXPECT_EQ(on, 4 * 18); // four dashes of 18 with gaps of 6
+    EXPECT_EQ(out.Pixel(20, 50), clWhite);
+    EXPECT_EQ(solid, 96);
+}
