@@ -86,6 +86,8 @@ TGIFSubImage::TGIFSubImage(const TGIFSubImage& other, TGIFImage& owner)
 
 void TGIFSubImage::SetSize(int width, int height)
 {
+    if (width < 0 || height < 0 || width > 0xFFFF || height > 0xFFFF)
+        throw GIFException(gif_text::ExceedsScreen);
     descriptor.width = static_cast<uint16_t>(width);
     descriptor.height = static_cast<uint16_t>(height);
     data.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
@@ -184,7 +186,6 @@ void TGIFImage::Clear()
 {
     images_.clear();
     header_.Clear();
-    paletteCache_.reset();
     screenBitmap_.reset();
     allocated_ = 0;
 }

@@ -219,7 +219,7 @@ public:
     int Height() const { return descriptor.height; }
     bool Empty() const { return data.empty() || descriptor.width == 0 || descriptor.height == 0; }
     bool Interlaced() const { return descriptor.Interlaced(); }
-    // Sizes the pixel data, zero-filled.
+    // Sizes the pixel data, zero-filled; beyond 65535 raises "Image exceeds Logical Screen size".
     void SetSize(int width, int height);
 
     // The graphic control extension, if any.
@@ -326,7 +326,6 @@ private:
 
     TGIFHeader header_;
     std::vector<std::unique_ptr<TGIFSubImage>> images_;
-    mutable std::optional<TPalette> paletteCache_;
     mutable std::unique_ptr<TBitmap> screenBitmap_;
     uint64_t allocated_ = 0; // pixel bytes of the images read so far
 };
