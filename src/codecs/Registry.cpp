@@ -8,10 +8,14 @@
 #include "codecs/Png.h"
 #include "codecs/PngWriter.h"
 #include "codecs/Tga.h"
+#include "codecs/Autodesk.h"
+#include "codecs/Cut.h"
 #include "codecs/Eps.h"
+#include "codecs/Pcd.h"
 #include "codecs/Pcx.h"
 #include "codecs/Ppm.h"
 #include "codecs/Psd.h"
+#include "codecs/Psp.h"
 #include "codecs/Rla.h"
 #include "codecs/Sgi.h"
 #include "codecs/Tiff.h"
@@ -91,6 +95,11 @@ void RegisterStandardFormats(TFileFormatsList& list)
     list.Add("ppm", "Portable pixel map images", GraphicClassOf<TPPMGraphic>());
     list.Add("pgm", "Portable gray map images", GraphicClassOf<TPPMGraphic>());
     list.Add("pbm", "Portable bitmap images", GraphicClassOf<TPPMGraphic>());
+    list.Add("cel", "Autodesk images", GraphicClassOf<TAutodeskGraphic>());
+    list.Add("pic", "Autodesk images", GraphicClassOf<TAutodeskGraphic>());
+    list.Add("pcd", "Kodak Photo-CD images", GraphicClassOf<TPCDGraphic>());
+    list.Add("cut", "Dr. Halo images", GraphicClassOf<TCUTGraphic>());
+    list.Add("psp", "Paintshop Pro images", GraphicClassOf<TPSPGraphic>());
     // png closes step 3.
     list.Add("png", "Portable network graphic images", GraphicClassOf<TPNGGraphic>());
 
