@@ -175,6 +175,11 @@ bool DecodeStart(DecodeState* s, const DecodeParams* p)
         c.quantize_colors = TRUE;
         c.desired_number_of_colors = 236;
     }
+#ifdef JCS_EXTENSIONS
+    // The same samples, delivered in the surface's blue, green, red order.
+    else if (c.out_color_space == JCS_RGB)
+        c.out_color_space = JCS_EXT_BGR;
+#endif
     if (p->bestSpeed) {
         c.dct_method = JDCT_IFAST;
         c.two_pass_quantize = FALSE;
@@ -194,18 +199,27 @@ bool DecodeBegin(DecodeState* s)
 
 // Reads every row into `pixels` (top-down, `stride` bytes apart): indices for quantised
 // output, else blue, green, red triples. `scratch` holds one row of library samples.
-bool DecodeRows(DecodeState* s, uint8_t* pixels, size_t stride, uint8_t* scratch)
+bool DecodeRows(DecodeState* s, uint8_t* pixels, size_t stride, uint8_t* scratch, JSAMPROW* rows)
 {
     if (setjmp(s->err.jump))
         return false;
     jpeg_decompress_struct& c = s->cinfo;
     const unsigned width = c.output_width;
+    bool direct = c.quantize_colors;
+#ifdef JCS_EXTENSIONS
+    direct = direct || c.out_color_space == JCS_EXT_BGR;
+#endif
+    if (direct) {
+        for (JDIMENSION y = 0; y < c.output_height; ++y)
+            rows[y] = pixels + stride * y;
+        while (c.output_scanline < c.output_height)
+            jpeg_read_scanlines(&c, rows + c.output_scanline, c.output_height - c.output_scanline);
+        return true;
+    }
     while (c.output_scanline < c.output_height) {
         uint8_t* out = pixels + stride * c.output_scanline;
-        JSAMPROW row = c.quantize_colors ? out : scratch;
+        JSAMPROW row = scratch;
         jpeg_read_scanlines(&c, &row, 1);
-        if (c.quantize_colors)
-            continue;
         if (c.out_color_components == 4) {
             // Adobe writes CMYK inverted; the colour is the ink's complement times black.
             bool inverted = c.saw_Adobe_marker;
@@ -403,7 +417,8 @@ void TJPEGImage::DIBNeeded() const
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->NewImage(width, height, indexed ? pf8bit : pf24bit);
     std::vector<uint8_t> scratch(static_cast<size_t>(width) * 4);
-    if (!DecodeRows(&s, bitmap->Row(0), bitmap->RowSize(), scratch.data()))
+    std::vector<JSAMPROW> rows(static_cast<size_t>(height));
+    if (!DecodeRows(&s, bitmap->Row(0), bitmap->RowSize(), scratch.data(), rows.data()))
         Fail(MessageCode(s));
     if (indexed) {
         std::vector<RGBQuad> table(static_cast<size_t>(s.cinfo.actual_number_of_colors));
