@@ -59,8 +59,7 @@ void KeptFormatFor(const std::string& sourceExtension, std::string& extension, i
 
 std::string ApplyNamePattern(const std::string& pattern, const std::string& base, int position)
 {
-    // Both replacements work on the lower-cased copy of their own input, so a base that
-    // itself holds "<inc>" is numbered, as a plain two-step text replacement would do.
+    // Two passes in this order: a base that itself holds "<inc>" gets numbered too.
     return ReplaceTag(ReplaceTag(pattern, "<same>", base), "<inc>", std::to_string(position));
 }
 
