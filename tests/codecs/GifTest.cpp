@@ -642,8 +642,12 @@ TEST(GifReader, FatalExtensionErrors)
         bool imageFollows = true;
     };
     for (const Bad& b : {Bad{{0x21, 0x42, 0}, "Unknown extension type"},
-                         Bad{{0x21, 0xFF, 9, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', '1', 0}, "Unsupported Application Extension block size"},
-                         Bad{{0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 2, 1, 0, 0}, "Invalid GIF data"},
+                         Bad{{0x21, 0xFF, 9, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', '1', 0},
+                             "Unsupported Application Extension block size"},
+                         // a loop sub-block of two bytes where three are needed
+                         Bad{{0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 2, 1, 0, 0},
+                             "Invalid GIF data"},
+                         // an introducer at the end of the file; a plain-text header cut short
                          Bad{{0x21}, "Premature end of data", false},
                          Bad{{0x21, 0x01, 12, 0, 0}, "Premature end of data", false}}) {
         GifBuilder g;
