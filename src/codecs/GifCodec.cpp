@@ -470,7 +470,7 @@ void TGIFImage::PaintImage(TCanvas& canvas, const TRect& rect, const TGIFSubImag
                rect.top + ScaleRound(image.Top() + image.Height(), rh, Height())};
     const TBitmap& bitmap = image.Bitmap();
     const std::vector<uint8_t>& mask = image.Mask();
-    if ((Options.drawOptions & goTransparent) && !mask.empty())
+    if (Options.paint.transparent && !mask.empty())
         StretchMasked(canvas, dest, bitmap, mask);
     else
         const_cast<TBitmap&>(bitmap).Paint(canvas, dest);
@@ -480,12 +480,12 @@ void TGIFImage::PaintInto(TCanvas& canvas, const TRect& rect) const
 {
     if (images_.empty())
         return;
-    int frame = Options.forceFrame >= 0 && Options.forceFrame < Count() ? Options.forceFrame : 0;
+    int frame = Options.forcedFrame >= 0 && Options.forcedFrame < Count() ? Options.forcedFrame : 0;
     const TGIFSubImage& image = *images_[static_cast<size_t>(frame)];
     // A screen too large for a private bitmap gets the first image painted directly, which
     // shows the same frame.
     const bool screenFits = uint64_t{4} * uint64_t(Width()) * uint64_t(Height()) <= PixelBudget();
-    if (Count() == 1 || !(Options.drawOptions & goAnimate) || Width() == 0 || Height() == 0 || !screenFits) {
+    if (Count() == 1 || !Options.paint.animate || Width() == 0 || Height() == 0 || !screenFits) {
         PaintImage(canvas, rect, image);
         return;
     }

@@ -249,26 +249,27 @@ struct TGIFTrailer {
     static constexpr uint8_t kTrailer = 0x3B;
 };
 
-enum TGIFDrawOption {
-    goAsync = 1 << 0, goTransparent = 1 << 1, goAnimate = 1 << 2, goLoop = 1 << 3,
-    goDither = 1 << 4, goAutoDither = 1 << 5, goLoopContinously = 1 << 6, goValidateCanvas = 1 << 7,
-    goDirectDraw = 1 << 8, goClearOnLoop = 1 << 9, goTile = 1 << 10, goFullDraw = 1 << 11,
-};
-enum TColorReduction { rmNone, rmWindows20, rmWindows256, rmWindowsGray, rmMonochrome, rmGrayScale,
-                       rmNetscape, rmQuantize, rmQuantizeWindows, rmPalette };
-enum TDitherMode { dmNearest, dmFloydSteinberg, dmStucki, dmSierra, dmJaJuNI, dmSteveArche, dmBurkes };
-enum TGIFCompression { gcLZW, gcRLE };
-
+// How a picture paints itself, and how it would reduce a surface of more than 8 bits.
 struct TGIFOptions {
-    unsigned drawOptions = goAsync | goTransparent | goAnimate | goLoop | goDither | goAutoDither;
-    TColorReduction colorReduction = rmNetscape;
+    struct Paint {
+        bool asynchronous = true;
+        bool transparent = true; // transparent pixels leave the destination as it was
+        bool animate = true;     // several images: composed in a bitmap of the screen's size
+        bool loop = true;
+        bool dither = true;
+        bool autoDither = true;
+    } paint;
+    enum class Reduction { OwnColorsOrHalftone };
+    enum class Dither { NearestColor };
+    enum class Compression { LZW, RunLength };
+    Reduction reduction = Reduction::OwnColorsOrHalftone;
     int reductionBits = 8;
-    TDitherMode ditherMode = dmNearest;
-    TGIFCompression compression = gcLZW;
-    int threadPriority = 0; // normal
+    Dither dither = Dither::NearestColor;
+    Compression compression = Compression::LZW;
+    int threadPriority = 0;   // normal
     int animationSpeed = 100; // per cent
-    TColor drawBackgroundColor = clNone;
-    int forceFrame = -1;
+    TColor paintBackground = clNone;
+    int forcedFrame = -1; // none
 };
 
 class TGIFImage : public TGraphic {
