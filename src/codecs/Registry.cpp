@@ -61,7 +61,7 @@ void RegisterStandardFormats(TFileFormatsList& list)
 
     // 3. The additional readers, in this order: bmp, ico, wmf, emf, jfif/jpg/jpe/jpeg,
     //    rle/dib, win/vst/vda/tga/icb, tiff/tif/fax, eps, pcx/pcc/scr, rpf/rla,
-    //    sgi/rgba/rgb/bw, psd/pdd, ppm/pgm/pbm, cel/pic, pcd, cut, psp, png.
+    //    sgi/rgba/rgb/bw, psd/pdd, ppm/pgm/pbm, cel/pic, pcd, cut, psp, png, gif.
     list.Add("bmp", "Windows bitmaps", GraphicClassOf<TBitmap>());
     list.Add("ico", "Windows icons", GraphicClassOf<TIcon>());
     list.Add("wmf", "Windows metafiles", GraphicClassOf<TMetafile>());
@@ -100,8 +100,9 @@ void RegisterStandardFormats(TFileFormatsList& list)
     list.Add("pcd", "Kodak Photo-CD images", GraphicClassOf<TPCDGraphic>());
     list.Add("cut", "Dr. Halo images", GraphicClassOf<TCUTGraphic>());
     list.Add("psp", "Paintshop Pro images", GraphicClassOf<TPSPGraphic>());
-    // png closes step 3.
     list.Add("png", "Portable network graphic images", GraphicClassOf<TPNGGraphic>());
+    // gif closes step 3 (the last row of the readers' table).
+    list.Add("gif", "GIF Image", GraphicClassOf<TGIFImage>());
 
     // 4. GIF.
     list.Add("GIF", "GIF Image", GraphicClassOf<TGIFImage>());

@@ -6,6 +6,8 @@
 #include "codecs/GifCodec.h"
 #include "codecs/GifLzw.h"
 #include "codecs/PixelBudget.h"
+#include "codecs/Picture.h"
+#include "codecs/Registry.h"
 #include "platform/Halftone.h"
 
 #include "TestSupport.h"
@@ -763,4 +765,27 @@ TEST(GifReader, MutatedFilesFailOnlyWithGifErrors)
     }
     EXPECT_GT(reads, 0);
     EXPECT_GT(failures, 0);
+}
+
+TEST(GifRegistry, GifIsTheLastFormatAndOpensThroughThePictureHolder)
+{
+    const auto& entries = FileFormats().Entries();
+    ASSERT_GE(entries.size(), 2u);
+    for (size_t i : {entries.size() - 2, entries.size() - 1}) {
+        EXPECT_EQ(entries[i].extension, "gif");
+        EXPECT_EQ(entries[i].description, "GIF Image");
+        EXPECT_EQ(entries[i].graphicClass.name, "TGIFImage");
+    }
+    test::TempDir dir;
+    std::vector<uint8_t> bytes = GifBuilder().Screen(3, 2, kFour).Image(0, 0, 3, 2, {0, 1, 2, 3, 2, 1}).Trailer().bytes;
+    test::WriteBytes(dir.File("a.GIF"), bytes);
+    test::WriteBytes(dir.File("a.png"), bytes);
+    TPicture picture;
+    picture.OpenFile(dir.File("a.GIF"));
+    ASSERT_NE(picture.Graphic(), nullptr);
+    EXPECT_STREQ(picture.Graphic()->ClassName(), "TGIFImage");
+    EXPECT_EQ(picture.Width(), 3);
+    EXPECT_EQ(picture.Height(), 2);
+    EXPECT_THROW(picture.OpenFile(dir.File("a.png")), Exception);
+    EXPECT_STREQ(picture.Graphic()->ClassName(), "TGIFImage") << "the previous picture stays";
 }
