@@ -1,5 +1,6 @@
 #include "codecs/Pcx.h"
 
+#include "codecs/PixelBudget.h"
 #include "codecs/RasterDecoders.h"
 
 #include <algorithm>
@@ -114,6 +115,8 @@ void TPCXGraphic::ReadStream(TStream& stream)
     const size_t rowSize = bytesPerLine * static_cast<size_t>(planes);
 
     CreateImage(width, height, format, kPCX);
+    // The decoded rows may be far wider than the pixels they hold.
+    CheckPixelBudget(static_cast<int64_t>(rowSize), height, 8, FormatError(kInvalidImageFormat, kPCX));
 
     // Palette.
     if (format != pf24bit) {

@@ -1,0 +1,27 @@
+// Reads arbitrary bytes as a Paint Shop Pro file, then draws what was read.
+#include "codecs/Canvas.h"
+#include "codecs/PixelBudget.h"
+#include "codecs/Psp.h"
+
+using namespace tabulonix;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    SetPixelBudget(256u << 10);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TMemoryStream in(std::vector<uint8_t>(data, data + size));
+    TPSPGraphic picture;
+    try {
+        picture.ReadStream(in);
+    } catch (const Exception&) {
+        return 0;
+    }
+    TBitmap target;
+    target.SetSize(16, 16);
+    target.Canvas().DrawScaled(TRect{0, 0, 16, 16}, &picture);
+    return 0;
+}
