@@ -148,6 +148,18 @@ TEST(PcxReader, OtherMakerBytesLeaveThePictureEmptyAndTheHolderReportsIt)
         EXPECT_EQ(Index(pcx, x, 0), x);
 }
 
+// A one-pixel-wide picture whose rows claim 65535 bytes each: the decoded rows would
+// need 4 GiB, so the file is refused before anything that size is allocated.
+TEST(PcxReader, HugeBytesPerLineIsRefusedByTheBudget)
+{
+    std::string here = __FILE__; // tests/codecs/ in the checkout
+    std::string data = here.substr(0, here.rfind("/codecs/")) + "/data/regress/";
+    Bytes file = ReadBytes(data + "pcx-wide-lines-tall-picture.pcx");
+    ASSERT_FALSE(file.empty());
+    TPCXGraphic pcx;
+    EXPECT_EQ(Load(pcx, file), "Cannot load image. Invalid or unexpected PCX image format.");
+}
+
 // ---- portable maps
 
 TEST(PpmReader, MaximumValueIsNotAppliedAndPlainBitsMayRunTogether)
