@@ -245,7 +245,8 @@ std::string HelpText()
             left += "\n" + std::string(36, ' ');
         out += left + o.help + "\n";
     }
-    out += "\nExit status: 0 when every file was processed, 1 when any failed, 2 for bad usage.\n";
+    out += "\nExit status: 0 when every file was processed, 1 when any failed or the run was stopped,\n"
+           "2 for bad usage.\n";
     return out;
 }
 
