@@ -212,9 +212,14 @@ void TPSPGraphic::ReadStream(TStream& stream)
                     int channelType = cr.U16LE();
                     if (major > 3)
                         cr.Seek(channelFields);
-                    size_t slot = bitmapType == 0 ? static_cast<size_t>(std::min(channelType, 3))
-                                                  : (bitmapType == 1 ? 4 : 99);
-                    if (slot > 4)
+                    // Image channels by colour (composite, red, green, blue); the
+                    // transparency mask becomes the alpha; other bitmaps are not used.
+                    size_t slot;
+                    if (bitmapType == 0)
+                        slot = static_cast<size_t>(std::clamp(channelType, 0, 3));
+                    else if (bitmapType == 1)
+                        slot = 4;
+                    else
                         continue;
                     size_t srcSize = std::min<size_t>(packed, cr.Remaining());
                     const uint8_t* src = cr.Bytes(srcSize);

@@ -600,7 +600,8 @@ Bytes PspFile(int major, int width, int height, int bits, int compression, bool 
     Put32(image, bits <= 8 ? 1u << bits : 0);
     image.push_back(grey ? 1 : 0);
     image.insert(image.end(), 10, 0);
-    f = [&] { Bytes all = f; Bytes b = PspBlock(major, 0, chunk(image)); all.insert(all.end(), b.begin(), b.end()); return all; }();
+    Bytes imageBlock = PspBlock(major, 0, chunk(image));
+    f.insert(f.end(), imageBlock.begin(), imageBlock.end());
     if (!paletteQuads.empty()) {
         Bytes pal;
         Put32(pal, static_cast<uint32_t>(paletteQuads.size() / 4));
