@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace tabulonix;
 using namespace tabulonix::test;
 
@@ -171,6 +173,31 @@ TEST_F(CliFixture, NothingToProcess)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, "No images to process!\n");
     EXPECT_FALSE(DirectoryExists(out));
+}
+
+// Every output format through the whole tool; the raster ones read back independently.
+TEST_F(CliFixture, EveryOutputFormat)
+{
+    struct Case {
+        const char* format;
+        const char* magic;
+    } cases[] = {{"jpg", "\xFF\xD8"}, {"gif", "GIF8"}, {"png", "\x89PNG"}, {"bmp", "BM"},
+                 {"wmf", "\xD7\xCD\xC6\x9A"}, {"emf", "\x01\x00\x00\x00"}, {"tga", ""}};
+    for (const auto& c : cases) {
+        std::string folder = out + c.format + "/";
+        CommandResult r = Batch(std::string("--no-html --height 50 --format ") + c.format + " " + Q(src) + " " +
+                                Q(folder) + " b.bmp");
+        ASSERT_EQ(r.exitCode, 0) << c.format << ": " << r.err;
+        std::string file = folder + "btn." + c.format;
+        std::string bytes = ReadText(file);
+        EXPECT_EQ(bytes.compare(0, std::strlen(c.magic), c.magic), 0) << c.format;
+        if (std::string(c.format) == "wmf" || std::string(c.format) == "emf")
+            continue;
+        auto img = DecodeWithPillow(file);
+        ASSERT_TRUE(img) << c.format;
+        EXPECT_EQ(img->width, 100) << c.format;
+        EXPECT_EQ(img->height, 50) << c.format;
+    }
 }
 
 } // namespace
