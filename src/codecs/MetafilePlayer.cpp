@@ -4,6 +4,7 @@
 #include "codecs/ByteReader.h"
 #include "codecs/CanvasShapes.h"
 #include "codecs/MetafileRecords.h"
+#include "codecs/PixelBudget.h"
 #include "platform/ScreenMetrics.h"
 
 #include <algorithm>
@@ -138,6 +139,47 @@ bool DecodeDib(const uint8_t *info, size_t infoSize, const uint8_t *bits, size_t
         return false;
     }
     return !out.IsEmpty();
+}
+
+// The old device-dependent bitmap of block transfers: one plane of 1, 16 (5-5-5), 24 or 32
+// bits per pixel (palette depths have no colours to go by and are skipped), rows top-down padded to
+// 16 bits. Monochrome pixels take the text colour (0) and the background colour (1), as they do
+// when copied onto a colour surface.
+bool DecodeBitmap16(const uint8_t *data, size_t size, TColor text, TColor background, TBitmap &out)
+{
+    if (size < 10)
+        return false;
+    int width = int16_t(GetU16LE(data + 2)), height = int16_t(GetU16LE(data + 4));
+    int widthBytes = int16_t(GetU16LE(data + 6)), planes = data[8], bits = data[9];
+    if (width <= 0 || height <= 0 || planes != 1 ||
+        (bits != 1 && bits != 16 && bits != 24 && bits != 32))
+        return false;
+    if (widthBytes < (int64_t(width) * bits + 7) / 8 ||
+        int64_t(widthBytes) * height > int64_t(size) - 10)
+        return false;
+    try {
+        CheckPixelBudget(width, height, 32, "Metafile is not valid");
+    } catch (const Exception &) {
+        return false;
+    }
+    out.NewImage(width, height, pf32bit);
+    const uint8_t *p = data + 10;
+    for (int y = 0; y < height; ++y, p += widthBytes)
+        for (int x = 0; x < width; ++x) {
+            TColor c;
+            if (bits == 1) {
+                c = (p[x / 8] >> (7 - x % 8)) & 1 ? background : text;
+            } else if (bits == 16) {
+                int v = GetU16LE(p + 2 * x);
+                auto five = [](int f) { return static_cast<uint8_t>((f << 3) | (f >> 2)); };
+                c = RGBColor(five((v >> 10) & 31), five((v >> 5) & 31), five(v & 31));
+            } else {
+                const uint8_t *q = p + x * (bits / 8);
+                c = RGBColor(q[2], q[1], q[0]);
+            }
+            out.SetPixel(x, y, c);
+        }
+    return true;
 }
 
 class Player {
@@ -1365,6 +1407,35 @@ void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, siz
         uint32_t rop = r.U32LE();
         double h = r.S16LE(), w = r.S16LE(), y = r.S16LE(), x = r.S16LE();
         Blit(x, y, w, h, nullptr, TRect{}, rop);
+        break;
+    }
+    case META_BITBLT:
+    case META_STRETCHBLT: {
+        bool noBitmap = size / 2 == size_t(function >> 8) + 3u;
+        uint32_t rop = r.U32LE();
+        double srcH = 0, srcW = 0;
+        if (function == META_STRETCHBLT) {
+            srcH = r.S16LE();
+            srcW = r.S16LE();
+        }
+        double ySrc = r.S16LE(), xSrc = r.S16LE();
+        if (noBitmap)
+            r.Skip(2);
+        double h = r.S16LE(), w = r.S16LE(), y = r.S16LE(), x = r.S16LE();
+        if (function == META_BITBLT) {
+            srcH = h;
+            srcW = w;
+        }
+        if (noBitmap) {
+            Blit(x, y, w, h, nullptr, TRect{}, rop);
+            break;
+        }
+        TBitmap bitmap;
+        Charge(static_cast<int64_t>(r.Remaining()));
+        if (!DecodeBitmap16(rec + r.Position(), r.Remaining(), s_.textColor, s_.bkColor, bitmap))
+            break;
+        Blit(x, y, w, h, &bitmap,
+             TRect{ToInt(xSrc), ToInt(ySrc), ToInt(xSrc + srcW), ToInt(ySrc + srcH)}, rop);
         break;
     }
     case META_DIBBITBLT:

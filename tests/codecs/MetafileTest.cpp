@@ -622,3 +622,33 @@ TEST(MetafilePlayer, StyledThinPensAreDashed)
     EXPECT_EQ(out.Pixel(20, 50), clWhite);
     EXPECT_EQ(solid, 96);
 }
+
+TEST(MetafilePlayer, OldDeviceBitmapBlockTransfers)
+{
+    // A 2 x 1 bitmap of 24 bits (red, blue), copied as is and stretched to 20 x 10.
+    const std::initializer_list<int> bitmap = {0, 2, 1, 6, 0x1801, 0x0000, 0xFFFF, 0x0000};
+    Wmf w;
+    std::vector<int> bitblt = {0x0020, 0x00CC, 0, 0, 1, 2, 20, 10};
+    std::vector<int> stretch = {0x0020, 0x00CC, 1, 2, 0, 0, 10, 20, 50, 40};
+    bitblt.insert(bitblt.end(), bitmap);
+    stretch.insert(stretch.end(), bitmap);
+    auto record = [&](uint16_t function, const std::vector<int> &params) {
+        ByteWriter out(w.body);
+        out.U32LE(static_cast<uint32_t>(3 + params.size()));
+        out.U16LE(function);
+        for (int p : params)
+            out.U16LE(static_cast<uint16_t>(p));
+    };
+    record(0x0922, bitblt);
+    record(0x0B23, stretch);
+    TMetafile m;
+    ReadInto(m, w.Finish(100, 100, 96));
+    TBitmap out = Play(m, 100, 100);
+    EXPECT_EQ(out.Pixel(10, 20), clRed);
+    EXPECT_EQ(out.Pixel(11, 20), clBlue);
+    EXPECT_EQ(out.Pixel(12, 20), clWhite);
+    EXPECT_EQ(out.Pixel(49, 59), clRed);
+    EXPECT_EQ(out.Pixel(50, 50), clBlue);
+    EXPECT_EQ(out.Pixel(59, 59), clBlue);
+    EXPECT_EQ(out.Pixel(60, 55), clWhite);
+}
