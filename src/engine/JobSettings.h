@@ -2,6 +2,7 @@
 #include "platform/Colors.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,12 @@ constexpr IntRange ImageCountUp{1, 10000};
 // (names equal but for case count as one). A file's 1-based position is its "<inc>" number.
 class SelectedFileList {
 public:
+    // <0, 0, >0 like strcmp; the wizard passes its locale collation, the default folds
+    // ASCII and Latin letters.
+    using Compare = std::function<int(const std::string&, const std::string&)>;
+    SelectedFileList();
+    explicit SelectedFileList(Compare compare) : compare_(std::move(compare)) {}
+
     // Inserts in order; returns false when an equal name is already there.
     bool Add(const std::string& name);
     void Clear() { names_.clear(); }
@@ -100,10 +107,12 @@ public:
     auto end() const { return names_.end(); }
 
 private:
+    Compare compare_;
     std::vector<std::string> names_;
 };
 
 // The list made from names in any order.
-SelectedFileList MakeSelectedFiles(const std::vector<std::string>& names);
+SelectedFileList MakeSelectedFiles(const std::vector<std::string>& names,
+                                   SelectedFileList::Compare compare = nullptr);
 
 } // namespace tabulonix

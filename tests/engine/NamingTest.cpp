@@ -17,6 +17,11 @@ TEST(SelectedFilesTest, SortedWithoutCaseAndWithoutDuplicates)
     SelectedFileList list = MakeSelectedFiles({"b.jpg", "A.jpg", "a.JPG", "c.png", "B.jpg", "a.gif"});
     std::vector<std::string> expected = {"a.gif", "A.jpg", "b.jpg", "c.png"};
     EXPECT_EQ(list.Names(), expected);
+
+    // A caller's collation decides both the order and what counts as the same name.
+    auto exact = [](const std::string& a, const std::string& b) { return b.compare(a); };
+    SelectedFileList reversed = MakeSelectedFiles({"b.jpg", "A.jpg", "a.jpg", "b.jpg"}, exact);
+    EXPECT_EQ(reversed.Names(), (std::vector<std::string>{"b.jpg", "a.jpg", "A.jpg"}));
 }
 
 TEST(NamingTest, PatternTagsIgnoreCase)
