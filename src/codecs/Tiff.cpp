@@ -361,9 +361,13 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
             Fail(kInvalidColorFormat, kTIFF);
         if (p.colorScheme == csYCbCr)
             p.colorScheme = csRGB; // the JPEG decoder converts to RGB
-    } else if (p.colorScheme == csYCbCr && (p.ycbcrSubsamplingH != 1 || p.ycbcrSubsamplingV != 1)) {
-        throw EInvalidGraphic(UnsupportedError("Subsampled YCbCr data is", kTIFF));
     }
+    // Plain YCbCr data is stored in blocks of h x v luma samples followed by one Cb and
+    // one Cr sample; such blocks are the decoding unit here.
+    const bool ycc = p.colorScheme == csYCbCr;
+    const int subH = ycc ? p.ycbcrSubsamplingH : 1, subV = ycc ? p.ycbcrSubsamplingV : 1;
+    if (ycc && (p.bitsPerSample != 8 || samples != 3 || p.planarConfig == 2))
+        Fail(kInvalidColorFormat, kTIFF);
 
     TPixelFormat format = SetupColorManager();
     TColorManager& cm = ColorManager();
@@ -376,8 +380,8 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
         cm.SetSourceBitsPerSample(4);
         cm.SetTargetBitsPerSample(4);
     }
-    if (p.colorScheme == csYCbCr)
-        cm.ConfigureYCbCr(p.ycbcrCoefficients[0], p.ycbcrCoefficients[1], p.ycbcrCoefficients[2], 1, 1);
+    if (ycc)
+        cm.ConfigureYCbCr(p.ycbcrCoefficients[0], p.ycbcrCoefficients[1], p.ycbcrCoefficients[2], subH, subV);
     CreateImage(format, kTIFF);
     if (p.colorScheme == csIndexed) {
         size_t entries = size_t{1} << std::min(p.bitsPerSample, 16);
@@ -399,14 +403,20 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
     const int width = p.width, height = p.height;
     const int planes = p.planarConfig == 2 ? samples : 1;
     const int samplesPerPlane = planes == 1 ? samples : 1;
-    const size_t rowBytes = (static_cast<size_t>(width) * samplesPerPlane * p.bitsPerSample + 7) / 8;
+    // A decoded row is one row of pixels, or one row of YCbCr blocks (subV pixel rows).
+    const size_t blockBytes = static_cast<size_t>(subH) * subV + 2;
+    const size_t rowBytes = ycc ? (static_cast<size_t>(width) + subH - 1) / subH * blockBytes
+                                : (static_cast<size_t>(width) * samplesPerPlane * p.bitsPerSample + 7) / 8;
+    const size_t unitRows = (static_cast<size_t>(height) + subV - 1) / subV;
     // The decoded planes; the budget has been checked for the bitmap, check it for them.
-    CheckPixelBudget(width, static_cast<int64_t>(height) * planes, samplesPerPlane * p.bitsPerSample,
+    CheckPixelBudget(width, static_cast<int64_t>(height) * planes, ycc ? 24 : samplesPerPlane * p.bitsPerSample,
                      FormatError(kInvalidImageFormat, kTIFF));
-    const size_t planeBytes = rowBytes * static_cast<size_t>(height);
+    const size_t planeBytes = rowBytes * unitRows;
     std::vector<uint8_t> pixels(planeBytes * planes, 0);
 
-    const uint32_t rowsPerStrip = std::clamp<uint32_t>(dir.rowsPerStrip, 1, static_cast<uint32_t>(height));
+    // Strips of YCbCr blocks hold whole blocks.
+    const uint32_t rowsPerStrip = static_cast<uint32_t>(
+        (std::clamp<uint32_t>(dir.rowsPerStrip, 1, static_cast<uint32_t>(height)) + subV - 1) / subV * subV);
     const size_t stripsPerPlane = (static_cast<size_t>(height) + rowsPerStrip - 1) / rowsPerStrip;
     std::vector<uint8_t> raw;
     for (int plane = 0; plane < planes; ++plane) {
@@ -420,8 +430,9 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
             uint64_t count = index < dir.stripByteCounts.size() ? dir.stripByteCounts[index] : data.size() - offset;
             count = std::min<uint64_t>(count, data.size() - offset);
             const size_t firstRow = s * rowsPerStrip;
-            const int rows = static_cast<int>(std::min<size_t>(rowsPerStrip, static_cast<size_t>(height) - firstRow));
-            uint8_t* out = pixels.data() + planeBytes * plane + rowBytes * firstRow;
+            const int pixelRows = static_cast<int>(std::min<size_t>(rowsPerStrip, static_cast<size_t>(height) - firstRow));
+            const int rows = (pixelRows + subV - 1) / subV;
+            uint8_t* out = pixels.data() + planeBytes * plane + rowBytes * (firstRow / subV);
             const size_t outSize = rowBytes * static_cast<size_t>(rows);
             const uint8_t* src = data.data() + offset;
             if (p.options & ioReversed) {
@@ -452,7 +463,7 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
     }
 
     // Horizontal differencing.
-    if (p.predictor == 2 && (p.bitsPerSample == 8 || p.bitsPerSample == 16)) {
+    if (p.predictor == 2 && !ycc && (p.bitsPerSample == 8 || p.bitsPerSample == 16)) {
         const size_t stride = static_cast<size_t>(samplesPerPlane);
         const bool be = (p.options & ioBigEndian) != 0;
         for (size_t row = 0; row < static_cast<size_t>(height) * planes; ++row) {
@@ -474,9 +485,21 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
 
     std::vector<const uint8_t*> sources(static_cast<size_t>(planes));
     std::vector<uint8_t> wide(widenIndices ? (static_cast<size_t>(width) + 1) / 2 : 0);
+    std::vector<uint8_t> expanded(ycc ? static_cast<size_t>(width) * 3 : 0);
     for (int y = 0; y < height; ++y) {
         for (int k = 0; k < planes; ++k)
             sources[static_cast<size_t>(k)] = pixels.data() + planeBytes * k + rowBytes * static_cast<size_t>(y);
+        if (ycc) {
+            // One Y, Cb, Cr triple per pixel from the block the pixel lies in.
+            const uint8_t* blocks = pixels.data() + rowBytes * static_cast<size_t>(y / subV);
+            for (int x = 0; x < width; ++x) {
+                const uint8_t* block = blocks + static_cast<size_t>(x / subH) * blockBytes;
+                expanded[3 * static_cast<size_t>(x)] = block[(y % subV) * subH + x % subH];
+                expanded[3 * static_cast<size_t>(x) + 1] = block[blockBytes - 2];
+                expanded[3 * static_cast<size_t>(x) + 2] = block[blockBytes - 1];
+            }
+            sources[0] = expanded.data();
+        }
         if (widenIndices) {
             std::fill(wide.begin(), wide.end(), 0);
             for (int x = 0; x < width; ++x) {

@@ -380,6 +380,21 @@ TEST(TiffReader, LzwIsRefusedTilesGiveAnEmptyPictureAndBadStripsFail)
     EXPECT_EQ(Load(tiff, file), "Stream read error in TIF/TIFF file.");
 }
 
+TEST(TiffReader, SubsampledYCbCrBlocksGiveEachPixelItsBlocksChroma)
+{
+    // 3 x 2 pixels in two 2 x 2 blocks: four luma samples, then Cb and Cr.
+    TiffBuilder b(false);
+    auto tags = BasicTags(3, 2, 8, 3, 6);
+    tags.push_back({530, 3, {2, 2}});
+    b.Directory(tags, {Bytes{50, 161, 32, 81, 115, 194, 100, 100, 100, 100, 128, 128}});
+    TTIFFGraphic tiff;
+    ASSERT_EQ(Load(tiff, b.Build()), "");
+    EXPECT_EQ(tiff.Pixel(0, 0), RGB(143, 7, 27));
+    EXPECT_EQ(tiff.Pixel(1, 0), RGB(254, 118, 138));
+    EXPECT_EQ(tiff.Pixel(0, 1), RGB(125, 0, 9));
+    EXPECT_EQ(tiff.Pixel(2, 1), RGB(100, 100, 100));
+}
+
 // Group 3 and modified Huffman files written by an independent encoder (Pillow through
 // libtiff): two-dimensional coding, fill bits, reversed bit order.
 TEST(TiffReader, FaxVariantsFromAnIndependentEncoder)
