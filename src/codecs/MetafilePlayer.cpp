@@ -743,6 +743,7 @@ class Player {
     std::vector<DcState> saved_;
     std::vector<GdiObject> objects_;
     size_t objectLimit_ = 0;
+    size_t freeHint_ = 0;
     bool inPath_ = false;
     std::vector<Figure> path_;
 };
@@ -1224,10 +1225,12 @@ void Player::PlayWmf(const uint8_t *data, size_t size, const TRect &box)
 void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, size_t size)
 {
     auto color = [&] { return r.U32LE(); };
+    // New objects take the lowest free slot; every slot below the hint is taken, so a file
+    // that creates many objects costs no more than one pass over the table.
     auto newSlot = [&]() -> GdiObject * {
         size_t limit = std::min<size_t>(objectLimit_, 65535);
-        for (size_t i = 0; i < limit; ++i) {
-            GdiObject *o = Slot(i);
+        for (; freeHint_ < limit; ++freeHint_) {
+            GdiObject *o = Slot(freeHint_);
             if (o && o->kind == GdiObject::None)
                 return o;
         }
@@ -1315,10 +1318,14 @@ void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, siz
         if (GdiObject *o = Slot(r.U16LE()))
             Select(*o);
         break;
-    case META_DELETEOBJECT:
-        if (GdiObject *o = Slot(r.U16LE()))
+    case META_DELETEOBJECT: {
+        uint16_t index = r.U16LE();
+        if (GdiObject *o = Slot(index)) {
             *o = GdiObject{};
+            freeHint_ = std::min<size_t>(freeHint_, index);
+        }
         break;
+    }
     case META_INTERSECTCLIPRECT: {
         double b = r.S16LE(), rr = r.S16LE(), t = r.S16LE(), l = r.S16LE();
         IntersectClip(l, t, rr, b);

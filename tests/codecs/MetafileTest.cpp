@@ -652,3 +652,20 @@ TEST(MetafilePlayer, OldDeviceBitmapBlockTransfers)
     EXPECT_EQ(out.Pixel(59, 59), clBlue);
     EXPECT_EQ(out.Pixel(60, 55), clWhite);
 }
+
+TEST(MetafilePlayer, ManyObjectsInAFullTableStayCheap)
+{
+    // 100 000 brushes into a table of 65 535 slots, none deleted, then a rectangle with the
+    // last brush that found a slot. Looking for free slots must not rescan the table.
+    Wmf w;
+    for (int i = 0; i < 100000; ++i)
+        w.Rec(0x02FC, {0, i < 65534 ? 0xFF00 : 0x00FF, 0, 0});
+    w.Rec(0x012D, {65534});
+    w.Rec(0x041B, {50, 50, 10, 10});
+    std::vector<uint8_t> bytes = w.Finish(100, 100, 96);
+    PutU16LE(bytes.data() + 22 + 10, 65535); // objects in the header
+    TMetafile m;
+    ReadInto(m, bytes);
+    TBitmap out = Play(m, 100, 100);
+    EXPECT_EQ(out.Pixel(20, 20), clRed); // slot 65534 holds the first red brush
+}
