@@ -131,6 +131,8 @@ void TPSPGraphic::ReadStream(TStream& stream)
     TImageProperties& p = Properties();
     if (p.compression == ctUnknown)
         throw EInvalidGraphic(UnsupportedError("The compression scheme is", kPSP));
+    if (p.bitsPerPixel != 1 && p.bitsPerPixel != 4 && p.bitsPerPixel != 8 && p.bitsPerPixel != 24)
+        Fail(kInvalidColorFormat, kPSP);
     const int major = p.version;
     const int width = p.width, height = p.height, bits = p.bitsPerSample;
     // The channels are decoded before the surface is made: check the budget first.
@@ -190,12 +192,14 @@ void TPSPGraphic::ReadStream(TStream& stream)
                     channelCount = r.U16LE();
                     r.Seek(at + length);
                 }
+                // The layer's rectangle must have a size and fit the picture's size.
+                int64_t w64 = int64_t{rect[2]} - rect[0], h64 = int64_t{rect[3]} - rect[1];
+                if (w64 <= 0 || h64 <= 0 || w64 > width || h64 > height)
+                    Fail(kInvalidImageFormat, kPSP);
                 layerLeft = rect[0];
                 layerTop = rect[1];
-                layerWidth = rect[2] - rect[0];
-                layerHeight = rect[3] - rect[1];
-                if (layerWidth <= 0 || layerHeight <= 0 || layerWidth > width || layerHeight > height)
-                    Fail(kInvalidImageFormat, kPSP);
+                layerWidth = static_cast<int>(w64);
+                layerHeight = static_cast<int>(h64);
                 const size_t rowBytes = bits < 8 ? (static_cast<size_t>(layerWidth) * bits + 31) / 32 * 4
                                                  : static_cast<size_t>(layerWidth);
                 const size_t channelBytes = rowBytes * static_cast<size_t>(layerHeight);
@@ -253,11 +257,11 @@ void TPSPGraphic::ReadStream(TStream& stream)
                                      : static_cast<size_t>(layerWidth);
     std::vector<uint8_t> empty(rowBytes, 0);
     std::vector<uint8_t> opaque(rowBytes, 255);
-    std::vector<uint8_t> line(static_cast<size_t>(width) * 4);
     for (int y = 0; y < layerHeight; ++y) {
-        int ty = layerTop + y;
-        if (ty < 0 || ty >= height)
+        int64_t ty64 = int64_t{layerTop} + y;
+        if (ty64 < 0 || ty64 >= height)
             continue;
+        const int ty = static_cast<int>(ty64);
         auto plane = [&](size_t slot, const std::vector<uint8_t>& fallback) {
             return channels[slot].empty() ? fallback.data() : channels[slot].data() + rowBytes * static_cast<size_t>(y);
         };
@@ -274,16 +278,17 @@ void TPSPGraphic::ReadStream(TStream& stream)
         const int bpp = BitsPerPixel();
         uint8_t* out = Row(ty);
         for (int x = 0; x < layerWidth; ++x) {
-            int tx = layerLeft + x;
-            if (tx < 0 || tx >= width)
+            int64_t tx64 = int64_t{layerLeft} + x;
+            if (tx64 < 0 || tx64 >= width)
                 continue;
+            const size_t tx = static_cast<size_t>(tx64);
             if (bpp >= 8) {
                 size_t n = static_cast<size_t>(bpp / 8);
                 std::memcpy(out + n * tx, converted.data() + n * x, n);
             } else {
                 unsigned mask = (1u << bpp) - 1;
                 unsigned v = (converted[static_cast<size_t>(x) * bpp / 8] >> (8 - bpp - (x * bpp) % 8)) & mask;
-                size_t bit = static_cast<size_t>(tx) * bpp;
+                size_t bit = tx * bpp;
                 unsigned shift = 8 - bpp - static_cast<unsigned>(bit % 8);
                 out[bit / 8] = static_cast<uint8_t>((out[bit / 8] & ~(mask << shift)) | (v << shift));
             }

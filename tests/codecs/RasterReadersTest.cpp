@@ -711,6 +711,18 @@ TEST(PspReader, FirstRasterLayerInEachCompressionAndVersion)
     EXPECT_EQ(Load(psp, wrong), "Cannot load image. Invalid or unexpected PSP image format.");
 }
 
+// Files the PSP harness found: a layer rectangle whose width overflows, and a bit depth
+// whose samples are wider than the channel rows.
+TEST(PspReader, RegressionFilesFailCleanly)
+{
+    std::string here = __FILE__;
+    std::string data = here.substr(0, here.rfind("/codecs/")) + "/data/regress/";
+    TPSPGraphic psp;
+    EXPECT_EQ(Load(psp, ReadBytes(data + "psp-layer-rectangle-overflow.psp")),
+              "Cannot load image. Invalid or unexpected PSP image format.");
+    EXPECT_EQ(Load(psp, ReadBytes(data + "psp-sixteen-bit-depth.psp")), "Invalid color format in PSP file.");
+}
+
 // ---- Photo-CD and RLA
 
 TEST(PcdReader, RotationBitsTurnThePicture)
