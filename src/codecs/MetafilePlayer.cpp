@@ -122,6 +122,27 @@ bool DecodeDib(const uint8_t *info, size_t infoSize, const uint8_t *bits, size_t
         bitsSize = infoSize - expected;
     }
     infoSize = std::min(infoSize, expected);
+    // A record carries all rows of its bitmap: a declared size far beyond the bytes there
+    // would only make the reader allocate a picture of nothing.
+    {
+        bool core = headerSize == 12;
+        int64_t width = core ? GetU16LE(info + 4) : int32_t(GetU32LE(info + 4));
+        int64_t height = core ? int16_t(GetU16LE(info + 6)) : int32_t(GetU32LE(info + 8));
+        int bpp = core ? GetU16LE(info + 10) : GetU16LE(info + 14);
+        uint32_t compression = core || headerSize < 20 ? 0 : GetU32LE(info + 16);
+        height = std::abs(height);
+        if (width <= 0 || height == 0 || bpp <= 0 || bpp > 32)
+            return false;
+        if (compression == 0 || compression == 3) {
+            if (static_cast<int64_t>(
+                    RowBytes(static_cast<int>(std::min<int64_t>(width, 1 << 28)), bpp)) *
+                    height >
+                static_cast<int64_t>(bitsSize))
+                return false;
+        } else if (width * height > 4096 * static_cast<int64_t>(bitsSize) + (1 << 20)) {
+            return false;
+        }
+    }
     std::vector<uint8_t> file;
     file.reserve(14 + infoSize + bitsSize);
     ByteWriter w(file);

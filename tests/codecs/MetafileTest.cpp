@@ -669,3 +669,34 @@ TEST(MetafilePlayer, ManyObjectsInAFullTableStayCheap)
     TBitmap out = Play(m, 100, 100);
     EXPECT_EQ(out.Pixel(20, 20), clRed); // slot 65534 holds the first red brush
 }
+
+TEST(MetafilePlayer, BitmapRecordsMustCarryTheirRows)
+{
+    // A stretched-bitmap record declaring 6000 x 6000 pixels with four bytes of data is
+    // skipped rather than drawn as a black picture of nothing; a well-formed 1 x 1 one draws.
+    auto record = [](Emf &e, int at, int width, int height, uint32_t pixel) {
+        ByteWriter w(e.body);
+        w.U32LE(81);
+        w.U32LE(80 + 40 + 4);
+        for (int v : {0, 0, 0, 0, at, at, 0, 0, width, height})
+            w.U32LE(static_cast<uint32_t>(v));
+        for (uint32_t v : {80u, 40u, 120u, 4u, 0u, 0x00CC0020u, 30u, 30u})
+            w.U32LE(v);
+        for (uint32_t v : {40u, uint32_t(width), uint32_t(height)})
+            w.U32LE(v);
+        w.U16LE(1);
+        w.U16LE(32);
+        for (int i = 0; i < 6; ++i)
+            w.U32LE(0);
+        w.U32LE(pixel);
+        ++e.count;
+    };
+    Emf e;
+    record(e, 10, 6000, 6000, 0x0000FF00);
+    record(e, 50, 1, 1, 0x00FF0000);
+    TMetafile m;
+    ReadInto(m, e.Finish(1000, 1000));
+    TBitmap out = Play(m, 100, 100);
+    EXPECT_EQ(out.Pixel(20, 20), clWhite);
+    EXPECT_EQ(out.Pixel(60, 60), clRed);
+}
