@@ -1,24 +1,24 @@
 // Reads arbitrary bytes as a JPEG file, decodes the pixels, draws them and encodes again.
-#include "codecs/Canvas.h"
 #include "codecs/Jpeg.h"
+#include "codecs/Canvas.h"
 #include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     SetPixelBudget(16u << 20);
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     TMemoryStream in(std::vector<uint8_t>(data, data + size));
     TJPEGImage jpeg;
     try {
         jpeg.ReadStream(in);
         jpeg.DIBNeeded();
-    } catch (const Exception&) {
+    } catch (const Exception &) {
         return 0;
     }
     TBitmap target;

@@ -19,11 +19,11 @@ using namespace tabulonix::cli;
 namespace {
 
 // Every file directly in `folder` whose extension opens a picture.
-std::vector<std::string> ReadableFiles(const std::string& folder)
+std::vector<std::string> ReadableFiles(const std::string &folder)
 {
     std::vector<std::string> readable = ReadableExtensions();
     std::vector<std::string> names;
-    for (const auto& entry : FindFiles(folder, "*")) {
+    for (const auto &entry : FindFiles(folder, "*")) {
         if (entry.isDirectory)
             continue;
         std::string ext = LowerCase(ExtractFileExt(entry.name));
@@ -33,13 +33,14 @@ std::vector<std::string> ReadableFiles(const std::string& folder)
     return names;
 }
 
-int Run(const std::vector<std::string>& args)
+int Run(const std::vector<std::string> &args)
 {
     CommandLine c;
     try {
         c = ParseCommandLine(args);
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "tabulonix-batch: %s\nTry 'tabulonix-batch --help'.\n", e.message.c_str());
+    } catch (const UsageError &e) {
+        std::fprintf(stderr, "tabulonix-batch: %s\nTry 'tabulonix-batch --help'.\n",
+                     e.message.c_str());
         return 2;
     }
     if (c.help) {
@@ -51,16 +52,19 @@ int Run(const std::vector<std::string>& args)
         return 0;
     }
 
-    JobSettings& s = c.settings;
+    JobSettings &s = c.settings;
     s.SDir = IncludeTrailingSlash(AbsolutePath(c.sourceDir));
     s.DDir = IncludeTrailingSlash(AbsolutePath(c.destDir));
     if (!DirectoryExists(s.SDir)) {
-        std::fprintf(stderr, "tabulonix-batch: source folder %s does not exist\n", c.sourceDir.c_str());
+        std::fprintf(stderr, "tabulonix-batch: source folder %s does not exist\n",
+                     c.sourceDir.c_str());
         return 2;
     }
-    for (const auto& f : c.files)
+    for (const auto &f : c.files)
         if (f.find('/') != std::string::npos) {
-            std::fprintf(stderr, "tabulonix-batch: %s: give names inside SOURCE_DIR, without folders\n", f.c_str());
+            std::fprintf(stderr,
+                         "tabulonix-batch: %s: give names inside SOURCE_DIR, without folders\n",
+                         f.c_str());
             return 2;
         }
 
@@ -71,7 +75,7 @@ int Run(const std::vector<std::string>& args)
         bool markers = false;
         try {
             markers = HasGalleryMarkers(s.HTMLFile);
-        } catch (const std::exception&) {
+        } catch (const std::exception &) {
             std::fprintf(stderr, "%s\n", Format(LangMessage("M004"), {s.HTMLFile}).c_str());
             return 1;
         }
@@ -88,7 +92,8 @@ int Run(const std::vector<std::string>& args)
         s.CreateHTML = 2;
     }
 
-    SelectedFileList selected = MakeSelectedFiles(c.files.empty() ? ReadableFiles(s.SDir) : c.files);
+    SelectedFileList selected =
+        MakeSelectedFiles(c.files.empty() ? ReadableFiles(s.SDir) : c.files);
     if (selected.Empty()) {
         std::fprintf(stderr, "%s\n", LangMessage("M017").c_str());
         return 0;
@@ -98,7 +103,7 @@ int Run(const std::vector<std::string>& args)
     BatchResult result;
     try {
         result = DoTheHonkyPonky(s, selected, host);
-    } catch (const std::exception& e) {
+    } catch (const std::exception &e) {
         std::fprintf(stderr, "tabulonix-batch: %s\n", e.what());
         return 1;
     }
@@ -108,7 +113,7 @@ int Run(const std::vector<std::string>& args)
 
 } // namespace
 
-int main(int argc, char** argv)
+int main(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     return Run(args);

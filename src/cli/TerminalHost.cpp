@@ -8,11 +8,15 @@ namespace {
 
 volatile std::sig_atomic_t abortFlag = 0;
 
-void OnInterrupt(int) { abortFlag = 1; }
+void OnInterrupt(int)
+{
+    abortFlag = 1;
+}
 
 } // namespace
 
-TerminalHost::TerminalHost(bool showBar, FILE* out, FILE* err) : showBar_(showBar), out_(out), err_(err)
+TerminalHost::TerminalHost(bool showBar, FILE *out, FILE *err)
+    : showBar_(showBar), out_(out), err_(err)
 {
     abortFlag = 0;
     struct sigaction action {};
@@ -23,7 +27,10 @@ TerminalHost::TerminalHost(bool showBar, FILE* out, FILE* err) : showBar_(showBa
     sigaction(SIGINT, &action, &previous_);
 }
 
-TerminalHost::~TerminalHost() { sigaction(SIGINT, &previous_, nullptr); }
+TerminalHost::~TerminalHost()
+{
+    sigaction(SIGINT, &previous_, nullptr);
+}
 
 void TerminalHost::BeginProgress(int maximum)
 {
@@ -33,7 +40,7 @@ void TerminalHost::BeginProgress(int maximum)
     name_.clear();
 }
 
-void TerminalHost::SetFileName(const std::string& name)
+void TerminalHost::SetFileName(const std::string &name)
 {
     name_ = name;
     DrawBar();
@@ -45,17 +52,23 @@ void TerminalHost::StepProgress()
         ++position_;
 }
 
-void TerminalHost::SetPercentText(const std::string& text)
+void TerminalHost::SetPercentText(const std::string &text)
 {
     percent_ = text;
     DrawBar();
 }
 
-bool TerminalHost::AbortRequested() { return abortFlag != 0; }
+bool TerminalHost::AbortRequested()
+{
+    return abortFlag != 0;
+}
 
-void TerminalHost::EndProgress() { ClearBar(); }
+void TerminalHost::EndProgress()
+{
+    ClearBar();
+}
 
-void TerminalHost::ShowError(const std::string& text)
+void TerminalHost::ShowError(const std::string &text)
 {
     ++errors_;
     ClearBar();
@@ -63,12 +76,12 @@ void TerminalHost::ShowError(const std::string& text)
     std::fflush(err_);
 }
 
-void TerminalHost::ShowInformation(const std::string& text)
+void TerminalHost::ShowInformation(const std::string &text)
 {
     ClearBar();
     // The completion goes to stdout; other notes (a page that lost its markers) are
     // warnings and belong with the errors.
-    FILE* to = text == LangMessage("M020") ? err_ : out_;
+    FILE *to = text == LangMessage("M020") ? err_ : out_;
     std::fprintf(to, "%s\n", text.c_str());
     std::fflush(to);
 }
@@ -82,7 +95,8 @@ void TerminalHost::DrawBar()
     std::string bar(static_cast<size_t>(filled), '#');
     bar.resize(kWidth, '-');
     std::string name = name_.size() > 40 ? "..." + name_.substr(name_.size() - 37) : name_;
-    std::fprintf(err_, "\r\033[K[%s] %4s %d/%d %s", bar.c_str(), percent_.c_str(), position_, maximum_, name.c_str());
+    std::fprintf(err_, "\r\033[K[%s] %4s %d/%d %s", bar.c_str(), percent_.c_str(), position_,
+                 maximum_, name.c_str());
     std::fflush(err_);
     barShown_ = true;
 }

@@ -10,28 +10,28 @@ namespace tabulonix::cli {
 // The batch engine's window on a terminal: messages as lines (errors on stderr, the
 // completion on stdout), a progress bar on stderr when it is a terminal, Ctrl-C as "Abort".
 class TerminalHost : public BatchHost {
-public:
-    TerminalHost(bool showBar, FILE* out = stdout, FILE* err = stderr);
+  public:
+    TerminalHost(bool showBar, FILE *out = stdout, FILE *err = stderr);
     ~TerminalHost() override;
 
     void BeginProgress(int maximum) override;
-    void SetFileName(const std::string& name) override;
+    void SetFileName(const std::string &name) override;
     void StepProgress() override;
-    void SetPercentText(const std::string& text) override;
+    void SetPercentText(const std::string &text) override;
     bool AbortRequested() override;
     void EndProgress() override;
-    void ShowError(const std::string& text) override;
-    void ShowInformation(const std::string& text) override;
+    void ShowError(const std::string &text) override;
+    void ShowInformation(const std::string &text) override;
     void ProcessMessages() override {}
 
     int ErrorCount() const { return errors_; }
 
-private:
+  private:
     void DrawBar();
     void ClearBar();
     bool showBar_;
-    FILE* out_;
-    FILE* err_;
+    FILE *out_;
+    FILE *err_;
     int maximum_ = 0;
     int position_ = 0;
     std::string name_;

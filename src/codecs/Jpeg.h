@@ -9,7 +9,7 @@ namespace tabulonix {
 
 // A failure reported by the JPEG library: "JPEG error #<library message code>".
 class EJPEG : public EInvalidGraphic {
-public:
+  public:
     using EInvalidGraphic::EInvalidGraphic;
 };
 
@@ -28,12 +28,15 @@ enum TJPEGPixelFormat { jf24Bit, jf8Bit };
 // A JPEG picture over the JPEG library: keeps the compressed bytes and decodes the pixels
 // on first need.
 class TJPEGImage : public TGraphic {
-public:
+  public:
     TJPEGImage();
     ~TJPEGImage() override;
 
-    const char* ClassName() const override { return "TJPEGImage"; }
-    std::unique_ptr<TGraphic> NewInstance() const override { return std::make_unique<TJPEGImage>(); }
+    const char *ClassName() const override { return "TJPEGImage"; }
+    std::unique_ptr<TGraphic> NewInstance() const override
+    {
+        return std::make_unique<TJPEGImage>();
+    }
 
     int Width() const override;
     int Height() const override;
@@ -42,22 +45,22 @@ public:
     void SetHeight(int height) override;
     bool IsEmpty() const override;
 
-    void Paint(TCanvas& canvas, const TRect& rect) override;
-    void ReadStream(TStream& stream) override;
-    void WriteStream(TStream& stream) override;
-    void AssignFrom(const TGraphic& source) override;
-    bool AssignTo(TGraphic& target) const override;
+    void Paint(TCanvas &canvas, const TRect &rect) override;
+    void ReadStream(TStream &stream) override;
+    void WriteStream(TStream &stream) override;
+    void AssignFrom(const TGraphic &source) override;
+    bool AssignTo(TGraphic &target) const override;
 
     // Compresses the held bitmap into new compressed data.
     void Encode();
     // Decodes the compressed data into the bitmap unless that was done already.
     void DIBNeeded() const;
     // The decoded (or assigned) pixels; nullptr when there are none yet.
-    const TBitmap* Bitmap() const { return bitmap_.get(); }
-    const std::vector<uint8_t>& CompressedBytes() const { return data_->bytes; }
+    const TBitmap *Bitmap() const { return bitmap_.get(); }
+    const std::vector<uint8_t> &CompressedBytes() const { return data_->bytes; }
 
-    int Quality = 90;               // 1..100
-    bool ProgressiveScans = false;  // set by reading a file with several scans
+    int Quality = 90;              // 1..100
+    bool ProgressiveScans = false; // set by reading a file with several scans
     bool Grayscale = false;
     TJPEGPerformance Performance = jpBestQuality;
     TJPEGPixelFormat PixelFormat = jf24Bit;
@@ -65,7 +68,7 @@ public:
     int Scale = 1; // decoding scale denominator: 1, 2, 4 or 8
     bool Smoothing = true;
 
-private:
+  private:
     void NewData();
     std::shared_ptr<TJPEGData> data_;
     mutable std::unique_ptr<TBitmap> bitmap_;

@@ -22,7 +22,7 @@ namespace {
 
 // The working objects of one run.
 struct RunObjects {
-    RunObjects(const JobSettings& settings, const SelectedFileList& selected, BatchHost& host)
+    RunObjects(const JobSettings &settings, const SelectedFileList &selected, BatchHost &host)
         : naming(settings), gallery(settings, selected, host)
     {
         loader.AutoSize = true;
@@ -34,26 +34,26 @@ struct RunObjects {
     TGalleryWriter gallery;
 };
 
-bool LoadSource(TImage& loader, const std::string& path)
+bool LoadSource(TImage &loader, const std::string &path)
 {
     try {
         loader.Picture().OpenFile(path);
-        TGraphic* g = loader.Picture().Graphic();
+        TGraphic *g = loader.Picture().Graphic();
         if (!g || g->Width() <= 0 || g->Height() <= 0)
             return false;
         // JPEG pixels are decoded on first need; decoding here makes corrupt data a
         // failure to open rather than to save.
-        if (auto* jpeg = dynamic_cast<TJPEGImage*>(g))
+        if (auto *jpeg = dynamic_cast<TJPEGImage *>(g))
             jpeg->DIBNeeded();
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception &) {
         return false;
     }
 }
 
 } // namespace
 
-BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& selected, BatchHost& host)
+BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &selected, BatchHost &host)
 {
     BatchResult result;
     result.total = static_cast<int>(selected.Count());
@@ -66,7 +66,7 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
         if (s.CreateHTML != 2) {
             try {
                 objects->gallery.WriteGallery();
-            } catch (const std::exception&) {
+            } catch (const std::exception &) {
                 host.ShowError(Format(LangMessage("M006"), {s.HTMLFile}));
             }
         }
@@ -74,10 +74,11 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
         host.EndProgress();
         host.SetWizardEnabled(true);
         if (ranToEnd)
-            host.ShowInformation(Format(LangMessage("M007"), {std::to_string(result.processed), std::to_string(result.total)}));
+            host.ShowInformation(Format(LangMessage("M007"), {std::to_string(result.processed),
+                                                              std::to_string(result.total)}));
     };
 
-    auto failed = [&](const char* id, const std::string& path, int position) {
+    auto failed = [&](const char *id, const std::string &path, int position) {
         host.ShowError(Format(LangMessage(id), {path}));
         host.StepProgress();
         host.SetPercentText(PercentText(position, result.total));
@@ -86,11 +87,11 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
 
     try {
         int position = 0;
-        for (const std::string& name : selected) {
+        for (const std::string &name : selected) {
             ++position;
-            RunObjects& o = *objects;
+            RunObjects &o = *objects;
             host.SetFileName(name);
-            o.drawing.Picture().Assign(static_cast<const TGraphic*>(nullptr));
+            o.drawing.Picture().Assign(static_cast<const TGraphic *>(nullptr));
 
             const std::string sourcePath = s.SDir + name;
             if (!LoadSource(o.loader, sourcePath)) {
@@ -103,7 +104,7 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
             int64_t w = 0, h = 0;
             DestinationName dest;
             try {
-                TGraphic* source = o.loader.Picture().Graphic();
+                TGraphic *source = o.loader.Picture().Graphic();
                 const int w0 = source->Width(), h0 = source->Height();
                 if (s.ToDo == 1) {
                     w = w0;
@@ -116,14 +117,15 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
                 if (w < 1 || h < 1 || w > INT_MAX || h > INT_MAX)
                     throw EInvalidGraphic("Invalid output size");
                 CheckPixelBudget(w, h, 32, "Output picture too large");
-                TBitmap& surface = o.drawing.Picture().AsBitmap();
+                TBitmap &surface = o.drawing.Picture().AsBitmap();
                 surface.SetWidth(static_cast<int>(w));
                 surface.SetHeight(static_cast<int>(h));
-                TCanvas& canvas = surface.Canvas();
+                TCanvas &canvas = surface.Canvas();
                 if (s.ToDo == 1) {
                     canvas.DrawAt(0, 0, source);
                 } else {
-                    canvas.DrawScaled(TRect{0, 0, static_cast<int>(w), static_cast<int>(h)}, source);
+                    canvas.DrawScaled(TRect{0, 0, static_cast<int>(w), static_cast<int>(h)},
+                                      source);
                     canvas.Brush.Style = bsClear;
                     if (s.DrawFrame) {
                         canvas.Pen.Color = s.Color;
@@ -138,14 +140,15 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
                 if (!dest.folderReady)
                     throw EFCreateError("Cannot create folder " + s.DDir);
                 o.encoders.Save(dest.format, surface, destPath, dest.extension, s);
-            } catch (const std::exception&) {
+            } catch (const std::exception &) {
                 failed("M005", destPath, position);
                 continue;
             }
 
             host.ProcessMessages();
             if (s.CreateHTML != 2)
-                o.gallery.AddGalleryEntry(dest.FileName(), static_cast<int>(w), static_cast<int>(h), name);
+                o.gallery.AddGalleryEntry(dest.FileName(), static_cast<int>(w), static_cast<int>(h),
+                                          name);
             host.StepProgress();
             host.SetPercentText(PercentText(position, result.total));
             ++result.processed;

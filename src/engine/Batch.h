@@ -15,6 +15,7 @@ struct BatchResult {
 // saved, then the HTML gallery is written. Every outcome is shown through `host`; the
 // result is for front ends that need an exit status. An unexpected failure is passed on
 // after the end-of-run steps.
-BatchResult DoTheHonkyPonky(const JobSettings& settings, const SelectedFileList& selectedFiles, BatchHost& host);
+BatchResult DoTheHonkyPonky(const JobSettings &settings, const SelectedFileList &selectedFiles,
+                            BatchHost &host);
 
 } // namespace tabulonix

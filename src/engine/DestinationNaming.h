@@ -7,9 +7,9 @@
 namespace tabulonix {
 
 struct DestinationName {
-    std::string name;      // without extension
-    std::string extension; // with its leading dot
-    int format = ofJPEG;   // TOutputFormat
+    std::string name;        // without extension
+    std::string extension;   // with its leading dot
+    int format = ofJPEG;     // TOutputFormat
     bool folderReady = true; // false when the destination folder could not be created
 
     std::string FileName() const { return name + extension; }
@@ -17,32 +17,32 @@ struct DestinationName {
 
 // The written extension and output format for a source extension (with or without its
 // dot, any letter case) when the source format is kept.
-void KeptFormatFor(const std::string& sourceExtension, std::string& extension, int& format);
+void KeptFormatFor(const std::string &sourceExtension, std::string &extension, int &format);
 
 // The pattern with "<same>" and then "<inc>" replaced, the tags in any letter case.
-std::string ApplyNamePattern(const std::string& pattern, const std::string& base, int position);
+std::string ApplyNamePattern(const std::string &pattern, const std::string &base, int position);
 
 // True when the metafile writer must produce the Windows form for this extension.
-bool ForcesWindowsMetafile(const std::string& extension);
+bool ForcesWindowsMetafile(const std::string &extension);
 
 // Names the output files of one run. Output files of the run never replace each other;
 // existing files are replaced only when Overwrite is set.
 class TDestinationNaming {
-public:
-    explicit TDestinationNaming(const JobSettings& settings) : settings_(settings) {}
+  public:
+    explicit TDestinationNaming(const JobSettings &settings) : settings_(settings) {}
 
     // Creates DDir with its parents, forms the name for source `sourceName` at 1-based
     // `position` of the selection, and enters it in the used-name list (where it stays even
     // when the file is then not saved).
-    DestinationName FormDestinationName(const std::string& sourceName, int position);
+    DestinationName FormDestinationName(const std::string &sourceName, int position);
 
-    bool IsUsed(const std::string& fileName) const { return used_.count(fileName) != 0; }
+    bool IsUsed(const std::string &fileName) const { return used_.count(fileName) != 0; }
 
-private:
+  private:
     struct NoCase {
-        bool operator()(const std::string& a, const std::string& b) const;
+        bool operator()(const std::string &a, const std::string &b) const;
     };
-    const JobSettings& settings_;
+    const JobSettings &settings_;
     std::set<std::string, NoCase> used_;
 };
 

@@ -14,18 +14,21 @@ namespace {
 
 const std::string dq = "\"";
 
-std::string ReadText(const std::string& path)
+std::string ReadText(const std::string &path)
 {
     std::vector<unsigned char> bytes = ReadWholeFile(path);
     return std::string(bytes.begin(), bytes.end());
 }
 
 // The file's lines joined with CR LF, as the update steps count their positions in it.
-std::string ReadNormalised(const std::string& path) { return JoinLines(SplitLines(ReadText(path))); }
+std::string ReadNormalised(const std::string &path)
+{
+    return JoinLines(SplitLines(ReadText(path)));
+}
 
 // Position of the first marker, and whether a second one starts 50 or more characters
 // after it; npos when there is no such pair.
-size_t MarkerPair(const std::string& text)
+size_t MarkerPair(const std::string &text)
 {
     size_t a = text.find(kGalleryMarker);
     if (a == std::string::npos)
@@ -36,14 +39,15 @@ size_t MarkerPair(const std::string& text)
 }
 
 // Case-insensitive removal of every occurrence of `what`.
-std::string RemoveAllNoCase(const std::string& text, const std::string& what)
+std::string RemoveAllNoCase(const std::string &text, const std::string &what)
 {
     if (what.empty())
         return text;
     std::string lowerText = LowerCase(text), lowerWhat = LowerCase(what);
     std::string out;
     size_t from = 0;
-    for (size_t at; (at = lowerText.find(lowerWhat, from)) != std::string::npos; from = at + what.size())
+    for (size_t at; (at = lowerText.find(lowerWhat, from)) != std::string::npos;
+         from = at + what.size())
         out.append(text, from, at - from);
     out.append(text, from, std::string::npos);
     return out;
@@ -51,14 +55,14 @@ std::string RemoveAllNoCase(const std::string& text, const std::string& what)
 
 } // namespace
 
-bool HasGalleryMarkers(const std::string& path)
+bool HasGalleryMarkers(const std::string &path)
 {
     if (!FileExists(path))
         return false;
     return MarkerPair(ReadNormalised(path)) != std::string::npos;
 }
 
-std::vector<std::string> SplitLines(const std::string& text)
+std::vector<std::string> SplitLines(const std::string &text)
 {
     std::vector<std::string> lines;
     size_t start = 0, i = 0;
@@ -77,32 +81,41 @@ std::vector<std::string> SplitLines(const std::string& text)
     return lines;
 }
 
-std::string JoinLines(const std::vector<std::string>& lines)
+std::string JoinLines(const std::vector<std::string> &lines)
 {
     std::string out;
-    for (const auto& l : lines) {
+    for (const auto &l : lines) {
         out += l;
         out += "\r\n";
     }
     return out;
 }
 
-std::string EscapeAttribute(const std::string& text)
+std::string EscapeAttribute(const std::string &text)
 {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
 }
 
-std::string EscapeUrlPath(const std::string& text)
+std::string EscapeUrlPath(const std::string &text)
 {
     std::string out;
     for (char c : text) {
@@ -117,7 +130,7 @@ std::string EscapeUrlPath(const std::string& text)
     return out;
 }
 
-std::string PageFileName(const std::string& htmlFile, int page)
+std::string PageFileName(const std::string &htmlFile, int page)
 {
     std::string number = std::to_string(page);
     std::string ext = ExtractFileExt(htmlFile);
@@ -126,26 +139,27 @@ std::string PageFileName(const std::string& htmlFile, int page)
     return htmlFile.substr(0, htmlFile.size() - ext.size()) + number + ext;
 }
 
-TGalleryWriter::TGalleryWriter(const JobSettings& settings, const SelectedFileList& selected, BatchHost& host)
+TGalleryWriter::TGalleryWriter(const JobSettings &settings, const SelectedFileList &selected,
+                               BatchHost &host)
     : settings_(settings), selected_(selected), host_(host)
 {
 }
 
-std::string TGalleryWriter::FolderReference(const std::string& folder, bool& absolute) const
+std::string TGalleryWriter::FolderReference(const std::string &folder, bool &absolute) const
 {
     std::string r = RemoveAllNoCase(folder, ExtractFilePath(settings_.HTMLFile));
     absolute = !r.empty() && r[0] == '/';
     if (!absolute)
-        for (char& c : r)
+        for (char &c : r)
             if (c == '\\')
                 c = '/';
     return r;
 }
 
-void TGalleryWriter::AddGalleryEntry(const std::string& destination, int width, int height,
-                                     const std::string& sourceName)
+void TGalleryWriter::AddGalleryEntry(const std::string &destination, int width, int height,
+                                     const std::string &sourceName)
 {
-    const JobSettings& s = settings_;
+    const JobSettings &s = settings_;
     if (j_ == 0) {
         if (CreateMode()) {
             lines_.push_back("<HTML>");
@@ -158,7 +172,8 @@ void TGalleryWriter::AddGalleryEntry(const std::string& destination, int width, 
     if (s.UseTable && q_ == 0)
         lines_.push_back("<TR>");
     if (s.UseTable && r_ == 0)
-        lines_.push_back("<TD" + (s.CenterCell ? " ALIGN=" + dq + "center" + dq : std::string()) + ">");
+        lines_.push_back("<TD" + (s.CenterCell ? " ALIGN=" + dq + "center" + dq : std::string()) +
+                         ">");
     ++q_;
     ++r_;
     ++j_;
@@ -169,13 +184,15 @@ void TGalleryWriter::AddGalleryEntry(const std::string& destination, int width, 
     std::string src = EscapeUrlPath(r + destination);
     std::string image = "<IMG SRC=" + dq + EscapeAttribute(absolute ? "file://" + src : src) + dq;
     if (s.FillDimensions)
-        image += " HEIGHT=" + dq + std::to_string(height) + dq + " WIDTH=" + dq + std::to_string(width) + dq;
+        image += " HEIGHT=" + dq + std::to_string(height) + dq + " WIDTH=" + dq +
+                 std::to_string(width) + dq;
     image += " BORDER=" + dq + std::to_string(s.IBorderUp) + dq + ">";
 
     std::string line = image;
     if (s.Link) {
         std::string sr = FolderReference(s.SDir, absolute);
-        std::string href = absolute ? "file://" + EscapeUrlPath(s.SDir + sourceName) : EscapeUrlPath(sr + sourceName);
+        std::string href = absolute ? "file://" + EscapeUrlPath(s.SDir + sourceName)
+                                    : EscapeUrlPath(sr + sourceName);
         std::string link = "<A HREF=" + dq + EscapeAttribute(href) + dq;
         if (!s.Target.empty())
             link += " TARGET=" + dq + EscapeAttribute(s.Target) + dq;
@@ -216,7 +233,7 @@ void TGalleryWriter::ClosePage()
     }
 }
 
-bool TGalleryWriter::Save(const std::string& path, const std::vector<std::string>& lines)
+bool TGalleryWriter::Save(const std::string &path, const std::vector<std::string> &lines)
 {
     try {
         std::string text = JoinLines(lines);
@@ -224,7 +241,7 @@ bool TGalleryWriter::Save(const std::string& path, const std::vector<std::string
         out.Write(text.data(), text.size());
         out.Close();
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception &) {
         host_.ShowError(Format(LangMessage("M006"), {path}));
         return false;
     }
@@ -251,14 +268,14 @@ void TGalleryWriter::WriteGallery()
 void TGalleryWriter::WriteMultipage()
 {
     std::vector<std::vector<std::string>> pages(1);
-    for (const auto& line : lines_) {
+    for (const auto &line : lines_) {
         pages.back().push_back(line);
         if (line == "</HTML>")
             pages.emplace_back();
     }
     if (pages.back().empty()) // the buffer after the last "</HTML>"
         pages.pop_back();
-    const std::string& html = settings_.HTMLFile;
+    const std::string &html = settings_.HTMLFile;
     for (size_t i = 0; i < pages.size(); ++i) {
         int k = static_cast<int>(i) + 1;
         std::vector<std::string> nav;
@@ -266,19 +283,23 @@ void TGalleryWriter::WriteMultipage()
         nav.push_back("<TR>");
         if (k > 1) {
             nav.push_back("<TD ALIGN=" + dq + "left" + dq + ">");
-            nav.push_back("<A HREF=" + dq + EscapeAttribute(EscapeUrlPath(ExtractFileName(PageFileName(html, k - 1)))) +
-                          dq + ">&lt;&lt; Back</A>");
+            nav.push_back(
+                "<A HREF=" + dq +
+                EscapeAttribute(EscapeUrlPath(ExtractFileName(PageFileName(html, k - 1)))) + dq +
+                ">&lt;&lt; Back</A>");
             nav.push_back("</TD>");
         }
         if (i + 1 < pages.size()) {
             nav.push_back("<TD ALIGN=" + dq + "right" + dq + ">");
-            nav.push_back("<A HREF=" + dq + EscapeAttribute(EscapeUrlPath(ExtractFileName(PageFileName(html, k + 1)))) +
-                          dq + ">Forward &gt;&gt;</A>");
+            nav.push_back(
+                "<A HREF=" + dq +
+                EscapeAttribute(EscapeUrlPath(ExtractFileName(PageFileName(html, k + 1)))) + dq +
+                ">Forward &gt;&gt;</A>");
             nav.push_back("</TD>");
         }
         nav.push_back("</TR>");
         nav.push_back("</TABLE>");
-        std::vector<std::string>& page = pages[i];
+        std::vector<std::string> &page = pages[i];
         page.insert(page.end() - std::min<size_t>(3, page.size()), nav.begin(), nav.end());
         Save(PageFileName(html, k), page);
     }
@@ -286,7 +307,7 @@ void TGalleryWriter::WriteMultipage()
 
 void TGalleryWriter::WriteUpdate()
 {
-    const std::string& path = settings_.HTMLFile;
+    const std::string &path = settings_.HTMLFile;
     if (!FileExists(path)) {
         Save(path, lines_);
         return;
@@ -294,7 +315,7 @@ void TGalleryWriter::WriteUpdate()
     std::string text;
     try {
         text = ReadNormalised(path);
-    } catch (const std::exception&) {
+    } catch (const std::exception &) {
         host_.ShowError(Format(LangMessage("M004"), {path}));
         return; // nothing is written, so the page stays as it is
     }

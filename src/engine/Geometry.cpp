@@ -32,7 +32,7 @@ bool Changes(int64_t request, int64_t source, bool stretchSmall)
 
 } // namespace
 
-TargetSize ComputeTargetSize(int sourceWidth, int sourceHeight, const JobSettings& settings)
+TargetSize ComputeTargetSize(int sourceWidth, int sourceHeight, const JobSettings &settings)
 {
     const int64_t w0 = sourceWidth, h0 = sourceHeight;
     const int64_t l = settings.Leveys, k = settings.Korkeus;

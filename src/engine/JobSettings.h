@@ -55,11 +55,11 @@ struct JobSettings {
     bool UseTable = true;
     bool Link = true;
     std::string Target;
-    int16_t BRUp = 5;       // 1..10000
-    int16_t IBorderUp = 0;  // 0..20
-    int16_t BorderUp = 1;   // 0..20
-    int16_t TDUp = 1;       // 1..10000
-    int16_t TRUp = 5;       // 1..10000
+    int16_t BRUp = 5;      // 1..10000
+    int16_t IBorderUp = 0; // 0..20
+    int16_t BorderUp = 1;  // 0..20
+    int16_t TDUp = 1;      // 1..10000
+    int16_t TRUp = 5;      // 1..10000
     bool CenterCell = true;
     bool CreateMulti = false;
     int16_t ImageCountUp = 20; // 1..10000
@@ -89,30 +89,30 @@ constexpr IntRange ImageCountUp{1, 10000};
 // The source file names of a run, sorted without regard to letter case, each name once
 // (names equal but for case count as one). A file's 1-based position is its "<inc>" number.
 class SelectedFileList {
-public:
+  public:
     // <0, 0, >0 like strcmp; the wizard passes its locale collation, the default folds
     // ASCII and Latin letters.
-    using Compare = std::function<int(const std::string&, const std::string&)>;
+    using Compare = std::function<int(const std::string &, const std::string &)>;
     SelectedFileList();
     explicit SelectedFileList(Compare compare) : compare_(std::move(compare)) {}
 
     // Inserts in order; returns false when an equal name is already there.
-    bool Add(const std::string& name);
+    bool Add(const std::string &name);
     void Clear() { names_.clear(); }
     size_t Count() const { return names_.size(); }
     bool Empty() const { return names_.empty(); }
-    const std::string& operator[](size_t i) const { return names_[i]; }
-    const std::vector<std::string>& Names() const { return names_; }
+    const std::string &operator[](size_t i) const { return names_[i]; }
+    const std::vector<std::string> &Names() const { return names_; }
     auto begin() const { return names_.begin(); }
     auto end() const { return names_.end(); }
 
-private:
+  private:
     Compare compare_;
     std::vector<std::string> names_;
 };
 
 // The list made from names in any order.
-SelectedFileList MakeSelectedFiles(const std::vector<std::string>& names,
+SelectedFileList MakeSelectedFiles(const std::vector<std::string> &names,
                                    SelectedFileList::Compare compare = nullptr);
 
 } // namespace tabulonix

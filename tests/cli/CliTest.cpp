@@ -13,11 +13,17 @@ using namespace tabulonix::test;
 
 namespace {
 
-std::string Tool() { return ShellQuote(BinDir() + "tabulonix-batch"); }
+std::string Tool()
+{
+    return ShellQuote(BinDir() + "tabulonix-batch");
+}
 
-CommandResult Batch(const std::string& args) { return RunCommand(Tool() + " " + args); }
+CommandResult Batch(const std::string &args)
+{
+    return RunCommand(Tool() + " " + args);
+}
 
-void MakeBmp(const std::string& path, int w, int h)
+void MakeBmp(const std::string &path, int w, int h)
 {
     TBitmap b;
     b.SetSize(w, h);
@@ -27,7 +33,10 @@ void MakeBmp(const std::string& path, int w, int h)
     b.WriteFile(path);
 }
 
-size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+size_t Lines(const std::string &text)
+{
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
 
 struct CliFixture : ::testing::Test {
     TempDir dir;
@@ -41,14 +50,15 @@ struct CliFixture : ::testing::Test {
         MakeBmp(src + "A.bmp", 50, 300);
         WriteText(src + "notes.txt", "not a picture"); // not a readable extension: ignored
     }
-    std::string Q(const std::string& s) const { return ShellQuote(s); }
+    std::string Q(const std::string &s) const { return ShellQuote(s); }
 };
 
 TEST(CliUsageTest, HelpAndVersion)
 {
     CommandResult help = Batch("--help");
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* option : {"--convert", "--aspect", "--frame-size", "--update-html", "--pages", "--quiet"})
+    for (const char *option :
+         {"--convert", "--aspect", "--frame-size", "--update-html", "--pages", "--quiet"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     CommandResult version = Batch("--version");
     EXPECT_EQ(version.exitCode, 0);
@@ -59,10 +69,21 @@ TEST(CliUsageTest, BadUsageExitsWithTwoAndOneLine)
 {
     TempDir dir;
     std::string d = ShellQuote(dir.Path());
-    const char* bad[] = {"--no-such-option " , "--quality 0 ", "--quality 101 ", "--png-level 10 ", "--frame-size 0 ",
-                         "--per-line 10001 ", "--table-border 21 ", "--aspect tall ", "--format jpeg ",
-                         "--frame clNoSuchColour ", "--width x ", "--extension png ", "--html a.htm --no-html ", "-q "};
-    for (const char* args : bad) {
+    const char *bad[] = {"--no-such-option ",
+                         "--quality 0 ",
+                         "--quality 101 ",
+                         "--png-level 10 ",
+                         "--frame-size 0 ",
+                         "--per-line 10001 ",
+                         "--table-border 21 ",
+                         "--aspect tall ",
+                         "--format jpeg ",
+                         "--frame clNoSuchColour ",
+                         "--width x ",
+                         "--extension png ",
+                         "--html a.htm --no-html ",
+                         "-q "};
+    for (const char *args : bad) {
         CommandResult r = Batch(std::string(args) + d + " " + d);
         EXPECT_EQ(r.exitCode, 2) << args;
         EXPECT_EQ(r.err.substr(0, 17), "tabulonix-batch: ") << args;
@@ -86,13 +107,15 @@ TEST_F(CliFixture, ThumbnailsWithGalleryByDefault)
     EXPECT_EQ(a->height, 100);
     std::string html = ReadText(out + "QVHTML.htm");
     EXPECT_LT(html.find("Atn.bmp"), html.find("btn.bmp")); // sorted without regard to case
-    EXPECT_NE(html.find("<A HREF=\"file://" + src + "b.bmp\"><IMG SRC=\"btn.bmp\" HEIGHT=\"100\" WIDTH=\"200\""),
+    EXPECT_NE(html.find("<A HREF=\"file://" + src +
+                        "b.bmp\"><IMG SRC=\"btn.bmp\" HEIGHT=\"100\" WIDTH=\"200\""),
               std::string::npos);
 }
 
 TEST_F(CliFixture, ConvertToJpegWithoutHtml)
 {
-    CommandResult r = Batch("--convert --format jpg --quality 70 --baseline " + Q(src) + " " + Q(out) + " b.bmp");
+    CommandResult r =
+        Batch("--convert --format jpg --quality 70 --baseline " + Q(src) + " " + Q(out) + " b.bmp");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(FileExists(out + "b.jpg"));
     EXPECT_FALSE(FileExists(out + "A.jpg"));
@@ -102,14 +125,16 @@ TEST_F(CliFixture, ConvertToJpegWithoutHtml)
     EXPECT_EQ(img->width, 200);
     EXPECT_EQ(img->height, 100);
     CommandResult info = RunCommand("/usr/bin/python3 -c \"import sys\nfrom PIL import Image\n"
-                                    "print(Image.open(sys.argv[1]).info.get('progressive', 0))\" " + Q(out + "b.jpg"));
+                                    "print(Image.open(sys.argv[1]).info.get('progressive', 0))\" " +
+                                    Q(out + "b.jpg"));
     EXPECT_EQ(info.out, "0\n");
 }
 
 TEST_F(CliFixture, FailuresGiveOneLineEachAndExitOne)
 {
     WriteText(src + "broken.bmp", "xx");
-    CommandResult r = Batch("--name 'pic<inc>' --format bmp --extension BMP " + Q(src) + " " + Q(out));
+    CommandResult r =
+        Batch("--name 'pic<inc>' --format bmp --extension BMP " + Q(src) + " " + Q(out));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Error opening file " + src + "broken.bmp!\n");
     EXPECT_EQ(r.out, "Complete! 2 of 3 images processed!\n");
@@ -122,17 +147,19 @@ TEST_F(CliFixture, NoOverwriteAndFrame)
 {
     ASSERT_TRUE(ForceDirectories(out));
     WriteText(out + "btn.bmp", "keep me");
-    CommandResult r = Batch("--no-overwrite --no-html --frame '$000000FF' --height 20 " + Q(src) + " " + Q(out) + " b.bmp");
+    CommandResult r = Batch("--no-overwrite --no-html --frame '$000000FF' --height 20 " + Q(src) +
+                            " " + Q(out) + " b.bmp");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadText(out + "btn.bmp"), "keep me");
     auto img = DecodeWithPillow(out + "btn(1).bmp");
     ASSERT_TRUE(img);
     EXPECT_EQ(img->width, 40);
-    const uint8_t* corner = img->rgba.data();
+    const uint8_t *corner = img->rgba.data();
     EXPECT_EQ(corner[0], 255);
     EXPECT_EQ(corner[1], 0);
     EXPECT_EQ(corner[2], 0);
-    CommandResult named = Batch("--no-html --frame clRed --name x " + Q(src) + " " + Q(out) + " b.bmp");
+    CommandResult named =
+        Batch("--no-html --frame clRed --name x " + Q(src) + " " + Q(out) + " b.bmp");
     EXPECT_EQ(named.exitCode, 0) << named.err;
     EXPECT_TRUE(FileExists(out + "x.bmp"));
 }
@@ -147,23 +174,30 @@ TEST_F(CliFixture, UpdateHtml)
     std::string created = ReadText(page);
     EXPECT_EQ(created.substr(0, 8), "<HTML>\r\n"); // fell back to a new page
     // Relative to the page: the thumbnails lie in thumbs/, the sources in photos/.
-    EXPECT_NE(created.find("<A HREF=\"photos/A.bmp\"><IMG SRC=\"thumbs/Atn.bmp\""), std::string::npos);
+    EXPECT_NE(created.find("<A HREF=\"photos/A.bmp\"><IMG SRC=\"thumbs/Atn.bmp\""),
+              std::string::npos);
 
-    WriteText(page, "top\n" + std::string(kGalleryMarker) + "\nold\n" + std::string(kGalleryMarker) + "\nbottom\n");
-    CommandResult u = Batch("--update-html " + Q(page) + " --no-table --no-link " + Q(src) + " " + Q(out) + " b.bmp");
+    WriteText(page, "top\n" + std::string(kGalleryMarker) + "\nold\n" +
+                        std::string(kGalleryMarker) + "\nbottom\n");
+    CommandResult u = Batch("--update-html " + Q(page) + " --no-table --no-link " + Q(src) + " " +
+                            Q(out) + " b.bmp");
     EXPECT_EQ(u.exitCode, 0) << u.err;
-    EXPECT_EQ(ReadText(page), "top\r\n" + std::string(kGalleryMarker) + "\r\n<IMG SRC=\"thumbs/btn.bmp\" HEIGHT=\"100\" WIDTH=\"200\" BORDER=\"0\">\r\n" +
-                                  std::string(kGalleryMarker) + "\r\nbottom\r\n");
+    EXPECT_EQ(ReadText(page),
+              "top\r\n" + std::string(kGalleryMarker) +
+                  "\r\n<IMG SRC=\"thumbs/btn.bmp\" HEIGHT=\"100\" WIDTH=\"200\" BORDER=\"0\">\r\n" +
+                  std::string(kGalleryMarker) + "\r\nbottom\r\n");
 }
 
 TEST_F(CliFixture, MultiplePages)
 {
-    CommandResult r = Batch("--pages 1 --html " + Q(dir.File("g.html")) + " " + Q(src) + " " + Q(out));
+    CommandResult r =
+        Batch("--pages 1 --html " + Q(dir.File("g.html")) + " " + Q(src) + " " + Q(out));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(FileExists(dir.File("g1.html")));
     EXPECT_TRUE(FileExists(dir.File("g2.html")));
     EXPECT_FALSE(FileExists(dir.File("g.html")));
-    EXPECT_NE(ReadText(dir.File("g1.html")).find("<A HREF=\"g2.html\">Forward &gt;&gt;</A>"), std::string::npos);
+    EXPECT_NE(ReadText(dir.File("g1.html")).find("<A HREF=\"g2.html\">Forward &gt;&gt;</A>"),
+              std::string::npos);
 }
 
 TEST_F(CliFixture, NothingToProcess)
@@ -179,14 +213,19 @@ TEST_F(CliFixture, NothingToProcess)
 TEST_F(CliFixture, EveryOutputFormat)
 {
     struct Case {
-        const char* format;
-        const char* magic;
-    } cases[] = {{"jpg", "\xFF\xD8"}, {"gif", "GIF8"}, {"png", "\x89PNG"}, {"bmp", "BM"},
-                 {"wmf", "\xD7\xCD\xC6\x9A"}, {"emf", "\x01\x00\x00\x00"}, {"tga", ""}};
-    for (const auto& c : cases) {
+        const char *format;
+        const char *magic;
+    } cases[] = {{"jpg", "\xFF\xD8"},
+                 {"gif", "GIF8"},
+                 {"png", "\x89PNG"},
+                 {"bmp", "BM"},
+                 {"wmf", "\xD7\xCD\xC6\x9A"},
+                 {"emf", "\x01\x00\x00\x00"},
+                 {"tga", ""}};
+    for (const auto &c : cases) {
         std::string folder = out + c.format + "/";
-        CommandResult r = Batch(std::string("--no-html --height 50 --format ") + c.format + " " + Q(src) + " " +
-                                Q(folder) + " b.bmp");
+        CommandResult r = Batch(std::string("--no-html --height 50 --format ") + c.format + " " +
+                                Q(src) + " " + Q(folder) + " b.bmp");
         ASSERT_EQ(r.exitCode, 0) << c.format << ": " << r.err;
         std::string file = folder + "btn." + c.format;
         std::string bytes = ReadText(file);

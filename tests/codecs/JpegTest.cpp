@@ -21,12 +21,13 @@ TBitmap Gradient(int w, int h)
     b.SetSize(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.SetPixel(x, y, RGBColor(static_cast<uint8_t>(x * 255 / std::max(w - 1, 1)),
-                                      static_cast<uint8_t>(y * 255 / std::max(h - 1, 1)), 90));
+            b.SetPixel(x, y,
+                       RGBColor(static_cast<uint8_t>(x * 255 / std::max(w - 1, 1)),
+                                static_cast<uint8_t>(y * 255 / std::max(h - 1, 1)), 90));
     return b;
 }
 
-std::vector<uint8_t> Encode(const TBitmap& b, int quality, bool progressive)
+std::vector<uint8_t> Encode(const TBitmap &b, int quality, bool progressive)
 {
     TJPEGImage j;
     j.AssignFrom(b);
@@ -45,12 +46,13 @@ struct PillowJpegInfo {
     int qmin = 0, qmax = 0;
 };
 
-std::optional<PillowJpegInfo> PillowInfo(const std::string& path)
+std::optional<PillowJpegInfo> PillowInfo(const std::string &path)
 {
-    CommandResult r = RunCommand("/usr/bin/python3 -c \"import sys\nfrom PIL import Image\nim=Image.open(sys.argv[1])\n"
-                                 "q=[v for t in im.quantization.values() for v in t]\n"
-                                 "print(1 if im.info.get('progressive') else 0, min(q), max(q))\" " +
-                                 ShellQuote(path));
+    CommandResult r = RunCommand(
+        "/usr/bin/python3 -c \"import sys\nfrom PIL import Image\nim=Image.open(sys.argv[1])\n"
+        "q=[v for t in im.quantization.values() for v in t]\n"
+        "print(1 if im.info.get('progressive') else 0, min(q), max(q))\" " +
+        ShellQuote(path));
     if (r.exitCode != 0)
         return std::nullopt;
     PillowJpegInfo info;
@@ -61,14 +63,15 @@ std::optional<PillowJpegInfo> PillowInfo(const std::string& path)
     return info;
 }
 
-double MeanDifference(const TBitmap& ours, const ReferenceImage& ref)
+double MeanDifference(const TBitmap &ours, const ReferenceImage &ref)
 {
     double sum = 0;
     for (int y = 0; y < ref.height; ++y)
         for (int x = 0; x < ref.width; ++x) {
             TColor c = ours.Pixel(x, y);
-            const uint8_t* p = &ref.rgba[(static_cast<size_t>(y) * ref.width + x) * 4];
-            sum += std::abs(GetRValue(c) - p[0]) + std::abs(GetGValue(c) - p[1]) + std::abs(GetBValue(c) - p[2]);
+            const uint8_t *p = &ref.rgba[(static_cast<size_t>(y) * ref.width + x) * 4];
+            sum += std::abs(GetRValue(c) - p[0]) + std::abs(GetGValue(c) - p[1]) +
+                   std::abs(GetBValue(c) - p[2]);
         }
     return sum / (3.0 * ref.width * ref.height);
 }
@@ -98,7 +101,7 @@ TEST(JpegTest, QualityExtremesKeepQuantisationWithinOneByte)
     struct Case {
         int quality, qmin, qmax;
     } cases[] = {{1, 255, 255}, {100, 1, 1}};
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         std::string path = dir.File("q" + std::to_string(c.quality) + ".jpg");
         WriteBytes(path, Encode(b, c.quality, false));
         auto info = PillowInfo(path);
@@ -159,7 +162,7 @@ TEST(JpegTest, SizeCannotBeChanged)
     try {
         j.SetWidth(5);
         FAIL();
-    } catch (const EInvalidGraphicOperation& e) {
+    } catch (const EInvalidGraphicOperation &e) {
         EXPECT_STREQ(e.what(), "Cannot change the size of a JPEG image");
     }
     EXPECT_THROW(j.SetHeight(5), EInvalidGraphicOperation);
@@ -177,7 +180,7 @@ TEST(JpegTest, CorruptAndTruncatedData)
             j.ReadStream(in);
             j.DIBNeeded();
             FAIL() << "accepted corrupt data";
-        } catch (const EJPEG& e) {
+        } catch (const EJPEG &e) {
             EXPECT_TRUE(std::regex_match(e.what(), message)) << e.what();
         }
     }
@@ -192,7 +195,8 @@ TEST(JpegTest, CorruptAndTruncatedData)
     j.ReadStream(in);
     ASSERT_NO_THROW(j.DIBNeeded());
     EXPECT_EQ(j.Bitmap()->Height(), 256);
-    EXPECT_NEAR(GetRValue(j.Bitmap()->Pixel(10, 2)), GetRValue(b.Pixel(10, 2)), 12); // the top rows arrived
+    EXPECT_NEAR(GetRValue(j.Bitmap()->Pixel(10, 2)), GetRValue(b.Pixel(10, 2)),
+                12); // the top rows arrived
 }
 
 TEST(JpegTest, GreyscaleDecodesToAtMost236GreyLevels)
@@ -208,10 +212,10 @@ TEST(JpegTest, GreyscaleDecodesToAtMost236GreyLevels)
     TJPEGImage read;
     read.ReadStream(data);
     read.DIBNeeded();
-    const TBitmap& bits = *read.Bitmap();
+    const TBitmap &bits = *read.Bitmap();
     EXPECT_EQ(bits.PixelFormat(), pf8bit);
     EXPECT_LE(bits.ColorTable().size(), 236u);
-    for (const auto& q : bits.ColorTable())
+    for (const auto &q : bits.ColorTable())
         EXPECT_TRUE(q.red == q.green && q.green == q.blue);
     // Painted onto a true-colour surface it is grey.
     TBitmap surface;
@@ -252,21 +256,21 @@ TEST(JpegTest, CorpusFiles)
         GTEST_SKIP() << "no corpus";
     const std::regex message("JPEG error #[0-9]+");
     int decoded = 0;
-    for (const char* folder : {"jpeg/pillow", "jpeg/libjpeg-turbo", "jpeg/gdk-pixbuf-fail"}) {
-        for (const auto& name : CorpusFiles(folder, {"jpg"})) {
+    for (const char *folder : {"jpeg/pillow", "jpeg/libjpeg-turbo", "jpeg/gdk-pixbuf-fail"}) {
+        for (const auto &name : CorpusFiles(folder, {"jpg"})) {
             std::string path = CorpusDir() + "/" + folder + "/" + name;
             TPicture picture;
             try {
                 picture.OpenFile(path);
-                auto* j = dynamic_cast<TJPEGImage*>(picture.Graphic());
+                auto *j = dynamic_cast<TJPEGImage *>(picture.Graphic());
                 ASSERT_NE(j, nullptr);
                 j->DIBNeeded();
-            } catch (const EJPEG& e) {
+            } catch (const EJPEG &e) {
                 EXPECT_TRUE(std::regex_match(e.what(), message)) << name << ": " << e.what();
                 continue;
             }
             ++decoded;
-            auto* j = static_cast<TJPEGImage*>(picture.Graphic());
+            auto *j = static_cast<TJPEGImage *>(picture.Graphic());
             if (name == "testorig.jpg" || name == "hopper.jpg" || name == "flower.jpg") {
                 auto ref = DecodeWithPillow(path);
                 ASSERT_TRUE(ref);

@@ -20,24 +20,25 @@ using tabulonix::test::WriteText;
 namespace {
 
 // A picture whose every pixel is distinct, saved as a BMP file.
-void MakeBmp(const std::string& path, int w, int h)
+void MakeBmp(const std::string &path, int w, int h)
 {
     TBitmap b;
     b.SetSize(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.SetPixel(x, y, RGBColor(static_cast<uint8_t>(x * 7), static_cast<uint8_t>(y * 5), 0x40));
+            b.SetPixel(x, y,
+                       RGBColor(static_cast<uint8_t>(x * 7), static_cast<uint8_t>(y * 5), 0x40));
     b.WriteFile(path);
 }
 
-TBitmap ReadBmp(const std::string& path)
+TBitmap ReadBmp(const std::string &path)
 {
     TBitmap b;
     b.ReadFile(path);
     return b;
 }
 
-size_t Count(const std::vector<std::string>& events, const std::string& what)
+size_t Count(const std::vector<std::string> &events, const std::string &what)
 {
     return static_cast<size_t>(std::count(events.begin(), events.end(), what));
 }
@@ -58,7 +59,7 @@ struct BatchFixture : ::testing::Test {
     std::vector<std::string> Outputs() const
     {
         std::vector<std::string> names;
-        for (const auto& e : FindFiles(s.DDir, "*"))
+        for (const auto &e : FindFiles(s.DDir, "*"))
             names.push_back(e.name);
         std::sort(names.begin(), names.end());
         return names;
@@ -76,12 +77,26 @@ TEST_F(BatchFixture, EventsAndMessagesOfARunWithAFailure)
     EXPECT_EQ(r.total, 3);
     EXPECT_FALSE(r.aborted);
 
-    std::vector<std::string> expected = {
-        "disable", "begin 3",
-        "file a.bmp", "messages", "step", "percent 33%", "abort?",
-        "file b.bmp", "error Error opening file " + s.SDir + "b.bmp!", "step", "percent 67%", "messages",
-        "file c.bmp", "messages", "step", "percent 100%", "abort?",
-        "end", "enable", "info Complete! 2 of 3 images processed!"};
+    std::vector<std::string> expected = {"disable",
+                                         "begin 3",
+                                         "file a.bmp",
+                                         "messages",
+                                         "step",
+                                         "percent 33%",
+                                         "abort?",
+                                         "file b.bmp",
+                                         "error Error opening file " + s.SDir + "b.bmp!",
+                                         "step",
+                                         "percent 67%",
+                                         "messages",
+                                         "file c.bmp",
+                                         "messages",
+                                         "step",
+                                         "percent 100%",
+                                         "abort?",
+                                         "end",
+                                         "enable",
+                                         "info Complete! 2 of 3 images processed!"};
     EXPECT_EQ(host.events, expected);
     // Numbers follow the positions in the selection, not the count written.
     EXPECT_EQ(Outputs(), (std::vector<std::string>{"QVHTML.htm", "pic1.bmp", "pic3.bmp"}));
@@ -100,7 +115,7 @@ TEST_F(BatchFixture, FirstOfEightFailingShowsTwelvePercent)
             MakeBmp(s.SDir + names.back(), 4, 4);
     }
     std::vector<std::string> afterError;
-    host.onProcessMessages = [&](FakeHost& h) {
+    host.onProcessMessages = [&](FakeHost &h) {
         if (h.position == 1 && afterError.empty())
             afterError = h.events;
     };
@@ -127,7 +142,7 @@ TEST_F(BatchFixture, AbortDuringTheThirdOfTenFiles)
         MakeBmp(s.SDir + names.back(), 8, 8);
     }
     int seen = 0;
-    host.onProcessMessages = [&](FakeHost& h) {
+    host.onProcessMessages = [&](FakeHost &h) {
         if (++seen == 3)
             h.abort = true; // the click arrives while the third file is done
     };
@@ -137,7 +152,8 @@ TEST_F(BatchFixture, AbortDuringTheThirdOfTenFiles)
     EXPECT_EQ(Count(host.events, "abort?"), 3u);
     EXPECT_TRUE(host.infos.empty());
     EXPECT_EQ(host.events.back(), "enable");
-    EXPECT_EQ(Outputs(), (std::vector<std::string>{"QVHTML.htm", "p0tn.bmp", "p1tn.bmp", "p2tn.bmp"}));
+    EXPECT_EQ(Outputs(),
+              (std::vector<std::string>{"QVHTML.htm", "p0tn.bmp", "p1tn.bmp", "p2tn.bmp"}));
     std::string html = ReadText(s.HTMLFile);
     EXPECT_NE(html.find("p2tn.bmp"), std::string::npos);
     EXPECT_TRUE(HasGalleryMarkers(s.HTMLFile));
@@ -245,7 +261,8 @@ TEST_F(BatchFixture, JpegOutputFromAJpegSource)
     b.SetSize(64, 48);
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x)
-            b.SetPixel(x, y, RGBColor(static_cast<uint8_t>(x * 4), static_cast<uint8_t>(y * 5), 128));
+            b.SetPixel(x, y,
+                       RGBColor(static_cast<uint8_t>(x * 4), static_cast<uint8_t>(y * 5), 128));
     TJPEGImage source;
     source.AssignFrom(b);
     source.WriteFile(s.SDir + "photo.JPEG");
@@ -274,7 +291,7 @@ TEST_F(BatchFixture, UnknownOutputFormatFailsWithTheSavingMessage)
 TEST_F(BatchFixture, UnexpectedFailureStillEndsTheRun)
 {
     struct ThrowingHost : FakeHost {
-        void SetFileName(const std::string& name) override
+        void SetFileName(const std::string &name) override
         {
             FakeHost::SetFileName(name);
             if (name == "b.bmp")
@@ -283,7 +300,8 @@ TEST_F(BatchFixture, UnexpectedFailureStillEndsTheRun)
     } throwing;
     MakeBmp(s.SDir + "a.bmp", 5, 5);
     MakeBmp(s.SDir + "b.bmp", 5, 5);
-    EXPECT_THROW(DoTheHonkyPonky(s, MakeSelectedFiles({"a.bmp", "b.bmp"}), throwing), std::runtime_error);
+    EXPECT_THROW(DoTheHonkyPonky(s, MakeSelectedFiles({"a.bmp", "b.bmp"}), throwing),
+                 std::runtime_error);
     ASSERT_GE(throwing.events.size(), 2u);
     EXPECT_EQ(throwing.events[throwing.events.size() - 2], "end");
     EXPECT_EQ(throwing.events.back(), "enable");

@@ -4,10 +4,10 @@
 #include "TestSupport.h"
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <algorithm>
 
 using namespace tabulonix;
 using tabulonix::test::FakeHost;
@@ -41,7 +41,8 @@ struct GalleryFixture : ::testing::Test {
         TGalleryWriter writer(s, selected, host);
         for (int i = 1; i <= count; ++i)
             if (std::find(failing.begin(), failing.end(), i) == failing.end())
-                writer.AddGalleryEntry("t" + std::to_string(100 + i) + ".jpg", 40, 30, names[i - 1]);
+                writer.AddGalleryEntry("t" + std::to_string(100 + i) + ".jpg", 40, 30,
+                                       names[i - 1]);
         writer.WriteGallery();
         return writer.Lines();
     }
@@ -57,10 +58,16 @@ std::string Cell(int i)
 TEST_F(GalleryFixture, DefaultCreateModeWritesSixteenLines)
 {
     Run(2);
-    std::string expected = "<HTML>\r\n<BODY>\r\n" + M + "\r\n<TABLE BORDER=\"1\">\r\n<TR>\r\n"
-                           "<TD ALIGN=\"center\">\r\n" + Cell(1) + "\r\n</TD>\r\n"
-                           "<TD ALIGN=\"center\">\r\n" + Cell(2) + "\r\n</TD>\r\n"
-                           "</TR>\r\n</TABLE>\r\n" + M + "\r\n</BODY>\r\n</HTML>\r\n";
+    std::string expected = "<HTML>\r\n<BODY>\r\n" + M +
+                           "\r\n<TABLE BORDER=\"1\">\r\n<TR>\r\n"
+                           "<TD ALIGN=\"center\">\r\n" +
+                           Cell(1) +
+                           "\r\n</TD>\r\n"
+                           "<TD ALIGN=\"center\">\r\n" +
+                           Cell(2) +
+                           "\r\n</TD>\r\n"
+                           "</TR>\r\n</TABLE>\r\n" +
+                           M + "\r\n</BODY>\r\n</HTML>\r\n";
     EXPECT_EQ(ReadText(s.HTMLFile), expected);
     EXPECT_TRUE(host.errors.empty());
 }
@@ -90,10 +97,14 @@ TEST_F(GalleryFixture, CellsAndRowsCloseIndependently)
     s.CenterCell = false;
     s.FillDimensions = false;
     auto lines = Run(4);
-    auto img = [](int i) { return "<IMG SRC=\"t" + std::to_string(100 + i) + ".jpg\" BORDER=\"0\">"; };
-    std::vector<std::string> expected = {"<HTML>", "<BODY>", M, "<TABLE BORDER=\"1\">", "<TR>", "<TD>", img(1), img(2),
-                                         "</TD>", "<TD>", img(3), "</TR>", "<TR>", img(4),
-                                         "</TD>", "</TR>", "</TABLE>", M, "</BODY>", "</HTML>"};
+    auto img = [](int i) {
+        return "<IMG SRC=\"t" + std::to_string(100 + i) + ".jpg\" BORDER=\"0\">";
+    };
+    std::vector<std::string> expected = {"<HTML>",   "<BODY>", M,         "<TABLE BORDER=\"1\">",
+                                         "<TR>",     "<TD>",   img(1),    img(2),
+                                         "</TD>",    "<TD>",   img(3),    "</TR>",
+                                         "<TR>",     img(4),   "</TD>",   "</TR>",
+                                         "</TABLE>", M,        "</BODY>", "</HTML>"};
     EXPECT_EQ(lines, expected);
 }
 
@@ -106,14 +117,16 @@ TEST_F(GalleryFixture, PathRule)
     SelectedFileList one = MakeSelectedFiles({"a.jpg"});
     TGalleryWriter w1(inside, one, host);
     w1.AddGalleryEntry("a.jpg", 1, 2, "a.jpg");
-    EXPECT_EQ(w1.Lines()[6], "<A HREF=\"originals/a.jpg\"><IMG SRC=\"thumbs/a.jpg\" HEIGHT=\"2\" WIDTH=\"1\" BORDER=\"0\"></A>");
+    EXPECT_EQ(w1.Lines()[6], "<A HREF=\"originals/a.jpg\"><IMG SRC=\"thumbs/a.jpg\" HEIGHT=\"2\" "
+                             "WIDTH=\"1\" BORDER=\"0\"></A>");
 
     JobSettings outside = s;
     outside.DDir = "/out/";
     outside.SDir = "/src/";
     TGalleryWriter w2(outside, one, host);
     w2.AddGalleryEntry("a.jpg", 1, 2, "a.jpg");
-    EXPECT_EQ(w2.Lines()[6], "<A HREF=\"file:///src/a.jpg\"><IMG SRC=\"file:///out/a.jpg\" HEIGHT=\"2\" WIDTH=\"1\" BORDER=\"0\"></A>");
+    EXPECT_EQ(w2.Lines()[6], "<A HREF=\"file:///src/a.jpg\"><IMG SRC=\"file:///out/a.jpg\" "
+                             "HEIGHT=\"2\" WIDTH=\"1\" BORDER=\"0\"></A>");
 }
 
 TEST_F(GalleryFixture, AwkwardNamesAreEscaped)
@@ -123,8 +136,9 @@ TEST_F(GalleryFixture, AwkwardNamesAreEscaped)
     SelectedFileList one = MakeSelectedFiles({"x#1%\"<.jpg"});
     TGalleryWriter w(s, one, host);
     w.AddGalleryEntry("t?&.jpg", 1, 2, "x#1%\"<.jpg");
-    EXPECT_EQ(w.Lines()[6], "<A HREF=\"file:///p&amp;q/x%231%25&quot;&lt;.jpg\" TARGET=\"a&quot;b\">"
-                            "<IMG SRC=\"t%3F&amp;.jpg\" HEIGHT=\"2\" WIDTH=\"1\" BORDER=\"0\"></A>");
+    EXPECT_EQ(w.Lines()[6],
+              "<A HREF=\"file:///p&amp;q/x%231%25&quot;&lt;.jpg\" TARGET=\"a&quot;b\">"
+              "<IMG SRC=\"t%3F&amp;.jpg\" HEIGHT=\"2\" WIDTH=\"1\" BORDER=\"0\"></A>");
 }
 
 TEST_F(GalleryFixture, MultipageLinksThePages)
@@ -136,7 +150,7 @@ TEST_F(GalleryFixture, MultipageLinksThePages)
     std::string p1 = ReadText(dir.File("QVHTML1.htm")), p2 = ReadText(dir.File("QVHTML2.htm")),
                 p3 = ReadText(dir.File("QVHTML3.htm"));
     EXPECT_FALSE(FileExists(dir.File("QVHTML4.htm")));
-    auto count = [](const std::string& text, const std::string& what) {
+    auto count = [](const std::string &text, const std::string &what) {
         size_t n = 0;
         for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
             ++n;
@@ -154,9 +168,9 @@ TEST_F(GalleryFixture, MultipageLinksThePages)
     EXPECT_EQ(count(p3, "<A HREF=\"QVHTML2.htm\">&lt;&lt; Back</A>"), 1u);
     EXPECT_EQ(count(p3, "Forward"), 0u);
     // The navigation stands after the image table, just before the closing marker.
-    std::string tail = "</TABLE>\r\n<BR><TABLE WIDTH=\"75%\">\r\n<TR>\r\n<TD ALIGN=\"left\">\r\n" + back +
-                       "\r\n</TD>\r\n<TD ALIGN=\"right\">\r\n" + fwd3 + "\r\n</TD>\r\n</TR>\r\n</TABLE>\r\n" + M +
-                       "\r\n</BODY>\r\n</HTML>\r\n";
+    std::string tail = "</TABLE>\r\n<BR><TABLE WIDTH=\"75%\">\r\n<TR>\r\n<TD ALIGN=\"left\">\r\n" +
+                       back + "\r\n</TD>\r\n<TD ALIGN=\"right\">\r\n" + fwd3 +
+                       "\r\n</TD>\r\n</TR>\r\n</TABLE>\r\n" + M + "\r\n</BODY>\r\n</HTML>\r\n";
     ASSERT_GE(p2.size(), tail.size());
     EXPECT_EQ(p2.substr(p2.size() - tail.size()), tail);
 }
@@ -166,7 +180,8 @@ TEST_F(GalleryFixture, SinglePageOfMultipageHasAnEmptyRow)
     s.CreateMulti = true;
     Run(20);
     std::string p1 = ReadText(dir.File("QVHTML1.htm"));
-    EXPECT_NE(p1.find("<BR><TABLE WIDTH=\"75%\">\r\n<TR>\r\n</TR>\r\n</TABLE>\r\n" + M), std::string::npos);
+    EXPECT_NE(p1.find("<BR><TABLE WIDTH=\"75%\">\r\n<TR>\r\n</TR>\r\n</TABLE>\r\n" + M),
+              std::string::npos);
     EXPECT_FALSE(FileExists(dir.File("QVHTML2.htm")));
     EXPECT_EQ(PageFileName("/a.b/noext", 3), "/a.b/noext3");
 }
@@ -188,8 +203,10 @@ TEST_F(GalleryFixture, UpdateReplacesTheMarkedSectionOnly)
     ASSERT_TRUE(HasGalleryMarkers(s.HTMLFile));
     Run(1);
     std::string text = ReadText(s.HTMLFile);
-    std::string expected = "<html>\r\nbefore\r\n" + M + "\r\n<TABLE BORDER=\"1\">\r\n<TR>\r\n<TD ALIGN=\"center\">\r\n" +
-                           Cell(1) + "\r\n</TD>\r\n</TR>\r\n</TABLE>\r\n" + M + "\r\nafter\r\nend\r\n";
+    std::string expected = "<html>\r\nbefore\r\n" + M +
+                           "\r\n<TABLE BORDER=\"1\">\r\n<TR>\r\n<TD ALIGN=\"center\">\r\n" +
+                           Cell(1) + "\r\n</TD>\r\n</TR>\r\n</TABLE>\r\n" + M +
+                           "\r\nafter\r\nend\r\n";
     EXPECT_EQ(text, expected);
     // The new section carries its own markers, so the page can be updated again.
     Run(2);

@@ -7,7 +7,7 @@ using namespace tabulonix;
 namespace {
 
 struct SizeCase {
-    const char* what;
+    const char *what;
     int w0, h0;
     int aspect, width, height;
     bool stretch;
@@ -18,7 +18,7 @@ class TargetSizeTest : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(TargetSizeTest, FollowsTheRule)
 {
-    const SizeCase& c = GetParam();
+    const SizeCase &c = GetParam();
     JobSettings s;
     s.Aspect = c.aspect;
     s.Leveys = c.width;
@@ -51,8 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PercentTextTest, RoundsHalfToEven)
 {
-    EXPECT_EQ(PercentText(1, 8), "12%");  // 12.5
-    EXPECT_EQ(PercentText(3, 8), "38%");  // 37.5
+    EXPECT_EQ(PercentText(1, 8), "12%"); // 12.5
+    EXPECT_EQ(PercentText(3, 8), "38%"); // 37.5
     EXPECT_EQ(PercentText(1, 3), "33%");
     EXPECT_EQ(PercentText(2, 3), "67%");
     EXPECT_EQ(PercentText(10, 10), "100%");
