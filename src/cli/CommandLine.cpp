@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "cli/SettingsFile.h"
+
 #include "platform/Exception.h"
 #include "settings/ColorNames.h"
 
@@ -164,12 +166,9 @@ const Option* FindOption(const std::string& name)
 void Finish(CommandLine& c)
 {
     JobSettings& s = c.settings;
-    if (!c.settingsFile.empty())
-        throw UsageError{"--settings is not yet supported"};
-    if (!c.languageFile.empty())
-        throw UsageError{"--language is not yet supported"};
     if (!c.nameGiven)
-        s.NameFormat = s.ToDo == 0 ? "<same>tn" : "<same>";
+        s.NameFormat = c.settingsFile.empty() ? (s.ToDo == 0 ? "<same>tn" : "<same>")
+                                              : NameFormatForTask(s.NameFormat, s.ToDo);
     if (c.formatGiven) {
         s.KeepFormat = false;
         if (!c.extensionGiven)
@@ -180,6 +179,9 @@ void Finish(CommandLine& c)
     int htmlChoices = (c.noHtml ? 1 : 0) + (c.htmlCreate.empty() ? 0 : 1) + (c.htmlUpdate.empty() ? 0 : 1);
     if (htmlChoices > 1)
         throw UsageError{"choose only one of --html, --update-html and --no-html"};
+    // A settings file that asks for no HTML keeps it off unless an option asks for some.
+    if (!c.settingsFile.empty() && htmlChoices == 0 && s.CreateHTML == 2)
+        c.noHtml = true;
 }
 
 } // namespace
@@ -187,6 +189,8 @@ void Finish(CommandLine& c)
 CommandLine ParseCommandLine(const std::vector<std::string>& args)
 {
     CommandLine c;
+    // --language and --settings first, so that every other option applies over the file.
+    ApplyFileOptions(args, c);
     std::vector<std::string> positional;
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -222,11 +226,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
     }
     if (c.help || c.version)
         return c;
-    if (positional.size() < 2)
+    // With a settings file the two folders may come from it.
+    if (positional.size() < 2 && !(positional.empty() && !c.settingsFile.empty()))
         throw UsageError{"expected SOURCE_DIR and DEST_DIR"};
-    c.sourceDir = positional[0];
-    c.destDir = positional[1];
-    c.files.assign(positional.begin() + 2, positional.end());
+    if (positional.size() >= 2) {
+        c.sourceDir = positional[0];
+        c.destDir = positional[1];
+        c.files.assign(positional.begin() + 2, positional.end());
+    } else if (c.sourceDir.empty() || c.destDir.empty()) {
+        throw UsageError{"the settings file names no source or destination folder"};
+    }
     Finish(c);
     return c;
 }
