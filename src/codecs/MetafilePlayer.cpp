@@ -54,9 +54,10 @@ struct BrushState {
 };
 
 struct GdiObject {
-    enum Kind { None, Pen, Brush, Other } kind = None;
+    enum Kind { None, Pen, Brush, Region, Other } kind = None;
     PenState pen;
     BrushState brush;
+    std::vector<TRect> rects; // a region, in logical units
 };
 
 struct Xform {
@@ -1328,10 +1329,46 @@ void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, siz
             o->brush.color = pattern.Pixel(0, 0);
         break;
     }
+    case META_CREATEREGION: {
+        GdiObject *o = newSlot();
+        if (!o)
+            break;
+        o->kind = GdiObject::Region;
+        // Header and bounding box, then bands: count, top, bottom, count / 2 spans, count.
+        r.Skip(8);
+        r.Skip(2);
+        uint16_t scans = r.U16LE();
+        r.Skip(2 + 8);
+        for (uint16_t i = 0; i < scans && r.Remaining() >= 6; ++i) {
+            uint16_t count = r.U16LE();
+            int top = r.S16LE(), bottom = r.S16LE();
+            if (count / 2 > r.Remaining() / 4)
+                break;
+            for (int k = 0; k < count / 2; ++k) {
+                int left = r.S16LE(), right = r.S16LE();
+                o->rects.push_back(TRect{left, top, right, bottom});
+            }
+            r.Skip(2);
+        }
+        break;
+    }
+    case META_FILLREGION:
+    case META_PAINTREGION: {
+        GdiObject *region = Slot(r.U16LE());
+        BrushState brush = s_.brush;
+        if (function == META_FILLREGION) {
+            GdiObject *b = Slot(r.U16LE());
+            if (!b || b->kind != GdiObject::Brush)
+                break;
+            brush = b->brush;
+        }
+        if (region && region->kind == GdiObject::Region)
+            FillRects(region->rects, brush);
+        break;
+    }
     case META_CREATEPATTERNBRUSH:
     case META_CREATEFONTINDIRECT:
     case META_CREATEPALETTE:
-    case META_CREATEREGION:
         if (GdiObject *o = newSlot())
             o->kind = GdiObject::Other;
         break;

@@ -700,3 +700,32 @@ TEST(MetafilePlayer, BitmapRecordsMustCarryTheirRows)
     EXPECT_EQ(out.Pixel(20, 20), clWhite);
     EXPECT_EQ(out.Pixel(60, 60), clRed);
 }
+
+TEST(MetafilePlayer, WindowsRegionsAreFilled)
+{
+    Wmf w;
+    w.Rec(0x02FC, {0, 0x00FF, 0, 0}); // slot 0: red brush
+    // slot 1: a region of one band, rows 10..20, spans 10..20 and 40..50
+    w.Rec(0x06FF, {0, 6, 0, 0, 0, 1, 1, 10, 10, 50, 20, 4, 10, 20, 10, 20, 40, 50, 4});
+    w.Rec(0x0228, {1, 0});            // fill region 1 with brush 0
+    w.Rec(0x02FC, {0, 0xFF00, 0, 0}); // slot 2: green brush, selected
+    w.Rec(0x012D, {2});
+    w.Rec(0x012B, {1}); // paint region 1 with the selected brush
+    TMetafile m;
+    ReadInto(m, w.Finish(100, 100, 96));
+    TBitmap out = Play(m, 100, 100);
+    EXPECT_EQ(out.Pixel(15, 15), clLime);
+    EXPECT_EQ(out.Pixel(45, 15), clLime);
+    EXPECT_EQ(out.Pixel(30, 15), clWhite);
+    EXPECT_EQ(out.Pixel(15, 25), clWhite);
+
+    Wmf fillOnly;
+    fillOnly.Rec(0x02FC, {0, 0x00FF, 0, 0});
+    fillOnly.Rec(0x06FF, {0, 6, 0, 0, 0, 1, 1, 10, 10, 50, 20, 4, 10, 20, 10, 20, 40, 50, 4});
+    fillOnly.Rec(0x0228, {1, 0});
+    TMetafile f;
+    ReadInto(f, fillOnly.Finish(100, 100, 96));
+    TBitmap red = Play(f, 100, 100);
+    EXPECT_EQ(red.Pixel(19, 19), clRed);
+    EXPECT_EQ(red.Pixel(20, 19), clWhite);
+}
