@@ -472,6 +472,17 @@ class Player {
         for (const auto &p : polys)
             Outline(p, closed);
     }
+    // A wide inside-frame pen stays within the shape's box.
+    void InsideFrame(int &x1, int &y1, int &x2, int &y2) const
+    {
+        if (s_.pen.style != 6 || canvas_.Pen.Width <= 1)
+            return;
+        int h = canvas_.Pen.Width / 2;
+        x1 = std::min(x1 + h, (x1 + x2) / 2);
+        y1 = std::min(y1 + h, (y1 + y2) / 2);
+        x2 = std::max(x2 - h, x1);
+        y2 = std::max(y2 - h, y1);
+    }
     void DrawRect(double l, double t, double r, double b)
     {
         TPoint p = Point(l, t), q = Point(r, b);
@@ -482,6 +493,7 @@ class Player {
         PrepareCanvas(true);
         int x1 = std::min(p.x, q.x), x2 = std::max(p.x, q.x), y1 = std::min(p.y, q.y),
             y2 = std::max(p.y, q.y);
+        InsideFrame(x1, y1, x2, y2);
         Charge(int64_t(std::min(x2 - x1, outer_.Width() + 2)) *
                    std::min(y2 - y1, outer_.Height() + 2) +
                OutlineCost(4));
@@ -513,6 +525,7 @@ class Player {
         }
         PrepareCanvas(true);
         Charge(FillCost(canvas_, {{p, q}}) * 1024 / 16 + OutlineCost(1024));
+        InsideFrame(x1, y1, x2, y2);
         Ellipse(canvas_, x1, y1, x2, y2);
     }
     void DrawRoundRect(double l, double t, double r, double b, double cw, double ch)
@@ -528,6 +541,7 @@ class Player {
         }
         PrepareCanvas(true);
         Charge(FillCost(canvas_, {{p, q}}) * 40 + OutlineCost(40));
+        InsideFrame(x1, y1, x2, y2);
         RoundRect(canvas_, x1, y1, x2, y2, w, h);
     }
     // Arcs run counter-clockwise from the start to the end radial; a pie closes through the

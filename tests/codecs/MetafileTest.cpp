@@ -729,3 +729,19 @@ TEST(MetafilePlayer, WindowsRegionsAreFilled)
     EXPECT_EQ(red.Pixel(19, 19), clRed);
     EXPECT_EQ(red.Pixel(20, 19), clWhite);
 }
+
+TEST(MetafilePlayer, InsideFramePensStayInTheBox)
+{
+    for (int style : {0, 6}) { // solid: centred on the outline; inside frame: within it
+        Emf e;
+        e.Rec(38, {1, style, 8, 0, 0x0000FF});
+        e.Rec(37, {1});
+        e.Rec(43, {20, 20, 60, 60});
+        TMetafile m;
+        ReadInto(m, e.Finish(1000, 1000));
+        TBitmap out = Play(m, 100, 100);
+        EXPECT_EQ(out.Pixel(17, 40) == clRed, style == 0) << style;
+        EXPECT_EQ(out.Pixel(20, 40), clRed) << style;
+        EXPECT_EQ(out.Pixel(26, 40) == clRed, style == 6) << style;
+    }
+}
