@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 using namespace tabulonix;
 using namespace tabulonix::test;
@@ -44,7 +45,7 @@ TBitmap Pattern(int w, int h)
 }
 
 // The records of an enhanced metafile: type and size of each, checking the chain.
-std::vector<std::pair<uint32_t, uint32_t>> EmfRecords(const std::vector<uint8_t> &emf)
+std::vector<std::pair<uint32_t, uint32_t>> EmfRecords(const std::vector<uint8_t>& emf)
 {
     std::vector<std::pair<uint32_t, uint32_t>> out;
     size_t pos = 0;
@@ -89,7 +90,7 @@ TEST(MetafileOutput, EnhancedOutputHeaderAndRecordChain)
     RecordSurface(metafile, surface);
     std::vector<uint8_t> emf = metafile.EnhancedBytes();
     ASSERT_GT(emf.size(), 108u);
-    const uint8_t *h = emf.data();
+    const uint8_t* h = emf.data();
     EXPECT_EQ(GetU32LE(h), 1u);
     EXPECT_EQ(GetU32LE(h + 40), 0x464D4520u);
     EXPECT_EQ(GetU32LE(h + 48), emf.size());
@@ -112,7 +113,7 @@ TEST(MetafileOutput, EnhancedOutputHeaderAndRecordChain)
     EXPECT_EQ(records.back().first, 14u);
     EXPECT_EQ(records.back().second, 20u);
     int bitmaps = 0;
-    for (auto &r : records)
+    for (auto& r : records)
         bitmaps += r.first == 81; // stretched DIB
     EXPECT_EQ(bitmaps, 1);
     // Handles: index 0 is reserved, then the pen and brush.
@@ -125,7 +126,7 @@ TEST(MetafileOutput, FileNameDecidesTheWindowsForm)
     TBitmap surface = Pattern(20, 10);
     TMetafile metafile;
     struct Case {
-        const char *name;
+        const char* name;
         bool enhanced;
         bool expectPlaceable;
     } cases[] = {{"a.emf", true, false},
@@ -133,7 +134,7 @@ TEST(MetafileOutput, FileNameDecidesTheWindowsForm)
                  {"c.WMF", true, true},
                  {"d.emf", false, true},
                  {"e.wmf", false, true}};
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SaveSurfaceAsMetafile(metafile, surface, c.enhanced, dir.File(c.name));
         EXPECT_EQ(metafile.Enhanced(), c.enhanced) << c.name;
         std::vector<uint8_t> bytes = tabulonix::test::ReadBytes(dir.File(c.name));
@@ -170,7 +171,7 @@ TBitmap Quadrants(int w, int h)
 }
 
 // Pillow's own reading of a metafile header: its size at 72 dpi and the box it found.
-std::string PillowHeader(const std::string &path)
+std::string PillowHeader(const std::string& path)
 {
     CommandResult r = RunCommand(
         "/usr/bin/python3 -c \"import sys;from PIL import Image;im=Image.open(sys.argv[1]);"
@@ -213,7 +214,7 @@ TEST(MetafileOutput, IndependentRendererShowsTheBitmap)
     ASSERT_EQ(image->width, 48);
     ASSERT_EQ(image->height, 24);
     auto at = [&](int x, int y) {
-        const uint8_t *p = &image->rgba[4 * (static_cast<size_t>(y) * image->width + x)];
+        const uint8_t* p = &image->rgba[4 * (static_cast<size_t>(y) * image->width + x)];
         return RGBColor(p[0], p[1], p[2]);
     };
     EXPECT_EQ(at(12, 6), clRed);
@@ -230,18 +231,18 @@ TEST(MetafileOutput, BatchEncodersWriteBothForms)
     JobSettings settings;
     struct Case {
         int format;
-        const char *name;
-        const char *extension;
+        const char* name;
+        const char* extension;
         bool placeable;
     } cases[] = {{ofWMF, "a.wmf", ".wmf", true},
                  {ofEMF, "b.emf", ".emf", false},
                  {ofEMF, "c.wmf", ".wmf", true}};
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         ASSERT_TRUE(TOutputEncoders::Available(c.format));
         encoders.Save(c.format, surface, dir.File(c.name), c.extension, settings);
         TPicture picture;
         picture.OpenFile(dir.File(c.name));
-        auto *m = dynamic_cast<TMetafile *>(picture.Graphic());
+        auto* m = dynamic_cast<TMetafile*>(picture.Graphic());
         ASSERT_NE(m, nullptr) << c.name;
         EXPECT_EQ(m->HoldsWindows(), c.placeable) << c.name;
         EXPECT_EQ(m->Width(), 30) << c.name;
@@ -283,8 +284,26 @@ TEST(MetafileOutput, IndependentConverterFindsTheBitmapInTheEnhancedForm)
     int differing = 0;
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 64; ++x) {
-            const uint8_t *p = &decoded->rgba[4 * (static_cast<size_t>(y) * 64 + x)];
+            const uint8_t* p = &decoded->rgba[4 * (static_cast<size_t>(y) * 64 + x)];
             differing += RGBColor(p[0], p[1], p[2]) != surface.Pixel(x, y);
         }
     EXPECT_EQ(differing, 0);
+}
+
+TEST(MetafileOutput, PictureTooWideForTheWindowsFormFailsWithoutAFile)
+{
+    // 16-bit coordinates cannot hold 40000 pixels: the save fails (the engine reports it)
+    // and leaves no empty file behind; the enhanced form has no such limit.
+    TempDir dir;
+    TBitmap surface;
+    surface.SetSize(40000, 1);
+    TOutputEncoders encoders;
+    JobSettings settings;
+    EXPECT_THROW(encoders.Save(ofWMF, surface, dir.File("wide.wmf"), ".wmf", settings),
+                 EInvalidGraphic);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("wide.wmf")));
+    encoders.Save(ofEMF, surface, dir.File("wide.emf"), ".emf", settings);
+    TPicture picture;
+    picture.OpenFile(dir.File("wide.emf"));
+    EXPECT_EQ(picture.Width(), 40000);
 }
