@@ -63,7 +63,7 @@ struct GdiObject {
 struct Xform {
     double m11 = 1, m12 = 0, m21 = 0, m22 = 1, dx = 0, dy = 0;
     // this applied after `first`
-    Xform After(const Xform &first) const
+    Xform After(const Xform& first) const
     {
         return Xform{first.m11 * m11 + first.m12 * m21,    first.m11 * m12 + first.m12 * m22,
                      first.m21 * m11 + first.m22 * m21,    first.m21 * m12 + first.m22 * m22,
@@ -92,8 +92,8 @@ struct Figure {
 };
 
 // Builds a BMP file around a packed bitmap so that the one BMP reader decodes it.
-bool DecodeDib(const uint8_t *info, size_t infoSize, const uint8_t *bits, size_t bitsSize,
-               TBitmap &out)
+bool DecodeDib(const uint8_t* info, size_t infoSize, const uint8_t* bits, size_t bitsSize,
+               TBitmap& out)
 {
     if (infoSize < 12)
         return false;
@@ -157,7 +157,7 @@ bool DecodeDib(const uint8_t *info, size_t infoSize, const uint8_t *bits, size_t
     try {
         TMemoryStream stream(std::move(file));
         out.ReadStream(stream);
-    } catch (const Exception &) {
+    } catch (const Exception&) {
         return false;
     }
     return !out.IsEmpty();
@@ -167,7 +167,7 @@ bool DecodeDib(const uint8_t *info, size_t infoSize, const uint8_t *bits, size_t
 // bits per pixel (palette depths have no colours to go by and are skipped), rows top-down padded to
 // 16 bits. Monochrome pixels take the text colour (0) and the background colour (1), as they do
 // when copied onto a colour surface.
-bool DecodeBitmap16(const uint8_t *data, size_t size, TColor text, TColor background, TBitmap &out)
+bool DecodeBitmap16(const uint8_t* data, size_t size, TColor text, TColor background, TBitmap& out)
 {
     if (size < 10)
         return false;
@@ -181,11 +181,11 @@ bool DecodeBitmap16(const uint8_t *data, size_t size, TColor text, TColor backgr
         return false;
     try {
         CheckPixelBudget(width, height, 32, "Metafile is not valid");
-    } catch (const Exception &) {
+    } catch (const Exception&) {
         return false;
     }
     out.NewImage(width, height, pf32bit);
-    const uint8_t *p = data + 10;
+    const uint8_t* p = data + 10;
     for (int y = 0; y < height; ++y, p += widthBytes)
         for (int x = 0; x < width; ++x) {
             TColor c;
@@ -196,7 +196,7 @@ bool DecodeBitmap16(const uint8_t *data, size_t size, TColor text, TColor backgr
                 auto five = [](int f) { return static_cast<uint8_t>((f << 3) | (f >> 2)); };
                 c = RGBColor(five((v >> 10) & 31), five((v >> 5) & 31), five(v & 31));
             } else {
-                const uint8_t *q = p + x * (bits / 8);
+                const uint8_t* q = p + x * (bits / 8);
                 c = RGBColor(q[2], q[1], q[0]);
             }
             out.SetPixel(x, y, c);
@@ -206,7 +206,7 @@ bool DecodeBitmap16(const uint8_t *data, size_t size, TColor text, TColor backgr
 
 class Player {
   public:
-    Player(TCanvas &canvas, const TRect &area)
+    Player(TCanvas& canvas, const TRect& area)
         : canvas_(canvas), area_(area), budget_(workBudget.load())
     {
         savedPen_ = canvas.Pen;
@@ -228,12 +228,12 @@ class Player {
             canvas_.SetClipRect(savedClip_);
     }
 
-    void PlayEmf(const uint8_t *data, size_t size);
-    void PlayWmf(const uint8_t *data, size_t size, const TRect &box);
+    void PlayEmf(const uint8_t* data, size_t size);
+    void PlayWmf(const uint8_t* data, size_t size, const TRect& box);
 
   private:
     // Coordinates -----------------------------------------------------------------------
-    void Map(double x, double y, double &ox, double &oy) const
+    void Map(double x, double y, double& ox, double& oy) const
     {
         if (wmf_) {
             double ex = s_.winExtX == 0 ? 1 : s_.winExtX, ey = s_.winExtY == 0 ? 1 : s_.winExtY;
@@ -241,7 +241,7 @@ class Player {
             oy = area_.top + (y - s_.winOrgY) * spanY_ / ey;
             return;
         }
-        const Xform &w = s_.world;
+        const Xform& w = s_.world;
         double wx = x * w.m11 + y * w.m21 + w.dx, wy = x * w.m12 + y * w.m22 + w.dy;
         double sx = 1, sy = 1;
         PageScale(sx, sy);
@@ -249,7 +249,7 @@ class Player {
         ox = area_.left + (dx - frameX_) * toAreaX_;
         oy = area_.top + (dy - frameY_) * toAreaY_;
     }
-    void PageScale(double &sx, double &sy) const
+    void PageScale(double& sx, double& sy) const
     {
         double pxPerMmX = devX_ / mmX_, pxPerMmY = devY_ / mmY_;
         switch (s_.mapMode) {
@@ -357,7 +357,7 @@ class Player {
         }
         ApplyClip();
     }
-    GdiObject *Slot(size_t index)
+    GdiObject* Slot(size_t index)
     {
         if (index >= objectLimit_)
             return nullptr;
@@ -365,7 +365,7 @@ class Player {
             objects_.resize(index + 1);
         return &objects_[index];
     }
-    void Select(const GdiObject &o)
+    void Select(const GdiObject& o)
     {
         if (o.kind == GdiObject::Pen)
             s_.pen = o.pen;
@@ -433,7 +433,7 @@ class Player {
         }
         return static_cast<int64_t>(points) * (2 * side + joins);
     }
-    void Fill(const std::vector<std::vector<TPoint>> &polys)
+    void Fill(const std::vector<std::vector<TPoint>>& polys)
     {
         if (canvas_.Brush.Style >= bsHorizontal && s_.opaque) {
             TBrush hatch = canvas_.Brush;
@@ -443,7 +443,7 @@ class Player {
         }
         FillPolygons(canvas_, polys, s_.winding);
     }
-    void Outline(const std::vector<TPoint> &p, bool closed)
+    void Outline(const std::vector<TPoint>& p, bool closed)
     {
         TBrush keep = canvas_.Brush;
         canvas_.Brush.Style = bsClear;
@@ -456,24 +456,24 @@ class Player {
     void DrawPolys(std::vector<std::vector<TPoint>> polys, bool closed, bool fill)
     {
         if (inPath_) {
-            for (auto &p : polys)
+            for (auto& p : polys)
                 path_.push_back(Figure{std::move(p), closed});
             return;
         }
         PrepareCanvas(fill);
         size_t points = 0;
-        for (const auto &p : polys)
+        for (const auto& p : polys)
             points += p.size();
         Charge(OutlineCost(points));
         if (fill && closed && canvas_.Brush.Style != bsClear) {
             Charge(FillCost(canvas_, polys));
             Fill(polys);
         }
-        for (const auto &p : polys)
+        for (const auto& p : polys)
             Outline(p, closed);
     }
     // A wide inside-frame pen stays within the shape's box.
-    void InsideFrame(int &x1, int &y1, int &x2, int &y2) const
+    void InsideFrame(int& x1, int& y1, int& x2, int& y2) const
     {
         if (s_.pen.style != 6 || canvas_.Pen.Width <= 1)
             return;
@@ -605,7 +605,7 @@ class Player {
         if (inPath_)
             path_.push_back(Figure{{Point(x, y)}, false});
     }
-    std::vector<TPoint> Bezier(const std::vector<std::pair<double, double>> &pts)
+    std::vector<TPoint> Bezier(const std::vector<std::pair<double, double>>& pts)
     {
         // pts[0] is the start; then groups of three (two controls and an end).
         std::vector<TPoint> out;
@@ -632,7 +632,7 @@ class Player {
         }
         return out;
     }
-    void PolyTo(const std::vector<std::pair<double, double>> &pts, bool bezier)
+    void PolyTo(const std::vector<std::pair<double, double>>& pts, bool bezier)
     {
         std::vector<std::pair<double, double>> all;
         all.reserve(pts.size() + 1);
@@ -642,7 +642,7 @@ class Player {
         if (bezier)
             dev = Bezier(all);
         else
-            for (const auto &p : all)
+            for (const auto& p : all)
                 dev.push_back(Point(p.first, p.second));
         if (!pts.empty()) {
             s_.curX = pts.back().first;
@@ -660,7 +660,7 @@ class Player {
     {
         inPath_ = false;
         std::vector<std::vector<TPoint>> polys;
-        for (auto &f : path_)
+        for (auto& f : path_)
             if (!f.points.empty())
                 polys.push_back(f.points);
         if (fill && !polys.empty()) {
@@ -672,15 +672,15 @@ class Player {
         if (stroke) {
             PrepareCanvas(false);
             size_t points = 0;
-            for (const auto &f : path_)
+            for (const auto& f : path_)
                 points += f.points.size();
             Charge(OutlineCost(points));
-            for (const auto &f : path_)
+            for (const auto& f : path_)
                 Outline(f.points, f.closed || fill);
         }
         path_.clear();
     }
-    void FillRects(const std::vector<TRect> &rects, const BrushState &brush)
+    void FillRects(const std::vector<TRect>& rects, const BrushState& brush)
     {
         if (inPath_)
             return;
@@ -688,14 +688,14 @@ class Player {
         s_.brush = brush;
         PrepareCanvas(true);
         s_.brush = keep;
-        for (const TRect &r : rects) {
+        for (const TRect& r : rects) {
             TPoint p = Point(r.left, r.top), q = Point(r.right, r.bottom);
             std::vector<TPoint> quad{p, TPoint{q.x, p.y}, q, TPoint{p.x, q.y}};
             Charge(FillCost(canvas_, {quad}));
             FillPolygons(canvas_, {quad}, false);
         }
     }
-    void Blit(double x, double y, double w, double h, const TBitmap *source, const TRect &src,
+    void Blit(double x, double y, double w, double h, const TBitmap* source, const TRect& src,
               uint32_t rop)
     {
         if (inPath_)
@@ -738,9 +738,9 @@ class Player {
         canvas_.SetPixel(p.x, p.y, static_cast<TColor>(color & 0xFFFFFF));
     }
 
-    void EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t size);
-    void WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, size_t size);
-    std::vector<std::pair<double, double>> EmfPoints(ByteReader &r, uint32_t count, bool small)
+    void EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t size);
+    void WmfRecord(uint16_t function, ByteReader& r, const uint8_t* rec, size_t size);
+    std::vector<std::pair<double, double>> EmfPoints(ByteReader& r, uint32_t count, bool small)
     {
         if (count > r.Remaining() / (small ? 4 : 8))
             throw ShortRecord{};
@@ -753,16 +753,16 @@ class Player {
         }
         return pts;
     }
-    std::vector<TPoint> Mapped(const std::vector<std::pair<double, double>> &pts) const
+    std::vector<TPoint> Mapped(const std::vector<std::pair<double, double>>& pts) const
     {
         std::vector<TPoint> out;
         out.reserve(pts.size());
-        for (const auto &p : pts)
+        for (const auto& p : pts)
             out.push_back(Point(p.first, p.second));
         return out;
     }
 
-    TCanvas &canvas_;
+    TCanvas& canvas_;
     TRect area_;  // inclusive
     TRect outer_; // half-open clip of the whole playing
     int64_t budget_;
@@ -784,7 +784,7 @@ class Player {
     std::vector<Figure> path_;
 };
 
-void Player::PlayEmf(const uint8_t *data, size_t size)
+void Player::PlayEmf(const uint8_t* data, size_t size)
 {
     if (size < 88)
         return;
@@ -796,7 +796,7 @@ void Player::PlayEmf(const uint8_t *data, size_t size)
             devY = static_cast<int32_t>(GetU32LE(data + 76));
     int32_t mmX = static_cast<int32_t>(GetU32LE(data + 80)),
             mmY = static_cast<int32_t>(GetU32LE(data + 84));
-    const ScreenMetrics &screen = Screen();
+    const ScreenMetrics& screen = Screen();
     devX_ = devX > 0 ? devX : screen.widthPixels;
     devY_ = devY > 0 ? devY : screen.heightPixels;
     mmX_ = mmX > 0 ? mmX : screen.widthMillimetres;
@@ -839,16 +839,16 @@ void Player::PlayEmf(const uint8_t *data, size_t size)
                 break;
             try {
                 EmfRecord(type, r, data + pos, recSize);
-            } catch (const ShortRecord &) {
+            } catch (const ShortRecord&) {
                 // a malformed record is skipped
             }
             pos += recSize;
         }
-    } catch (const OutOfWork &) {
+    } catch (const OutOfWork&) {
     }
 }
 
-void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t size)
+void Player::EmfRecord(uint32_t type, ByteReader& r, const uint8_t* rec, size_t size)
 {
     switch (type) {
     case EMR_SETMAPMODE: {
@@ -874,8 +874,8 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
         int32_t xn = r.S32LE(), xd = r.S32LE(), yn = r.S32LE(), yd = r.S32LE();
         if (xd == 0 || yd == 0)
             break;
-        double &ex = type == EMR_SCALEWINDOWEXTEX ? s_.winExtX : s_.vpExtX;
-        double &ey = type == EMR_SCALEWINDOWEXTEX ? s_.winExtY : s_.vpExtY;
+        double& ex = type == EMR_SCALEWINDOWEXTEX ? s_.winExtX : s_.vpExtX;
+        double& ey = type == EMR_SCALEWINDOWEXTEX ? s_.winExtY : s_.vpExtY;
         ex = ex * xn / xd;
         ey = ey * yn / yd;
         break;
@@ -883,7 +883,7 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
     case EMR_SETWORLDTRANSFORM:
     case EMR_MODIFYWORLDTRANSFORM: {
         float f[6];
-        for (float &v : f) {
+        for (float& v : f) {
             uint32_t bits = r.U32LE();
             std::memcpy(&v, &bits, 4);
             if (!std::isfinite(v) || std::abs(v) > 1e7f)
@@ -924,7 +924,7 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
         int32_t width = r.S32LE();
         r.Skip(4);
         uint32_t color = r.U32LE();
-        if (GdiObject *o = Slot(ih)) {
+        if (GdiObject* o = Slot(ih)) {
             o->kind = GdiObject::Pen;
             o->pen = PenState{static_cast<int>(style & 0xF), std::abs(double(width)), width <= 1,
                               static_cast<TColor>(color & 0xFFFFFF)};
@@ -935,7 +935,7 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
         uint32_t ih = r.U32LE();
         r.Skip(16);
         uint32_t style = r.U32LE(), width = r.U32LE(), brushStyle = r.U32LE(), color = r.U32LE();
-        if (GdiObject *o = Slot(ih)) {
+        if (GdiObject* o = Slot(ih)) {
             o->kind = GdiObject::Pen;
             bool geometric = (style & 0x00010000) != 0;
             o->pen = PenState{brushStyle == 1 ? 5 : static_cast<int>(style & 0xF), double(width),
@@ -945,7 +945,7 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
     }
     case EMR_CREATEBRUSHINDIRECT: {
         uint32_t ih = r.U32LE(), style = r.U32LE(), color = r.U32LE(), hatch = r.U32LE();
-        if (GdiObject *o = Slot(ih)) {
+        if (GdiObject* o = Slot(ih)) {
             o->kind = GdiObject::Brush;
             o->brush = MakeBrush(style, color, hatch);
         }
@@ -957,7 +957,7 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
         uint32_t ih = r.U32LE();
         r.Skip(4);
         uint32_t offBmi = r.U32LE(), cbBmi = r.U32LE(), offBits = r.U32LE(), cbBits = r.U32LE();
-        GdiObject *o = Slot(ih);
+        GdiObject* o = Slot(ih);
         if (!o)
             break;
         o->kind = GdiObject::Brush;
@@ -973,19 +973,19 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
     }
     case EMR_EXTCREATEFONTINDIRECTW:
     case EMR_CREATEPALETTE:
-        if (GdiObject *o = Slot(r.U32LE()))
+        if (GdiObject* o = Slot(r.U32LE()))
             o->kind = GdiObject::Other;
         break;
     case EMR_SELECTOBJECT: {
         uint32_t ih = r.U32LE();
         if (ih & StockObject)
             SelectStock(ih & 0x7FFFFFFF);
-        else if (GdiObject *o = Slot(ih))
+        else if (GdiObject* o = Slot(ih))
             Select(*o);
         break;
     }
     case EMR_DELETEOBJECT:
-        if (GdiObject *o = Slot(r.U32LE()))
+        if (GdiObject* o = Slot(r.U32LE()))
             *o = GdiObject{};
         break;
     case EMR_INTERSECTCLIPRECT: {
@@ -1049,7 +1049,7 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
             throw ShortRecord{};
         std::vector<uint32_t> counts(polys);
         uint64_t sum = 0;
-        for (auto &c : counts) {
+        for (auto& c : counts) {
             c = r.U32LE();
             sum += c;
         }
@@ -1128,7 +1128,7 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
         uint32_t cb = r.U32LE();
         BrushState brush = s_.brush;
         if (type == EMR_FILLRGN) {
-            GdiObject *o = Slot(r.U32LE());
+            GdiObject* o = Slot(r.U32LE());
             if (!o || o->kind != GdiObject::Brush)
                 break;
             brush = o->brush;
@@ -1142,7 +1142,7 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
         if (count > g.Remaining() / 16)
             throw ShortRecord{};
         std::vector<TRect> rects(count);
-        for (auto &x : rects)
+        for (auto& x : rects)
             x = TRect{g.S32LE(), g.S32LE(), g.S32LE(), g.S32LE()};
         FillRects(rects, brush);
         break;
@@ -1186,36 +1186,63 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
         int32_t cxSrc = r.S32LE(), cySrc = r.S32LE();
         uint32_t offBmi = r.U32LE(), cbBmi = r.U32LE(), offBits = r.U32LE(), cbBits = r.U32LE();
         r.Skip(4); // usage
-        uint32_t rop = SRCCOPY;
+        uint32_t rop = SRCCOPY, startScan = 0, scans = 0;
         double cxDest = cxSrc, cyDest = cySrc;
         if (type == EMR_STRETCHDIBITS) {
             rop = r.U32LE();
             cxDest = r.S32LE();
             cyDest = r.S32LE();
+        } else {
+            startScan = r.U32LE();
+            scans = r.U32LE();
         }
-        if (offBmi > size || cbBmi > size - offBmi || offBits > size || cbBits > size - offBits)
+        if (offBmi > size || cbBmi > size - offBmi || offBits > size || cbBits > size - offBits ||
+            cbBmi < 12)
             throw ShortRecord{};
+        const uint8_t* info = rec + offBmi;
+        bool core = GetU32LE(info) == 12;
+        int64_t declared = core ? int16_t(GetU16LE(info + 6)) : int32_t(GetU32LE(info + 8));
+        // Bottom-up pictures count the source rectangle from their bottom row.
+        bool bottomUp = declared > 0;
+        // Setting bits to the device may carry only a band of scan lines (counted from the
+        // bottom): decode the band alone and place it where it belongs in the whole picture.
+        std::vector<uint8_t> band;
+        int64_t fullHeight = std::abs(declared), bandTop = 0;
+        if (type == EMR_SETDIBITSTODEVICE && bottomUp && !core && scans > 0 && scans < fullHeight &&
+            startScan < fullHeight - scans + 1) {
+            band.assign(info, info + cbBmi);
+            PutU32LE(band.data() + 8, scans);
+            info = band.data();
+            bandTop = fullHeight - startScan - scans;
+        }
         TBitmap bitmap;
         Charge(cbBits);
-        if (!DecodeDib(rec + offBmi, cbBmi, rec + offBits, cbBits, bitmap))
+        if (!DecodeDib(info, cbBmi, rec + offBits, cbBits, bitmap))
             break;
-        // Bottom-up pictures count the source rectangle from their bottom row.
-        bool bottomUp =
-            cbBmi >= 12 && (GetU32LE(rec + offBmi) == 12 ? int16_t(GetU16LE(rec + offBmi + 6)) > 0
-                                                         : int32_t(GetU32LE(rec + offBmi + 8)) > 0);
-        int64_t top = bottomUp ? int64_t(bitmap.Height()) - ySrc - cySrc : ySrc;
-        TRect src{Clamped(xSrc), Clamped(top), Clamped(int64_t(xSrc) + cxSrc),
-                  Clamped(top + cySrc)};
+        if (band.empty())
+            fullHeight = bitmap.Height();
+        int64_t top = bottomUp ? fullHeight - ySrc - cySrc : ySrc;
         if (type == EMR_SETDIBITSTODEVICE) {
-            // Unscaled: the extent is in device pixels, only the origin is mapped.
-            TPoint o = Point(xDest, yDest);
-            Charge(std::min<int64_t>(std::abs(int64_t(cxSrc)), outer_.Width() + 1) *
-                   std::min<int64_t>(std::abs(int64_t(cySrc)), outer_.Height() + 1));
-            canvas_.StretchBlit(
-                TRect{o.x, o.y, Clamped(int64_t(o.x) + cxSrc), Clamped(int64_t(o.y) + cySrc)},
-                bitmap, src, cmSrcCopy);
+            // Unscaled on its own device, so only the origin is mapped; the playing's scale
+            // still applies to the extent.
+            int64_t r0 = std::max(top, bandTop),
+                    r1 = std::min(top + cySrc, bandTop + bitmap.Height());
+            if (r1 <= r0 || cxSrc <= 0)
+                break;
+            double ox, oy;
+            Map(xDest, yDest, ox, oy);
+            double sx = ScaleX(1), sy = ScaleY(1);
+            TRect dest{ToInt(ox), ToInt(oy + (r0 - top) * sy), ToInt(ox + cxSrc * sx),
+                       ToInt(oy + (r1 - top) * sy)};
+            TRect src{Clamped(xSrc), Clamped(r0 - bandTop), Clamped(int64_t(xSrc) + cxSrc),
+                      Clamped(r1 - bandTop)};
+            Charge(std::min<int64_t>(std::abs(int64_t(dest.Width())), outer_.Width() + 1) *
+                   std::min<int64_t>(std::abs(int64_t(dest.Height())), outer_.Height() + 1));
+            canvas_.StretchBlit(dest, bitmap, src, cmSrcCopy);
             break;
         }
+        TRect src{Clamped(xSrc), Clamped(top), Clamped(int64_t(xSrc) + cxSrc),
+                  Clamped(top + cySrc)};
         Blit(xDest, yDest, cxDest, cyDest, &bitmap, src, rop);
         break;
     }
@@ -1224,7 +1251,7 @@ void Player::EmfRecord(uint32_t type, ByteReader &r, const uint8_t *rec, size_t 
     }
 }
 
-void Player::PlayWmf(const uint8_t *data, size_t size, const TRect &box)
+void Player::PlayWmf(const uint8_t* data, size_t size, const TRect& box)
 {
     if (size < 18)
         return;
@@ -1250,23 +1277,23 @@ void Player::PlayWmf(const uint8_t *data, size_t size, const TRect &box)
             r.Skip(6);
             try {
                 WmfRecord(function, r, data + pos, bytes);
-            } catch (const ShortRecord &) {
+            } catch (const ShortRecord&) {
             }
             pos += bytes;
         }
-    } catch (const OutOfWork &) {
+    } catch (const OutOfWork&) {
     }
 }
 
-void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, size_t size)
+void Player::WmfRecord(uint16_t function, ByteReader& r, const uint8_t* rec, size_t size)
 {
     auto color = [&] { return r.U32LE(); };
     // New objects take the lowest free slot; every slot below the hint is taken, so a file
     // that creates many objects costs no more than one pass over the table.
-    auto newSlot = [&]() -> GdiObject * {
+    auto newSlot = [&]() -> GdiObject* {
         size_t limit = std::min<size_t>(objectLimit_, 65535);
         for (; freeHint_ < limit; ++freeHint_) {
-            GdiObject *o = Slot(freeHint_);
+            GdiObject* o = Slot(freeHint_);
             if (o && o->kind == GdiObject::None)
                 return o;
         }
@@ -1313,7 +1340,7 @@ void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, siz
         int16_t width = r.S16LE();
         r.Skip(2);
         uint32_t c = color();
-        if (GdiObject *o = newSlot()) {
+        if (GdiObject* o = newSlot()) {
             o->kind = GdiObject::Pen;
             o->pen = PenState{style & 0xF, std::abs(double(width)), width <= 1,
                               static_cast<TColor>(c & 0xFFFFFF)};
@@ -1324,14 +1351,14 @@ void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, siz
         uint16_t style = r.U16LE();
         uint32_t c = color();
         uint16_t hatch = r.U16LE();
-        if (GdiObject *o = newSlot()) {
+        if (GdiObject* o = newSlot()) {
             o->kind = GdiObject::Brush;
             o->brush = MakeBrush(style, c, hatch);
         }
         break;
     }
     case META_DIBCREATEPATTERNBRUSH: {
-        GdiObject *o = newSlot();
+        GdiObject* o = newSlot();
         if (!o)
             break;
         o->kind = GdiObject::Brush;
@@ -1344,7 +1371,7 @@ void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, siz
         break;
     }
     case META_CREATEREGION: {
-        GdiObject *o = newSlot();
+        GdiObject* o = newSlot();
         if (!o)
             break;
         o->kind = GdiObject::Region;
@@ -1368,10 +1395,10 @@ void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, siz
     }
     case META_FILLREGION:
     case META_PAINTREGION: {
-        GdiObject *region = Slot(r.U16LE());
+        GdiObject* region = Slot(r.U16LE());
         BrushState brush = s_.brush;
         if (function == META_FILLREGION) {
-            GdiObject *b = Slot(r.U16LE());
+            GdiObject* b = Slot(r.U16LE());
             if (!b || b->kind != GdiObject::Brush)
                 break;
             brush = b->brush;
@@ -1383,16 +1410,16 @@ void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, siz
     case META_CREATEPATTERNBRUSH:
     case META_CREATEFONTINDIRECT:
     case META_CREATEPALETTE:
-        if (GdiObject *o = newSlot())
+        if (GdiObject* o = newSlot())
             o->kind = GdiObject::Other;
         break;
     case META_SELECTOBJECT:
-        if (GdiObject *o = Slot(r.U16LE()))
+        if (GdiObject* o = Slot(r.U16LE()))
             Select(*o);
         break;
     case META_DELETEOBJECT: {
         uint16_t index = r.U16LE();
-        if (GdiObject *o = Slot(index)) {
+        if (GdiObject* o = Slot(index)) {
             *o = GdiObject{};
             freeHint_ = std::min<size_t>(freeHint_, index);
         }
@@ -1433,7 +1460,7 @@ void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, siz
         if (polys > r.Remaining() / 2)
             throw ShortRecord{};
         std::vector<uint16_t> counts(polys);
-        for (auto &c : counts)
+        for (auto& c : counts)
             c = r.U16LE();
         std::vector<std::vector<TPoint>> list;
         for (uint16_t c : counts) {
@@ -1563,7 +1590,7 @@ void Player::WmfRecord(uint16_t function, ByteReader &r, const uint8_t *rec, siz
         }
         TBitmap bitmap;
         Charge(static_cast<int64_t>(r.Remaining()));
-        const uint8_t *dib = rec + r.Position();
+        const uint8_t* dib = rec + r.Position();
         size_t dibSize = r.Remaining();
         if (!DecodeDib(dib, dibSize, nullptr, 0, bitmap))
             break;
@@ -1590,7 +1617,7 @@ int64_t MetafileWorkBudget()
     return workBudget.load();
 }
 
-void PlayEnhancedMetafile(TCanvas &canvas, const uint8_t *data, size_t size, const TRect &area)
+void PlayEnhancedMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& area)
 {
     if (area.right < area.left || area.bottom < area.top)
         return;
@@ -1598,8 +1625,8 @@ void PlayEnhancedMetafile(TCanvas &canvas, const uint8_t *data, size_t size, con
     Player(canvas, area).PlayEmf(data, size);
 }
 
-void PlayWindowsMetafile(TCanvas &canvas, const uint8_t *data, size_t size, const TRect &box,
-                         const TRect &area)
+void PlayWindowsMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& box,
+                         const TRect& area)
 {
     if (area.right < area.left || area.bottom < area.top)
         return;

@@ -41,7 +41,7 @@ TBitmap Pattern(int w, int h)
     return b;
 }
 
-void ExpectSamePixels(const TBitmap &a, const TBitmap &b)
+void ExpectSamePixels(const TBitmap& a, const TBitmap& b)
 {
     ASSERT_EQ(a.Width(), b.Width());
     ASSERT_EQ(a.Height(), b.Height());
@@ -53,18 +53,18 @@ void ExpectSamePixels(const TBitmap &a, const TBitmap &b)
     EXPECT_EQ(differing, 0);
 }
 
-void ReadInto(TMetafile &m, const std::vector<uint8_t> &bytes)
+void ReadInto(TMetafile& m, const std::vector<uint8_t>& bytes)
 {
     TMemoryStream s(bytes);
     m.ReadStream(s);
 }
 
-std::string ReadError(const std::vector<uint8_t> &bytes)
+std::string ReadError(const std::vector<uint8_t>& bytes)
 {
     try {
         TMetafile m;
         ReadInto(m, bytes);
-    } catch (const Exception &e) {
+    } catch (const Exception& e) {
         return e.what();
     }
     return "(read)";
@@ -136,7 +136,7 @@ struct Wmf {
 };
 
 // What the engine does: the metafile sized to the surface, the surface drawn at (0, 0).
-void RecordSurface(TMetafile &metafile, TBitmap &surface)
+void RecordSurface(TMetafile& metafile, TBitmap& surface)
 {
     metafile.SetHeight(surface.Height());
     metafile.SetWidth(surface.Width());
@@ -145,7 +145,7 @@ void RecordSurface(TMetafile &metafile, TBitmap &surface)
     canvas.Close();
 }
 
-TBitmap Play(TMetafile &m, int w, int h)
+TBitmap Play(TMetafile& m, int w, int h)
 {
     TBitmap target;
     target.SetSize(w, h);
@@ -225,7 +225,7 @@ TEST(Metafile, ReadingChecksAndSizes)
     PutU32LE(shortTotal.data() + 48, 60);
     std::vector<uint8_t> negativeFrame = emf;
     PutU32LE(negativeFrame.data() + 32, static_cast<uint32_t>(-5));
-    for (const auto *bytes :
+    for (const auto* bytes :
          {&badSum, &noPlaceable, &badHeader, &truncated, &shortTotal, &negativeFrame})
         EXPECT_EQ(ReadError(*bytes), "Metafile is not valid");
     EXPECT_EQ(ReadError({}), "Metafile is not valid");
@@ -255,7 +255,7 @@ TEST(Metafile, OpensThroughTheRegistry)
     TempDir dir;
     TBitmap surface = Pattern(12, 7);
     TMetafile m;
-    for (const char *name : {"x.wmf", "y.emf", "Z.EMF"}) {
+    for (const char* name : {"x.wmf", "y.emf", "Z.EMF"}) {
         RecordSurface(m, surface);
         m.WriteFile(dir.File(name));
         TPicture picture;
@@ -402,10 +402,10 @@ TEST(MetafileCorpus, EveryFileReadsAndPlays)
     int read = 0, files = 0;
     std::vector<std::string> placeable;
     std::vector<int> widths;
-    for (const char *folder : {"wmf/libwmf-examples", "wmf/libuemf", "wmf/pillow", "emf/libemf2svg",
+    for (const char* folder : {"wmf/libwmf-examples", "wmf/libuemf", "wmf/pillow", "emf/libemf2svg",
                                "emf/libemf2svg-corrupted", "emf/libuemf", "emf/pillow"}) {
         bool corrupted = std::string(folder).find("corrupted") != std::string::npos;
-        for (const std::string &name : CorpusFiles(folder, {"wmf", "emf"})) {
+        for (const std::string& name : CorpusFiles(folder, {"wmf", "emf"})) {
             ++files;
             std::string path = corpus + "/" + folder + "/" + name;
             std::vector<uint8_t> bytes = tabulonix::test::ReadBytes(path);
@@ -415,7 +415,7 @@ TEST(MetafileCorpus, EveryFileReadsAndPlays)
             try {
                 TMemoryStream s(bytes);
                 m.ReadStream(s);
-            } catch (const EInvalidGraphic &e) {
+            } catch (const EInvalidGraphic& e) {
                 EXPECT_STREQ(e.what(), "Metafile is not valid") << name;
                 // Only Windows metafiles without the placeable header, and damaged files, fail.
                 EXPECT_TRUE(corrupted || (isWmf && !isPlaceable)) << name;
@@ -439,7 +439,7 @@ TEST(MetafileCorpus, EveryFileReadsAndPlays)
     // Pillow reads the placeable header on its own and gives the width at 72 dpi.
     std::string command = "/usr/bin/python3 -c \"import sys;from PIL import Image\n"
                           "for f in sys.argv[1:]: print(Image.open(f).size[0])\"";
-    for (const auto &path : placeable)
+    for (const auto& path : placeable)
         command += " " + ShellQuote(path);
     CommandResult r = RunCommand(command);
     if (r.exitCode != 0)
@@ -454,12 +454,12 @@ TEST(MetafileCorpus, EveryFileReadsAndPlays)
 
 namespace {
 
-double MeanDifference(const TBitmap &ours, const ReferenceImage &ref)
+double MeanDifference(const TBitmap& ours, const ReferenceImage& ref)
 {
     double sum = 0;
     for (int y = 0; y < ref.height; ++y)
         for (int x = 0; x < ref.width; ++x) {
-            const uint8_t *p = &ref.rgba[4 * (static_cast<size_t>(y) * ref.width + x)];
+            const uint8_t* p = &ref.rgba[4 * (static_cast<size_t>(y) * ref.width + x)];
             TColor c = ours.Pixel(x, y);
             sum += std::abs(GetRValue(c) - p[0]) + std::abs(GetGValue(c) - p[1]) +
                    std::abs(GetBValue(c) - p[2]);
@@ -475,13 +475,13 @@ TEST(MetafileCorpus, MappingModesGiveTheSamePicture)
     std::string dir = CorpusDir() + "/emf/libuemf/";
     if (CorpusDir().empty())
         GTEST_SKIP() << "no corpus";
-    auto render = [&](const std::string &name) {
+    auto render = [&](const std::string& name) {
         TMetafile m;
         ReadInto(m, tabulonix::test::ReadBytes(dir + name));
         return Play(m, 140, 99);
     };
     TBitmap base = render("test_mm_text_ref.emf");
-    for (const char *mode :
+    for (const char* mode :
          {"anisotropic", "hienglish", "himetric", "isotropic", "loenglish", "lometric", "twips"}) {
         TBitmap other = render(std::string("test_mm_") + mode + "_ref.emf");
         int differing = 0;
@@ -501,7 +501,7 @@ TEST(MetafileCorpus, WindowsFilesLookLikeTheReferenceRenderer)
     TempDir tmp;
     // Files whose placeable box is the drawing's extent (the reference frames every file by
     // the extent of what it draws, so others are framed differently).
-    for (const char *name : {"arrow01", "cell", "sample", "sample2"}) {
+    for (const char* name : {"arrow01", "cell", "sample", "sample2"}) {
         std::string path = CorpusDir() + "/wmf/libwmf-examples/" + name + ".wmf";
         std::string png = tmp.File(std::string(name) + ".png");
         ASSERT_EQ(RunCommand("wmf2gd -o " + ShellQuote(png) + " " + ShellQuote(path)).exitCode, 0)
@@ -524,7 +524,7 @@ TEST(MetafilePlayer, PieAndChordRunCounterClockwise)
         {47, true, false, false}, // pie from east to north: the top-right quarter
         {46, true, false, false}, // chord: only the segment beyond the line between the ends
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         Emf e;
         e.Rec(39, {1, 0, 0x0000FF, 0});
         e.Rec(37, {1});
@@ -632,7 +632,7 @@ TEST(MetafilePlayer, OldDeviceBitmapBlockTransfers)
     std::vector<int> stretch = {0x0020, 0x00CC, 1, 2, 0, 0, 10, 20, 50, 40};
     bitblt.insert(bitblt.end(), bitmap);
     stretch.insert(stretch.end(), bitmap);
-    auto record = [&](uint16_t function, const std::vector<int> &params) {
+    auto record = [&](uint16_t function, const std::vector<int>& params) {
         ByteWriter out(w.body);
         out.U32LE(static_cast<uint32_t>(3 + params.size()));
         out.U16LE(function);
@@ -674,7 +674,7 @@ TEST(MetafilePlayer, BitmapRecordsMustCarryTheirRows)
 {
     // A stretched-bitmap record declaring 6000 x 6000 pixels with four bytes of data is
     // skipped rather than drawn as a black picture of nothing; a well-formed 1 x 1 one draws.
-    auto record = [](Emf &e, int at, int width, int height, uint32_t pixel) {
+    auto record = [](Emf& e, int at, int width, int height, uint32_t pixel) {
         ByteWriter w(e.body);
         w.U32LE(81);
         w.U32LE(80 + 40 + 4);
@@ -744,4 +744,37 @@ TEST(MetafilePlayer, InsideFramePensStayInTheBox)
         EXPECT_EQ(out.Pixel(20, 40), clRed) << style;
         EXPECT_EQ(out.Pixel(26, 40) == clRed, style == 6) << style;
     }
+}
+
+TEST(MetafilePlayer, DeviceBitsInBands)
+{
+    // A 1 x 2 picture sent as two bands of one scan line each (counted from the bottom):
+    // the bottom line blue, the top line red; drawn at (10, 10) it shows red over blue.
+    auto band = [](Emf& e, uint32_t startScan, uint32_t pixel) {
+        ByteWriter w(e.body);
+        w.U32LE(80);
+        w.U32LE(76 + 40 + 4);
+        for (int v : {0, 0, 0, 0, 10, 10, 0, 0, 1, 2})
+            w.U32LE(static_cast<uint32_t>(v));
+        for (uint32_t v : {76u, 40u, 116u, 4u, 0u, startScan, 1u})
+            w.U32LE(v);
+        for (uint32_t v : {40u, 1u, 2u})
+            w.U32LE(v);
+        w.U16LE(1);
+        w.U16LE(32);
+        for (int i = 0; i < 6; ++i)
+            w.U32LE(0);
+        w.U32LE(pixel);
+        ++e.count;
+    };
+    Emf e;
+    band(e, 0, 0x000000FF); // blue
+    band(e, 1, 0x00FF0000); // red
+    TMetafile m;
+    ReadInto(m, e.Finish(1000, 1000));
+    TBitmap out = Play(m, 100, 100);
+    EXPECT_EQ(out.Pixel(10, 10), clRed);
+    EXPECT_EQ(out.Pixel(10, 11), clBlue);
+    EXPECT_EQ(out.Pixel(10, 12), clWhite);
+    EXPECT_EQ(out.Pixel(11, 10), clWhite);
 }
