@@ -2,7 +2,6 @@
 
 #include "codecs/Graphic.h"
 #include "codecs/RasterDecoders.h"
-#include "codecs/Tiff.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -114,30 +113,8 @@ TEST(Thunderscan, RunsDeltasAndRawValues)
     EXPECT_EQ(out, (Bytes{0x55, 0x55, 0x55, 0x67, 0x60}));
 }
 
-// The raw group 3 stream of the corpus decodes to the same rows as its TIFF twin.
-TEST(CCITT, RawGroup3StreamMatchesItsTiffTwin)
-{
-    std::string dir = CorpusDir() + "tiff/libtiffpic/";
-    Bytes raw = ReadBytes(dir + "g3test.g3");
-    if (raw.empty())
-        GTEST_SKIP() << "corpus not present";
-    TTIFFGraphic tiff;
-    tiff.ReadFile(dir + "g3test.tif");
-    const int width = tiff.Width(), height = tiff.Height();
-    const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
-    Bytes rows(rowBytes * height, 0);
-    TCCITTOptions options;
-    int decoded = DecodeCCITT(raw.data(), raw.size(), options, width, height, rows.data(), rowBytes, "TIF/TIFF");
-    // The stream ends with its return-to-control codes a little before the TIFF's last
-    // (white) rows.
-    EXPECT_GT(decoded, height * 9 / 10);
-    // The TIFF is min-is-white, so its 1 bits are black as in the decoder's output.
-    int differing = 0;
-    for (int y = 0; y < height; ++y)
-        differing += std::memcmp(rows.data() + rowBytes * y, tiff.ConstRow(y), rowBytes) != 0;
-    EXPECT_EQ(differing, 0);
-}
-
+// Group 3 and modified Huffman decoding is checked against an independent encoder in
+// RasterReadersTest (TiffReader.FaxVariantsFromAnIndependentEncoder) and the corpus.
 TEST(CCITT, DamagedModifiedHuffmanDataIsACompressionError)
 {
     Bytes garbage(64, 0x00); // eleven zero bits and more: no valid run code
