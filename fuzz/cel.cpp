@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as an Autodesk CEL or PIC file, then draws what was read.
+#include "codecs/Autodesk.h"
 #include "codecs/Canvas.h"
 #include "codecs/PixelBudget.h"
-#include "codecs/Autodesk.h"
 
 using namespace tabulonix;
 

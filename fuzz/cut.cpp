@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a Dr. Halo CUT file (grey, no palette file), then draws what was read.
+#include "codecs/Cut.h"
 #include "codecs/Canvas.h"
 #include "codecs/PixelBudget.h"
-#include "codecs/Cut.h"
 
 using namespace tabulonix;
 

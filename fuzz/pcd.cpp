@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a Photo-CD file, then draws what was read.
+#include "codecs/Pcd.h"
 #include "codecs/Canvas.h"
 #include "codecs/PixelBudget.h"
-#include "codecs/Pcd.h"
 
 using namespace tabulonix;
 

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a PCX file, then draws what was read.
+#include "codecs/Pcx.h"
 #include "codecs/Canvas.h"
 #include "codecs/PixelBudget.h"
-#include "codecs/Pcx.h"
 
 using namespace tabulonix;
 

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a Photoshop file, then draws what was read.
+#include "codecs/Psd.h"
 #include "codecs/Canvas.h"
 #include "codecs/PixelBudget.h"
-#include "codecs/Psd.h"
 
 using namespace tabulonix;
 

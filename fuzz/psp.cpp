@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a Paint Shop Pro file, then draws what was read.
+#include "codecs/Psp.h"
 #include "codecs/Canvas.h"
 #include "codecs/PixelBudget.h"
-#include "codecs/Psp.h"
 
 using namespace tabulonix;
 

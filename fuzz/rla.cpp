@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as an RLA file, then draws what was read.
+#include "codecs/Rla.h"
 #include "codecs/Canvas.h"
 #include "codecs/PixelBudget.h"
-#include "codecs/Rla.h"
 
 using namespace tabulonix;
 

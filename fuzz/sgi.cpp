@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as an SGI file, then draws what was read.
+#include "codecs/Sgi.h"
 #include "codecs/Canvas.h"
 #include "codecs/PixelBudget.h"
-#include "codecs/Sgi.h"
 
 using namespace tabulonix;
 

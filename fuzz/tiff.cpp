@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a TIFF file, then draws what was read.
+#include "codecs/Tiff.h"
 #include "codecs/Canvas.h"
 #include "codecs/PixelBudget.h"
-#include "codecs/Tiff.h"
 
 using namespace tabulonix;
 

@@ -39,7 +39,8 @@ void TAutodeskGraphic::ReadStream(TStream& stream)
     const uint8_t* raw = r.Bytes(kPaletteSize);
     TPalette palette(256);
     for (size_t i = 0; i < 256; ++i)
-        palette[i] = RGBQuad{static_cast<uint8_t>((raw[3 * i + 2] & 63) * 4), static_cast<uint8_t>((raw[3 * i + 1] & 63) * 4),
+        palette[i] = RGBQuad{static_cast<uint8_t>((raw[3 * i + 2] & 63) * 4),
+                             static_cast<uint8_t>((raw[3 * i + 1] & 63) * 4),
                              static_cast<uint8_t>((raw[3 * i] & 63) * 4), 0};
     SetPalette(palette);
     const int width = Properties().width;

@@ -84,7 +84,8 @@ void TCUTGraphic::ReadStream(TStream& stream)
     const int width = Properties().width, height = Properties().height;
     size_t pos = 6;
     for (int y = 0; y < height && pos < data.size(); ++y) {
-        TDecodeResult r = DecodeCUTRow(data.data() + pos, data.size() - pos, Row(y), static_cast<size_t>(width));
+        TDecodeResult r =
+            DecodeCUTRow(data.data() + pos, data.size() - pos, Row(y), static_cast<size_t>(width));
         pos += r.consumed;
     }
     FinishLoad();

@@ -6,9 +6,12 @@ namespace tabulonix {
 // Dr. Halo CUT pictures: 8-bit indices, one run-length packet sequence per row; the
 // colours come from the ".pal" file of the same name, or a grey ramp without one.
 class TCUTGraphic : public TReaderGraphic {
-public:
+  public:
     const char* ClassName() const override { return "TCUTGraphic"; }
-    std::unique_ptr<TGraphic> NewInstance() const override { return std::make_unique<TCUTGraphic>(); }
+    std::unique_ptr<TGraphic> NewInstance() const override
+    {
+        return std::make_unique<TCUTGraphic>();
+    }
     // Remembers the path so that the palette file beside it can be found.
     void ReadFile(const std::string& path) override;
     void ReadStream(TStream& stream) override;
@@ -18,7 +21,7 @@ public:
     // offset 40, three 16-bit values each, low bytes used, never split across blocks).
     static TPalette ReadPaletteFile(const std::vector<uint8_t>& bytes);
 
-private:
+  private:
     std::string path_;
 };
 

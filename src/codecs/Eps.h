@@ -5,9 +5,12 @@ namespace tabulonix {
 
 // Encapsulated PostScript with a binary preview header: the TIFF preview is shown.
 class TEPSGraphic : public TTIFFGraphic {
-public:
+  public:
     const char* ClassName() const override { return "TEPSGraphic"; }
-    std::unique_ptr<TGraphic> NewInstance() const override { return std::make_unique<TEPSGraphic>(); }
+    std::unique_ptr<TGraphic> NewInstance() const override
+    {
+        return std::make_unique<TEPSGraphic>();
+    }
     void ReadStream(TStream& stream) override;
 };
 

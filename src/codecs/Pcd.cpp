@@ -36,7 +36,8 @@ bool TPCDGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int imag
     if ((!overview && !pack) || imageIndex < 0)
         return false;
     if (overview) {
-        dataOffset_ = kOverviewStart + static_cast<size_t>(imageIndex) * kThumbnailSectors * kSector;
+        dataOffset_ =
+            kOverviewStart + static_cast<size_t>(imageIndex) * kThumbnailSectors * kSector;
         storedWidth_ = 192;
         storedHeight_ = 128;
         rotation_ = 0;
@@ -70,7 +71,8 @@ void TPCDGraphic::ReadStream(TStream& stream)
     CreateImage(format, kPCD);
 
     const int w = storedWidth_, h = storedHeight_;
-    const size_t pairBytes = static_cast<size_t>(w) * 3; // two luma rows and two half-width chroma rows
+    const size_t pairBytes =
+        static_cast<size_t>(w) * 3; // two luma rows and two half-width chroma rows
     ByteReader r = Reader(data, kPCD);
     r.Seek(dataOffset_);
     std::vector<uint8_t> ycc(static_cast<size_t>(w) * 3), bgr(static_cast<size_t>(w) * 3);
@@ -92,12 +94,23 @@ void TPCDGraphic::ReadStream(TStream& stream)
                 // Rotation 1 turns the stored picture a quarter counter-clockwise, 3 clockwise.
                 int tx = x, ty = sy;
                 switch (rotation_) {
-                case 1: tx = sy; ty = w - 1 - x; break;
-                case 2: tx = w - 1 - x; ty = h - 1 - sy; break;
-                case 3: tx = h - 1 - sy; ty = x; break;
-                default: break;
+                case 1:
+                    tx = sy;
+                    ty = w - 1 - x;
+                    break;
+                case 2:
+                    tx = w - 1 - x;
+                    ty = h - 1 - sy;
+                    break;
+                case 3:
+                    tx = h - 1 - sy;
+                    ty = x;
+                    break;
+                default:
+                    break;
                 }
-                std::memcpy(Row(ty) + 3 * static_cast<size_t>(tx), &bgr[3 * static_cast<size_t>(x)], 3);
+                std::memcpy(Row(ty) + 3 * static_cast<size_t>(tx), &bgr[3 * static_cast<size_t>(x)],
+                            3);
             }
         }
     }

@@ -116,7 +116,8 @@ void TPCXGraphic::ReadStream(TStream& stream)
 
     CreateImage(width, height, format, kPCX);
     // The decoded rows may be far wider than the pixels they hold.
-    CheckPixelBudget(static_cast<int64_t>(rowSize), height, 8, FormatError(kInvalidImageFormat, kPCX));
+    CheckPixelBudget(static_cast<int64_t>(rowSize), height, 8,
+                     FormatError(kInvalidImageFormat, kPCX));
 
     // Palette.
     if (format != pf24bit) {
@@ -128,7 +129,8 @@ void TPCXGraphic::ReadStream(TStream& stream)
             SetPalette(TPalette{RGBQuad{0, 0, 0, 0}, RGBQuad{255, 255, 255, 0}});
         } else if (pictureBits == 2 || pictureBits == 4) {
             SetPalette(h.paletteKind == 2 ? GreyRamp(16) : FromTriples(h.palette16, 16));
-        } else if (data.size() >= kHeaderSize + kEndPaletteSize && data[data.size() - kEndPaletteSize] == 12) {
+        } else if (data.size() >= kHeaderSize + kEndPaletteSize &&
+                   data[data.size() - kEndPaletteSize] == 12) {
             SetPalette(FromTriples(data.data() + data.size() - kEndPaletteSize + 1, 256));
         } else {
             // The file has no colour table: grey rather than an all-black picture.

@@ -13,7 +13,10 @@ struct HeaderScanner {
     const std::vector<uint8_t>& data;
     size_t pos;
 
-    static bool Space(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+    static bool Space(uint8_t c)
+    {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    }
     void SkipSpaceAndComments()
     {
         while (pos < data.size()) {
@@ -132,8 +135,9 @@ void TPPMGraphic::ReadStream(TStream& stream)
     const int width = p.width, height = p.height;
     const int samples = p.samplesPerPixel;
     const size_t bytesPerSample = p.bitsPerSample == 16 ? 2 : 1;
-    const size_t rowBytes = p.bitsPerSample == 1 ? (static_cast<size_t>(width) + 7) / 8
-                                                 : static_cast<size_t>(width) * samples * bytesPerSample;
+    const size_t rowBytes = p.bitsPerSample == 1
+                                ? (static_cast<size_t>(width) + 7) / 8
+                                : static_cast<size_t>(width) * samples * bytesPerSample;
     std::vector<uint8_t> line(rowBytes);
     ByteReader r = Reader(data, kPNM);
     r.Seek(h.dataStart);
@@ -158,7 +162,8 @@ void TPPMGraphic::ReadStream(TStream& stream)
                 if (!text.Number(65535, v))
                     Fail(kStreamReadError, kPNM);
                 if (bytesPerSample == 2)
-                    PutU16LE(line.data() + 2 * i, static_cast<uint16_t>((v >> 8) | ((v & 0xFF) << 8)));
+                    PutU16LE(line.data() + 2 * i,
+                             static_cast<uint16_t>((v >> 8) | ((v & 0xFF) << 8)));
                 else
                     line[i] = static_cast<uint8_t>(std::min<uint64_t>(v, 255));
             }

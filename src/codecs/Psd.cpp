@@ -10,7 +10,16 @@ namespace {
 
 const char* const kPSD = "PSD or PDD";
 
-enum PsdMode { pmBitmap = 0, pmGrey = 1, pmIndexed = 2, pmRGB = 3, pmCMYK = 4, pmMultichannel = 7, pmDuotone = 8, pmLab = 9 };
+enum PsdMode {
+    pmBitmap = 0,
+    pmGrey = 1,
+    pmIndexed = 2,
+    pmRGB = 3,
+    pmCMYK = 4,
+    pmMultichannel = 7,
+    pmDuotone = 8,
+    pmLab = 9
+};
 
 struct PsdLayout {
     int channels = 0;
@@ -44,7 +53,8 @@ PsdLayout ParseLayout(const std::vector<uint8_t>& data)
 bool TPSDGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int)
 {
     ResetProperties();
-    if (data.size() < 26 || std::string(data.begin(), data.begin() + 4) != "8BPS" || GetU16BE(&data[4]) != 1)
+    if (data.size() < 26 || std::string(data.begin(), data.begin() + 4) != "8BPS" ||
+        GetU16BE(&data[4]) != 1)
         return false;
     TImageProperties& p = Properties();
     const uint8_t* h = data.data();
@@ -91,7 +101,10 @@ bool TPSDGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int)
         p.colorScheme = csCIELab;
         p.samplesPerPixel = std::min(channels, 3);
         break;
-    default: p.colorScheme = csUnknown; p.samplesPerPixel = channels; break;
+    default:
+        p.colorScheme = csUnknown;
+        p.samplesPerPixel = channels;
+        break;
     }
     if (channels < p.samplesPerPixel)
         p.samplesPerPixel = channels;
@@ -121,8 +134,8 @@ void TPSDGraphic::ReadStream(TStream& stream)
     }
 
     const int width = p.width, height = p.height;
-    const int used = p.samplesPerPixel;          // channels converted
-    const int stored = layout.channels;          // channels in the file
+    const int used = p.samplesPerPixel; // channels converted
+    const int stored = layout.channels; // channels in the file
     const size_t lineBytes = (static_cast<size_t>(width) * p.bitsPerSample + 7) / 8;
     ByteReader r = Reader(data, kPSD);
     r.Seek(layout.imageData);
@@ -165,7 +178,8 @@ void TPSDGraphic::ReadStream(TStream& stream)
         for (int c = 0; c < used; ++c) {
             uint8_t* plane = planes.data() + lineBytes * c;
             size_t& at = cursor[static_cast<size_t>(c)];
-            size_t length = compression == 1 ? lengths[static_cast<size_t>(c) * height + y] : lineBytes;
+            size_t length =
+                compression == 1 ? lengths[static_cast<size_t>(c) * height + y] : lineBytes;
             if (at > data.size() || length > data.size() - at)
                 Fail(kStreamReadError, kPSD);
             if (compression == 1) {

@@ -30,7 +30,7 @@ struct Block {
 // Walks the blocks of [begin, end). Version 3 headers carry an initial-data length before
 // the total length; later versions only the total length.
 class BlockReader {
-public:
+  public:
     BlockReader(const std::vector<uint8_t>& data, size_t begin, size_t end, int major)
         : data_(data), pos_(begin), end_(end), major_(major)
     {
@@ -53,7 +53,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const std::vector<uint8_t>& data_;
     size_t pos_, end_;
     int major_;
@@ -108,7 +108,10 @@ bool TPSPGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int)
         p.bitsPerPixel = r.U16LE();
         r.Skip(2 + 4); // plane count, colour count
         bool grey = r.U8() != 0;
-        p.compression = compression == 0 ? ctNone : compression == 1 ? ctRLE : compression == 2 ? ctDeflate : ctUnknown;
+        p.compression = compression == 0   ? ctNone
+                        : compression == 1 ? ctRLE
+                        : compression == 2 ? ctDeflate
+                                           : ctUnknown;
         if (p.bitsPerPixel == 24) {
             p.colorScheme = csRGB;
             p.bitsPerSample = 8;
@@ -153,7 +156,8 @@ void TPSPGraphic::ReadStream(TStream& stream)
             if (major > 3)
                 r.Seek(fields);
             const uint8_t* quads = r.Bytes(static_cast<size_t>(count) * 4);
-            palette = ColorManager().MakePaletteFromTable({quads}, pfInterlaced8Quad, static_cast<int>(count), true);
+            palette = ColorManager().MakePaletteFromTable({quads}, pfInterlaced8Quad,
+                                                          static_cast<int>(count), true);
         } else if (b.id == bkLayerStart) {
             BlockReader layers(data, b.start, b.end, major);
             Block layer{};
@@ -200,8 +204,9 @@ void TPSPGraphic::ReadStream(TStream& stream)
                 layerTop = rect[1];
                 layerWidth = static_cast<int>(w64);
                 layerHeight = static_cast<int>(h64);
-                const size_t rowBytes = bits < 8 ? (static_cast<size_t>(layerWidth) * bits + 31) / 32 * 4
-                                                 : static_cast<size_t>(layerWidth);
+                const size_t rowBytes = bits < 8
+                                            ? (static_cast<size_t>(layerWidth) * bits + 31) / 32 * 4
+                                            : static_cast<size_t>(layerWidth);
                 const size_t channelBytes = rowBytes * static_cast<size_t>(layerHeight);
                 BlockReader channelBlocks(data, layer.start + r.Position(), layer.end, major);
                 Block channel{};
@@ -230,9 +235,15 @@ void TPSPGraphic::ReadStream(TStream& stream)
                     std::vector<uint8_t>& out = channels[slot];
                     out.assign(channelBytes, 0);
                     switch (p.compression) {
-                    case ctNone: std::copy_n(src, std::min(srcSize, channelBytes), out.begin()); break;
-                    case ctRLE: DecodePSPRLE(src, srcSize, out.data(), out.size()); break;
-                    default: InflateBounded(src, srcSize, out.data(), out.size(), kPSP); break;
+                    case ctNone:
+                        std::copy_n(src, std::min(srcSize, channelBytes), out.begin());
+                        break;
+                    case ctRLE:
+                        DecodePSPRLE(src, srcSize, out.data(), out.size());
+                        break;
+                    default:
+                        InflateBounded(src, srcSize, out.data(), out.size(), kPSP);
+                        break;
                     }
                 }
                 haveLayer = true;
@@ -263,11 +274,14 @@ void TPSPGraphic::ReadStream(TStream& stream)
             continue;
         const int ty = static_cast<int>(ty64);
         auto plane = [&](size_t slot, const std::vector<uint8_t>& fallback) {
-            return channels[slot].empty() ? fallback.data() : channels[slot].data() + rowBytes * static_cast<size_t>(y);
+            return channels[slot].empty()
+                       ? fallback.data()
+                       : channels[slot].data() + rowBytes * static_cast<size_t>(y);
         };
         std::vector<uint8_t> converted(RowSize());
         if (color) {
-            std::vector<const uint8_t*> sources = {plane(1, empty), plane(2, empty), plane(3, empty)};
+            std::vector<const uint8_t*> sources = {plane(1, empty), plane(2, empty),
+                                                   plane(3, empty)};
             if (p.samplesPerPixel == 4)
                 sources.push_back(plane(4, opaque));
             ColorManager().TranslateRow(sources, 0xFF, layerWidth, converted.data());
@@ -287,10 +301,13 @@ void TPSPGraphic::ReadStream(TStream& stream)
                 std::memcpy(out + n * tx, converted.data() + n * x, n);
             } else {
                 unsigned mask = (1u << bpp) - 1;
-                unsigned v = (converted[static_cast<size_t>(x) * bpp / 8] >> (8 - bpp - (x * bpp) % 8)) & mask;
+                unsigned v =
+                    (converted[static_cast<size_t>(x) * bpp / 8] >> (8 - bpp - (x * bpp) % 8)) &
+                    mask;
                 size_t bit = tx * bpp;
                 unsigned shift = 8 - bpp - static_cast<unsigned>(bit % 8);
-                out[bit / 8] = static_cast<uint8_t>((out[bit / 8] & ~(mask << shift)) | (v << shift));
+                out[bit / 8] =
+                    static_cast<uint8_t>((out[bit / 8] & ~(mask << shift)) | (v << shift));
             }
         }
     }

@@ -69,7 +69,8 @@ TDecodeResult DecodePCXRLE(const uint8_t* src, size_t srcSize, uint8_t* dst, siz
     return {i, out.pos};
 }
 
-TDecodeResult DecodeSGIRLE(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize, int bytesPerSample)
+TDecodeResult DecodeSGIRLE(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize,
+                           int bytesPerSample)
 {
     Out out{dst, dstSize};
     const size_t bps = bytesPerSample == 2 ? 2 : 1;
@@ -192,7 +193,8 @@ size_t InflateBounded(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t d
     return produced;
 }
 
-void DecodeThunderscan(const uint8_t* src, size_t srcSize, int width, int rows, uint8_t* dst, size_t rowBytes)
+void DecodeThunderscan(const uint8_t* src, size_t srcSize, int width, int rows, uint8_t* dst,
+                       size_t rowBytes)
 {
     static const int kTwoBitDeltas[4] = {0, 1, 0, -1};
     static const int kThreeBitDeltas[8] = {0, 1, 2, 3, 0, -3, -2, -1};

@@ -26,7 +26,8 @@ TDecodeResult DecodePCXRLE(const uint8_t* src, size_t srcSize, uint8_t* dst, siz
 // One row of samples: control c (a byte, or a big-endian 16-bit value for two-byte
 // samples), count c & 0x7F, 0 ends; top bit set copies count samples, clear repeats the
 // next one. `bytesPerSample` is 1 or 2; 16-bit samples stay big-endian in `dst`.
-TDecodeResult DecodeSGIRLE(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize, int bytesPerSample);
+TDecodeResult DecodeSGIRLE(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize,
+                           int bytesPerSample);
 // One row: a 2-byte length (skipped), then control c: 0 ends; top bit set repeats the
 // next byte c & 0x7F times; clear copies the next c bytes.
 TDecodeResult DecodeCUTRow(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize);
@@ -46,9 +47,9 @@ size_t InflateBounded(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t d
 // CCITT T.4 decoding (white run first, 1 bits are black in the output, rows packed
 // most significant bit first, (width + 7) / 8 bytes each).
 enum TCCITTMode {
-    cmGroup3,   // EOL-delimited rows, one- or two-dimensional by the options
-    cmMH,       // modified Huffman: one-dimensional rows starting at a byte boundary
-    cmMHWord,   // as cmMH, rows starting at a 16-bit boundary
+    cmGroup3, // EOL-delimited rows, one- or two-dimensional by the options
+    cmMH,     // modified Huffman: one-dimensional rows starting at a byte boundary
+    cmMHWord, // as cmMH, rows starting at a 16-bit boundary
 };
 struct TCCITTOptions {
     TCCITTMode mode = cmGroup3;
@@ -58,19 +59,20 @@ struct TCCITTOptions {
 };
 // Decodes `rows` rows into dst (rows x rowBytes). Rows the data does not reach stay as
 // they were. Returns the number of rows decoded.
-int DecodeCCITT(const uint8_t* src, size_t srcSize, const TCCITTOptions& options, int width, int rows,
-                uint8_t* dst, size_t rowBytes, const std::string& formatName);
+int DecodeCCITT(const uint8_t* src, size_t srcSize, const TCCITTOptions& options, int width,
+                int rows, uint8_t* dst, size_t rowBytes, const std::string& formatName);
 
 // JPEG data inside a TIFF strip. `tables` (may be empty) is the abbreviated table
 // stream of the file; the strip is decoded into `rows` rows of width x components bytes
 // (rows beyond the strip's stay untouched). `colorTransform` asks for YCbCr to RGB
 // conversion (photometric 6); otherwise the components are taken as they are stored.
 // Returns the rows decoded.
-int DecodeTIFFJPEG(const uint8_t* tables, size_t tablesSize, const uint8_t* src, size_t srcSize, int width,
-                   int rows, int components, bool colorTransform, uint8_t* dst, size_t rowBytes,
-                   const std::string& formatName);
+int DecodeTIFFJPEG(const uint8_t* tables, size_t tablesSize, const uint8_t* src, size_t srcSize,
+                   int width, int rows, int components, bool colorTransform, uint8_t* dst,
+                   size_t rowBytes, const std::string& formatName);
 
 // Thunderscan 4-bit data (two pixels per byte), `rows` rows of `width` pixels.
-void DecodeThunderscan(const uint8_t* src, size_t srcSize, int width, int rows, uint8_t* dst, size_t rowBytes);
+void DecodeThunderscan(const uint8_t* src, size_t srcSize, int width, int rows, uint8_t* dst,
+                       size_t rowBytes);
 
 } // namespace tabulonix

@@ -47,8 +47,10 @@ bool TRLAGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int)
         return false;
     const uint8_t* h = data.data();
     // The active window gives the picture.
-    int left = static_cast<int16_t>(GetU16BE(h + 8)), right = static_cast<int16_t>(GetU16BE(h + 10));
-    int bottom = static_cast<int16_t>(GetU16BE(h + 12)), top = static_cast<int16_t>(GetU16BE(h + 14));
+    int left = static_cast<int16_t>(GetU16BE(h + 8)),
+        right = static_cast<int16_t>(GetU16BE(h + 10));
+    int bottom = static_cast<int16_t>(GetU16BE(h + 12)),
+        top = static_cast<int16_t>(GetU16BE(h + 14));
     TImageProperties& p = Properties();
     p.width = right - left + 1;
     p.height = std::abs(top - bottom) + 1;

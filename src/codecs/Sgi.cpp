@@ -40,11 +40,21 @@ bool TSGIGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int)
     p.compression = storage == 1 ? ctRLE : ctNone;
     p.options |= ioBigEndian;
     switch (channels) {
-    case 1: p.colorScheme = csG; break;
-    case 2: p.colorScheme = csGA; break; // the alpha is dropped with the indexed target
-    case 3: p.colorScheme = csRGB; break;
-    case 4: p.colorScheme = csRGBA; break;
-    default: p.colorScheme = csUnknown; break;
+    case 1:
+        p.colorScheme = csG;
+        break;
+    case 2:
+        p.colorScheme = csGA;
+        break; // the alpha is dropped with the indexed target
+    case 3:
+        p.colorScheme = csRGB;
+        break;
+    case 4:
+        p.colorScheme = csRGBA;
+        break;
+    default:
+        p.colorScheme = csUnknown;
+        break;
     }
     return true;
 }

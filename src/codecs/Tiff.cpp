@@ -56,11 +56,25 @@ uint8_t ReverseBits(uint8_t b)
 size_t TypeSize(uint16_t type)
 {
     switch (type) {
-    case 1: case 2: case 6: case 7: return 1;
-    case 3: case 8: return 2;
-    case 4: case 9: case 11: case 13: return 4;
-    case 5: case 10: case 12: return 8;
-    default: return 0;
+    case 1:
+    case 2:
+    case 6:
+    case 7:
+        return 1;
+    case 3:
+    case 8:
+        return 2;
+    case 4:
+    case 9:
+    case 11:
+    case 13:
+        return 4;
+    case 5:
+    case 10:
+    case 12:
+        return 8;
+    default:
+        return 0;
     }
 }
 
@@ -88,9 +102,10 @@ struct TTIFFGraphic::Directory {
 namespace {
 
 class TiffParser {
-public:
+  public:
     TiffParser(const std::vector<uint8_t>& data, bool bigEndian)
-        : data_(data), r_(data.data(), data.size(), FormatError(kStreamReadError, kTIFF)), be_(bigEndian)
+        : data_(data), r_(data.data(), data.size(), FormatError(kStreamReadError, kTIFF)),
+          be_(bigEndian)
     {
     }
     uint16_t U16() { return be_ ? r_.U16BE() : r_.U16LE(); }
@@ -125,17 +140,28 @@ public:
     bool Fits(const Entry& e) const
     {
         uint64_t bytes = static_cast<uint64_t>(TypeSize(e.type)) * e.count;
-        return TypeSize(e.type) != 0 && e.valueOffset <= data_.size() && bytes <= data_.size() - e.valueOffset;
+        return TypeSize(e.type) != 0 && e.valueOffset <= data_.size() &&
+               bytes <= data_.size() - e.valueOffset;
     }
 
     uint64_t Value(const Entry& e, uint32_t index) const
     {
         const uint8_t* p = data_.data() + e.valueOffset + TypeSize(e.type) * index;
         switch (e.type) {
-        case 1: case 2: case 6: case 7: return p[0];
-        case 3: case 8: return be_ ? GetU16BE(p) : GetU16LE(p);
-        case 4: case 9: case 13: return be_ ? GetU32BE(p) : GetU32LE(p);
-        default: return 0;
+        case 1:
+        case 2:
+        case 6:
+        case 7:
+            return p[0];
+        case 3:
+        case 8:
+            return be_ ? GetU16BE(p) : GetU16LE(p);
+        case 4:
+        case 9:
+        case 13:
+            return be_ ? GetU32BE(p) : GetU32LE(p);
+        default:
+            return 0;
         }
     }
 
@@ -144,13 +170,16 @@ public:
         if (e.type != 5 && e.type != 10)
             return static_cast<double>(Value(e, index));
         const uint8_t* p = data_.data() + e.valueOffset + 8 * index;
-        uint32_t num = be_ ? GetU32BE(p) : GetU32LE(p), den = be_ ? GetU32BE(p + 4) : GetU32LE(p + 4);
+        uint32_t num = be_ ? GetU32BE(p) : GetU32LE(p),
+                 den = be_ ? GetU32BE(p + 4) : GetU32LE(p + 4);
         if (e.type == 10)
-            return den == 0 ? 0 : static_cast<double>(static_cast<int32_t>(num)) / static_cast<int32_t>(den);
+            return den == 0
+                       ? 0
+                       : static_cast<double>(static_cast<int32_t>(num)) / static_cast<int32_t>(den);
         return den == 0 ? 0 : static_cast<double>(num) / den;
     }
 
-private:
+  private:
     const std::vector<uint8_t>& data_;
     ByteReader r_;
     bool be_;
@@ -186,7 +215,8 @@ bool TTIFFGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int ima
     uint32_t offset = first;
     std::set<uint32_t> seen;
     for (int i = 0; i < imageIndex; ++i) {
-        if (offset == 0 || offset >= data.size() || !seen.insert(offset).second || i >= kMaxDirectories)
+        if (offset == 0 || offset >= data.size() || !seen.insert(offset).second ||
+            i >= kMaxDirectories)
             return false;
         r.Seek(offset);
         uint16_t count = parser.U16();
@@ -212,22 +242,54 @@ bool TTIFFGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int ima
                 out[k] = static_cast<uint32_t>(parser.Value(e, k));
         };
         switch (e.tag) {
-        case tgWidth: dir->width = first32(); break;
-        case tgLength: dir->length = first32(); break;
-        case tgBitsPerSample: dir->bitsPerSample = static_cast<int>(first32()); break;
-        case tgCompression: dir->compression = static_cast<int>(first32()); break;
-        case tgPhotometric: dir->photometric = static_cast<int>(first32()); break;
-        case tgFillOrder: dir->fillOrder = static_cast<int>(first32()); break;
-        case tgStripOffsets: all32(dir->stripOffsets); break;
-        case tgSamplesPerPixel: dir->samplesPerPixel = static_cast<int>(first32()); break;
-        case tgRowsPerStrip: dir->rowsPerStrip = first32(); break;
-        case tgStripByteCounts: all32(dir->stripByteCounts); break;
-        case tgXResolution: dir->xResolution = parser.Rational(e, 0); break;
-        case tgYResolution: dir->yResolution = parser.Rational(e, 0); break;
-        case tgResolutionUnit: dir->resolutionUnit = static_cast<int>(first32()); break;
-        case tgPlanarConfig: dir->planar = static_cast<int>(first32()); break;
-        case tgT4Options: dir->t4Options = first32(); break;
-        case tgPredictor: dir->predictor = static_cast<int>(first32()); break;
+        case tgWidth:
+            dir->width = first32();
+            break;
+        case tgLength:
+            dir->length = first32();
+            break;
+        case tgBitsPerSample:
+            dir->bitsPerSample = static_cast<int>(first32());
+            break;
+        case tgCompression:
+            dir->compression = static_cast<int>(first32());
+            break;
+        case tgPhotometric:
+            dir->photometric = static_cast<int>(first32());
+            break;
+        case tgFillOrder:
+            dir->fillOrder = static_cast<int>(first32());
+            break;
+        case tgStripOffsets:
+            all32(dir->stripOffsets);
+            break;
+        case tgSamplesPerPixel:
+            dir->samplesPerPixel = static_cast<int>(first32());
+            break;
+        case tgRowsPerStrip:
+            dir->rowsPerStrip = first32();
+            break;
+        case tgStripByteCounts:
+            all32(dir->stripByteCounts);
+            break;
+        case tgXResolution:
+            dir->xResolution = parser.Rational(e, 0);
+            break;
+        case tgYResolution:
+            dir->yResolution = parser.Rational(e, 0);
+            break;
+        case tgResolutionUnit:
+            dir->resolutionUnit = static_cast<int>(first32());
+            break;
+        case tgPlanarConfig:
+            dir->planar = static_cast<int>(first32());
+            break;
+        case tgT4Options:
+            dir->t4Options = first32();
+            break;
+        case tgPredictor:
+            dir->predictor = static_cast<int>(first32());
+            break;
         case tgColorMap:
             dir->colorMap.resize(e.count);
             for (uint32_t k = 0; k < e.count; ++k)
@@ -235,7 +297,9 @@ bool TTIFFGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int ima
             break;
         case tgTileWidth:
         case tgTileLength:
-        case tgTileOffsets: dir->tiled = true; break;
+        case tgTileOffsets:
+            dir->tiled = true;
+            break;
         case tgExtraSamples:
             for (uint32_t k = 0; k < e.count && k < 16; ++k)
                 dir->extraSamples.push_back(static_cast<uint16_t>(parser.Value(e, k)));
@@ -254,7 +318,8 @@ bool TTIFFGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int ima
             dir->subH = static_cast<int>(first32());
             dir->subV = e.count > 1 ? static_cast<int>(parser.Value(e, 1)) : dir->subH;
             break;
-        default: break;
+        default:
+            break;
         }
     }
     if (dir->width == 0 || dir->length == 0 || dir->width > INT32_MAX || dir->length > INT32_MAX)
@@ -281,25 +346,52 @@ bool TTIFFGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int ima
         p.options |= ioTiled;
     if (dir->fillOrder == 2)
         p.options |= ioReversed;
-    p.extraSampleIsAlpha = !dir->extraSamples.empty() && (dir->extraSamples[0] == 1 || dir->extraSamples[0] == 2);
+    p.extraSampleIsAlpha =
+        !dir->extraSamples.empty() && (dir->extraSamples[0] == 1 || dir->extraSamples[0] == 2);
     switch (dir->compression) {
-    case 1: p.compression = ctNone; break;
-    case 2: p.compression = ctCCITTMH; break;
-    case 3: p.compression = ctCCITT3; break;
-    case 4: p.compression = ctCCITT4; break;
-    case 5: p.compression = ctLZW; break;
-    case 6: p.compression = ctOJPEG; break;
-    case 7: p.compression = ctJPEG; break;
+    case 1:
+        p.compression = ctNone;
+        break;
+    case 2:
+        p.compression = ctCCITTMH;
+        break;
+    case 3:
+        p.compression = ctCCITT3;
+        break;
+    case 4:
+        p.compression = ctCCITT4;
+        break;
+    case 5:
+        p.compression = ctLZW;
+        break;
+    case 6:
+        p.compression = ctOJPEG;
+        break;
+    case 7:
+        p.compression = ctJPEG;
+        break;
     case 8:
-    case 32946: p.compression = ctDeflate; break;
-    case 32771: p.compression = ctCCITTMHW; break;
-    case 32773: p.compression = ctPackedBits; break;
-    case 32809: p.compression = ctThunderscan; break;
-    default: p.compression = ctUnknown; break;
+    case 32946:
+        p.compression = ctDeflate;
+        break;
+    case 32771:
+        p.compression = ctCCITTMHW;
+        break;
+    case 32773:
+        p.compression = ctPackedBits;
+        break;
+    case 32809:
+        p.compression = ctThunderscan;
+        break;
+    default:
+        p.compression = ctUnknown;
+        break;
     }
     int photometric = dir->photometric;
     if (photometric < 0) // absent: what the data suggests
-        photometric = dir->samplesPerPixel >= 3 ? 2 : (p.compression >= ctCCITT3 && p.compression <= ctCCITT4 ? 0 : 1);
+        photometric = dir->samplesPerPixel >= 3
+                          ? 2
+                          : (p.compression >= ctCCITT3 && p.compression <= ctCCITT4 ? 0 : 1);
     switch (photometric) {
     case 0:
     case 1:
@@ -307,12 +399,24 @@ bool TTIFFGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int ima
         if (photometric == 0)
             p.options |= ioMinIsWhite;
         break;
-    case 2: p.colorScheme = dir->samplesPerPixel >= 4 ? csRGBA : csRGB; break;
-    case 3: p.colorScheme = csIndexed; break;
-    case 5: p.colorScheme = csCMYK; break;
-    case 6: p.colorScheme = csYCbCr; break;
-    case 8: p.colorScheme = csCIELab; break;
-    default: p.colorScheme = csUnknown; break;
+    case 2:
+        p.colorScheme = dir->samplesPerPixel >= 4 ? csRGBA : csRGB;
+        break;
+    case 3:
+        p.colorScheme = csIndexed;
+        break;
+    case 5:
+        p.colorScheme = csCMYK;
+        break;
+    case 6:
+        p.colorScheme = csYCbCr;
+        break;
+    case 8:
+        p.colorScheme = csCIELab;
+        break;
+    default:
+        p.colorScheme = csUnknown;
+        break;
     }
     p.hasAlpha = p.colorScheme == csRGBA;
     directory_ = std::move(dir);
@@ -338,15 +442,18 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
     case ctCCITTMHW:
     case ctDeflate:
     case ctJPEG:
-    case ctThunderscan: break;
-    default: throw EInvalidGraphic(UnsupportedError("The compression scheme is", kTIFF));
+    case ctThunderscan:
+        break;
+    default:
+        throw EInvalidGraphic(UnsupportedError("The compression scheme is", kTIFF));
     }
     if (p.options & ioTiled) {
         FinishLoad(); // tiled pictures are not decoded: the picture stays empty
         return;
     }
     const bool jpeg = p.compression == ctJPEG;
-    const bool fax = p.compression == ctCCITT3 || p.compression == ctCCITTMH || p.compression == ctCCITTMHW;
+    const bool fax =
+        p.compression == ctCCITT3 || p.compression == ctCCITTMH || p.compression == ctCCITTMHW;
     if (fax && (p.bitsPerSample != 1 || p.samplesPerPixel != 1))
         Fail(kInvalidColorFormat, kTIFF);
     if (p.compression == ctThunderscan && (p.bitsPerSample != 4 || p.samplesPerPixel != 1))
@@ -381,7 +488,8 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
         cm.SetTargetBitsPerSample(4);
     }
     if (ycc)
-        cm.ConfigureYCbCr(p.ycbcrCoefficients[0], p.ycbcrCoefficients[1], p.ycbcrCoefficients[2], subH, subV);
+        cm.ConfigureYCbCr(p.ycbcrCoefficients[0], p.ycbcrCoefficients[1], p.ycbcrCoefficients[2],
+                          subH, subV);
     CreateImage(format, kTIFF);
     if (p.colorScheme == csIndexed) {
         size_t entries = size_t{1} << std::min(p.bitsPerSample, 16);
@@ -395,8 +503,8 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
                 PutU16LE(&table[2 * (c * n + i)], dir.colorMap[c * entries + i]);
         TConvertOptions saved = cm.SourceOptions();
         cm.SetSourceOptions(coNone);
-        SetPalette(cm.MakePaletteFromTable({&table[0], &table[2 * n], &table[4 * n]}, pfPlane16Triple,
-                                           static_cast<int>(n), false));
+        SetPalette(cm.MakePaletteFromTable({&table[0], &table[2 * n], &table[4 * n]},
+                                           pfPlane16Triple, static_cast<int>(n), false));
         cm.SetSourceOptions(saved);
     }
 
@@ -405,18 +513,21 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
     const int samplesPerPlane = planes == 1 ? samples : 1;
     // A decoded row is one row of pixels, or one row of YCbCr blocks (subV pixel rows).
     const size_t blockBytes = static_cast<size_t>(subH) * subV + 2;
-    const size_t rowBytes = ycc ? (static_cast<size_t>(width) + subH - 1) / subH * blockBytes
-                                : (static_cast<size_t>(width) * samplesPerPlane * p.bitsPerSample + 7) / 8;
+    const size_t rowBytes =
+        ycc ? (static_cast<size_t>(width) + subH - 1) / subH * blockBytes
+            : (static_cast<size_t>(width) * samplesPerPlane * p.bitsPerSample + 7) / 8;
     const size_t unitRows = (static_cast<size_t>(height) + subV - 1) / subV;
     // The decoded planes; the budget has been checked for the bitmap, check it for them.
-    CheckPixelBudget(width, static_cast<int64_t>(height) * planes, ycc ? 24 : samplesPerPlane * p.bitsPerSample,
+    CheckPixelBudget(width, static_cast<int64_t>(height) * planes,
+                     ycc ? 24 : samplesPerPlane * p.bitsPerSample,
                      FormatError(kInvalidImageFormat, kTIFF));
     const size_t planeBytes = rowBytes * unitRows;
     std::vector<uint8_t> pixels(planeBytes * planes, 0);
 
     // Strips of YCbCr blocks hold whole blocks.
     const uint32_t rowsPerStrip = static_cast<uint32_t>(
-        (std::clamp<uint32_t>(dir.rowsPerStrip, 1, static_cast<uint32_t>(height)) + subV - 1) / subV * subV);
+        (std::clamp<uint32_t>(dir.rowsPerStrip, 1, static_cast<uint32_t>(height)) + subV - 1) /
+        subV * subV);
     const size_t stripsPerPlane = (static_cast<size_t>(height) + rowsPerStrip - 1) / rowsPerStrip;
     std::vector<uint8_t> raw;
     for (int plane = 0; plane < planes; ++plane) {
@@ -427,10 +538,12 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
             uint64_t offset = dir.stripOffsets[index];
             if (offset >= data.size())
                 Fail(kStreamReadError, kTIFF);
-            uint64_t count = index < dir.stripByteCounts.size() ? dir.stripByteCounts[index] : data.size() - offset;
+            uint64_t count = index < dir.stripByteCounts.size() ? dir.stripByteCounts[index]
+                                                                : data.size() - offset;
             count = std::min<uint64_t>(count, data.size() - offset);
             const size_t firstRow = s * rowsPerStrip;
-            const int pixelRows = static_cast<int>(std::min<size_t>(rowsPerStrip, static_cast<size_t>(height) - firstRow));
+            const int pixelRows = static_cast<int>(
+                std::min<size_t>(rowsPerStrip, static_cast<size_t>(height) - firstRow));
             const int rows = (pixelRows + subV - 1) / subV;
             uint8_t* out = pixels.data() + planeBytes * plane + rowBytes * (firstRow / subV);
             const size_t outSize = rowBytes * static_cast<size_t>(rows);
@@ -442,17 +555,27 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
                 src = raw.data();
             }
             switch (p.compression) {
-            case ctNone: std::copy_n(src, std::min<uint64_t>(count, outSize), out); break;
-            case ctPackedBits: DecodePackBits(src, count, out, outSize); break;
-            case ctDeflate: InflateBounded(src, count, out, outSize, kTIFF); break;
-            case ctThunderscan: DecodeThunderscan(src, count, width, rows, out, rowBytes); break;
+            case ctNone:
+                std::copy_n(src, std::min<uint64_t>(count, outSize), out);
+                break;
+            case ctPackedBits:
+                DecodePackBits(src, count, out, outSize);
+                break;
+            case ctDeflate:
+                InflateBounded(src, count, out, outSize, kTIFF);
+                break;
+            case ctThunderscan:
+                DecodeThunderscan(src, count, width, rows, out, rowBytes);
+                break;
             case ctJPEG:
-                DecodeTIFFJPEG(dir.jpegTables.data(), dir.jpegTables.size(), src, count, width, rows, samples,
-                               dir.photometric == 6, out, rowBytes, kTIFF);
+                DecodeTIFFJPEG(dir.jpegTables.data(), dir.jpegTables.size(), src, count, width,
+                               rows, samples, dir.photometric == 6, out, rowBytes, kTIFF);
                 break;
             default: {
                 TCCITTOptions o;
-                o.mode = p.compression == ctCCITT3 ? cmGroup3 : p.compression == ctCCITTMH ? cmMH : cmMHWord;
+                o.mode = p.compression == ctCCITT3    ? cmGroup3
+                         : p.compression == ctCCITTMH ? cmMH
+                                                      : cmMHWord;
                 o.twoDimensional = (dir.t4Options & 1) != 0;
                 o.uncompressed = (dir.t4Options & 2) != 0;
                 DecodeCCITT(src, count, o, width, rows, out, rowBytes, kTIFF);
@@ -475,7 +598,8 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
                 for (size_t i = stride; i < static_cast<size_t>(width) * stride; ++i) {
                     uint8_t* a = line + 2 * i;
                     const uint8_t* b = line + 2 * (i - stride);
-                    uint16_t v = static_cast<uint16_t>((be ? GetU16BE(a) : GetU16LE(a)) + (be ? GetU16BE(b) : GetU16LE(b)));
+                    uint16_t v = static_cast<uint16_t>((be ? GetU16BE(a) : GetU16LE(a)) +
+                                                       (be ? GetU16BE(b) : GetU16LE(b)));
                     a[be ? 0 : 1] = static_cast<uint8_t>(v >> 8);
                     a[be ? 1 : 0] = static_cast<uint8_t>(v);
                 }
@@ -488,7 +612,8 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
     std::vector<uint8_t> expanded(ycc ? static_cast<size_t>(width) * 3 : 0);
     for (int y = 0; y < height; ++y) {
         for (int k = 0; k < planes; ++k)
-            sources[static_cast<size_t>(k)] = pixels.data() + planeBytes * k + rowBytes * static_cast<size_t>(y);
+            sources[static_cast<size_t>(k)] =
+                pixels.data() + planeBytes * k + rowBytes * static_cast<size_t>(y);
         if (ycc) {
             // One Y, Cb, Cr triple per pixel from the block the pixel lies in.
             const uint8_t* blocks = pixels.data() + rowBytes * static_cast<size_t>(y / subV);

@@ -7,11 +7,14 @@ namespace tabulonix {
 // of grey, RGB, palette, CMYK, YCbCr or CIE L*a*b* samples of 1 to 16 bits, stored plainly
 // or with PackBits, CCITT group 3 or modified Huffman, deflate, JPEG or Thunderscan.
 class TTIFFGraphic : public TReaderGraphic {
-public:
+  public:
     TTIFFGraphic();
     ~TTIFFGraphic() override;
     const char* ClassName() const override { return "TTIFFGraphic"; }
-    std::unique_ptr<TGraphic> NewInstance() const override { return std::make_unique<TTIFFGraphic>(); }
+    std::unique_ptr<TGraphic> NewInstance() const override
+    {
+        return std::make_unique<TTIFFGraphic>();
+    }
     void ReadStream(TStream& stream) override;
     bool ReadImageProperties(const std::vector<uint8_t>& data, int imageIndex) override;
 
@@ -19,11 +22,11 @@ public:
     int ImageIndex() const { return imageIndex_; }
     void SetImageIndex(int index) { imageIndex_ = index; }
 
-protected:
+  protected:
     // Decodes the TIFF file held in `data` (bytes of the TIFF alone).
     void LoadTIFF(const std::vector<uint8_t>& data);
 
-private:
+  private:
     struct Directory;
     std::unique_ptr<Directory> directory_;
     int imageIndex_ = 0;

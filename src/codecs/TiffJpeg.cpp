@@ -49,10 +49,14 @@ void Silent(j_common_ptr) {}
 J_COLOR_SPACE SpaceOf(int components, bool colorTransform)
 {
     switch (components) {
-    case 1: return JCS_GRAYSCALE;
-    case 3: return colorTransform ? JCS_YCbCr : JCS_RGB;
-    case 4: return JCS_CMYK;
-    default: return JCS_UNKNOWN;
+    case 1:
+        return JCS_GRAYSCALE;
+    case 3:
+        return colorTransform ? JCS_YCbCr : JCS_RGB;
+    case 4:
+        return JCS_CMYK;
+    default:
+        return JCS_UNKNOWN;
     }
 }
 
@@ -75,7 +79,8 @@ bool RunJob(JpegJob* job)
     if (jpeg_read_header(&job->cinfo, TRUE) != JPEG_HEADER_OK)
         longjmp(job->error.jump, 1);
     jpeg_decompress_struct* c = &job->cinfo;
-    if (c->image_width != static_cast<JDIMENSION>(job->width) || c->num_components != job->components ||
+    if (c->image_width != static_cast<JDIMENSION>(job->width) ||
+        c->num_components != job->components ||
         static_cast<uint64_t>(c->image_width) * c->image_height * c->num_components > job->budget)
         longjmp(job->error.jump, 1);
     c->jpeg_color_space = SpaceOf(job->components, job->colorTransform);
@@ -96,9 +101,9 @@ bool RunJob(JpegJob* job)
 
 } // namespace
 
-int DecodeTIFFJPEG(const uint8_t* tables, size_t tablesSize, const uint8_t* src, size_t srcSize, int width,
-                   int rows, int components, bool colorTransform, uint8_t* dst, size_t rowBytes,
-                   const std::string& formatName)
+int DecodeTIFFJPEG(const uint8_t* tables, size_t tablesSize, const uint8_t* src, size_t srcSize,
+                   int width, int rows, int components, bool colorTransform, uint8_t* dst,
+                   size_t rowBytes, const std::string& formatName)
 {
     if (rows <= 0 || width <= 0 || rowBytes < static_cast<size_t>(width) * components ||
         SpaceOf(components, colorTransform) == JCS_UNKNOWN)

@@ -15,8 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -27,7 +27,7 @@ using namespace tabulonix::test;
 namespace {
 
 enum Reference {
-    refAuto,     // the ".png" twin beside the file (read by ImageMagick), else Pillow
+    refAuto, // the ".png" twin beside the file (read by ImageMagick), else Pillow
     refPillow,
     refMagick,   // ImageMagick (libtiff inside for TIFF)
     refPlainPnm, // netpbm's plain form: the raw sample values, which the reader keeps
@@ -47,9 +47,13 @@ struct Case {
     bool opaqueOnly = false; // compare only where the reference is opaque
 };
 
-const char* const kNotSupported = "Cannot load image. The compression scheme is not supported for TIF/TIFF files.";
+const char* const kNotSupported =
+    "Cannot load image. The compression scheme is not supported for TIF/TIFF files.";
 
-std::ostream& operator<<(std::ostream& os, const Case& c) { return os << c.folder << "/" << c.file; }
+std::ostream& operator<<(std::ostream& os, const Case& c)
+{
+    return os << c.folder << "/" << c.file;
+}
 
 std::unique_ptr<TBitmap> ReaderFor(const std::string& folder)
 {
@@ -73,8 +77,8 @@ std::unique_ptr<TBitmap> ReaderFor(const std::string& folder)
 
 std::optional<ReferenceImage> DecodeWithMagick(const std::string& path)
 {
-    CommandResult r =
-        RunCommand("/usr/bin/convert-im6.q16 " + ShellQuote(path + "[0]") + " -depth 8 -type TrueColorAlpha pam:- 2>/dev/null");
+    CommandResult r = RunCommand("/usr/bin/convert-im6.q16 " + ShellQuote(path + "[0]") +
+                                 " -depth 8 -type TrueColorAlpha pam:- 2>/dev/null");
     if (r.exitCode != 0)
         return std::nullopt;
     size_t end = r.out.find("ENDHDR\n");
@@ -144,8 +148,10 @@ std::optional<ReferenceImage> DecodeEpsPreview(const std::string& path, const Te
     std::vector<uint8_t> bytes = ReadBytes(path);
     if (bytes.size() < 30)
         return std::nullopt;
-    uint32_t offset = bytes[20] | bytes[21] << 8 | bytes[22] << 16 | static_cast<uint32_t>(bytes[23]) << 24;
-    uint32_t length = bytes[24] | bytes[25] << 8 | bytes[26] << 16 | static_cast<uint32_t>(bytes[27]) << 24;
+    uint32_t offset =
+        bytes[20] | bytes[21] << 8 | bytes[22] << 16 | static_cast<uint32_t>(bytes[23]) << 24;
+    uint32_t length =
+        bytes[24] | bytes[25] << 8 | bytes[26] << 16 | static_cast<uint32_t>(bytes[27]) << 24;
     if (offset > bytes.size() || length > bytes.size() - offset)
         return std::nullopt;
     WriteBytes(dir.File("preview.tif"),
@@ -187,18 +193,23 @@ std::vector<Case> AllCases()
         {"tiff/libtiff-test/logluv-3c-16b.tiff", Special(refRefused, 0, kNotSupported)},
         {"tiff/libtiff-test/lzw-single-strip.tiff", Special(refRefused, 0, kNotSupported)},
         {"tiff/libtiff-test/testfax4.tiff", Special(refRefused, 0, kNotSupported)},
-        {"tiff/libtiff-test/ojpeg_zackthecat_subsamp22_single_strip.tiff", Special(refRefused, 0, kNotSupported)},
+        {"tiff/libtiff-test/ojpeg_zackthecat_subsamp22_single_strip.tiff",
+         Special(refRefused, 0, kNotSupported)},
         {"tiff/libtiffpic/smallliz.tif", Special(refRefused, 0, kNotSupported)},
         {"tiff/pillow/hopper_g4.tif", Special(refRefused, 0, kNotSupported)},
         {"tiff/pillow/hopper_lzw.tif", Special(refRefused, 0, kNotSupported)},
-        {"tiff/pillow/crash-0da013a13571cc8eb457a39fee8db18f8a3c7127.tif", Special(refRefused, 0, kNotSupported)},
+        {"tiff/pillow/crash-0da013a13571cc8eb457a39fee8db18f8a3c7127.tif",
+         Special(refRefused, 0, kNotSupported)},
         {"tiff/libtiff-test/quad-tile.jpg.tiff", Special(refRefused, 0, "")},
         {"tiff/pillow/tiff_tiled_ycbcr_jpeg_1x1_sampling.tif", Special(refRefused, 0, "")},
-        {"tiff/pillow/hopper_bigtiff.tif", Special(refRefused, 0, "Cannot load image. Invalid or unexpected TIF/TIFF image format.")},
+        {"tiff/pillow/hopper_bigtiff.tif",
+         Special(refRefused, 0, "Cannot load image. Invalid or unexpected TIF/TIFF image format.")},
         // Subsampled YCbCr behind a damaged deflate stream.
-        {"tiff/pillow/crash-2020-10-test.tif", Special(refRefused, 0, "Cannot load image. Compression error found in TIF/TIFF file.")},
+        {"tiff/pillow/crash-2020-10-test.tif",
+         Special(refRefused, 0, "Cannot load image. Compression error found in TIF/TIFF file.")},
         // A damaged JPEG strip table: the strip lies beyond the file.
-        {"tiff/pillow/crash-0c7e0e8e11ce787078f00b5b0ca409a167f070e0.tif", Special(refRefused, 0, "Stream read error in TIF/TIFF file.")},
+        {"tiff/pillow/crash-0c7e0e8e11ce787078f00b5b0ca409a167f070e0.tif",
+         Special(refRefused, 0, "Stream read error in TIF/TIFF file.")},
         // Photo-YCC is converted with the program's own tables, not the reference's.
         {"pcd/pillow/hopper.pcd", Special(refSize)},
         // No RLA reference decoder is installed: the good files must decode, the two
@@ -211,22 +222,33 @@ std::vector<Case> AllCases()
     };
 
     const std::vector<std::pair<std::string, Reference>> folders = {
-        {"pcx/kimageformats", refAuto}, {"pcx/pillow", refMagick},
-        {"tiff/libtiff-test", refMagick}, {"tiff/libtiffpic", refMagick},
-        {"tiff/pillow", refMagick}, {"tiff/gdk-pixbuf-fail", refMagick},
-        {"eps/pillow", refEpsSlice}, {"eps/kimageformats", refEpsSlice},
-        {"sgi/kimageformats", refAuto}, {"sgi/pillow", refMagick}, {"sgi/cpython-imghdrdata", refMagick},
-        {"psd/kimageformats", refAuto}, {"psd/pillow", refMagick},
-        {"pnm/pillow", refPlainPnm}, {"pnm/stb", refPlainPnm}, {"pnm/cpython-imghdrdata", refPlainPnm},
+        {"pcx/kimageformats", refAuto},
+        {"pcx/pillow", refMagick},
+        {"tiff/libtiff-test", refMagick},
+        {"tiff/libtiffpic", refMagick},
+        {"tiff/pillow", refMagick},
+        {"tiff/gdk-pixbuf-fail", refMagick},
+        {"eps/pillow", refEpsSlice},
+        {"eps/kimageformats", refEpsSlice},
+        {"sgi/kimageformats", refAuto},
+        {"sgi/pillow", refMagick},
+        {"sgi/cpython-imghdrdata", refMagick},
+        {"psd/kimageformats", refAuto},
+        {"psd/pillow", refMagick},
+        {"pnm/pillow", refPlainPnm},
+        {"pnm/stb", refPlainPnm},
+        {"pnm/cpython-imghdrdata", refPlainPnm},
         {"pnm/gdk-pixbuf-fail", refPlainPnm},
-        {"rla/oiio", refNone}, {"pcd/pillow", refPillow},
+        {"rla/oiio", refNone},
+        {"pcd/pillow", refPillow},
     };
     std::vector<Case> cases;
     for (const auto& [folder, reference] : folders) {
         for (const std::string& file : CorpusFiles(folder)) {
             std::string ext = file.substr(file.rfind('.') + 1);
             // Reference pictures and the raw fax and netpbm twins are not inputs here.
-            if (ext == "png" || ext == "json" || ext == "g3" || (folder.rfind("tiff", 0) == 0 && ext != "tif" && ext != "tiff"))
+            if (ext == "png" || ext == "json" || ext == "g3" ||
+                (folder.rfind("tiff", 0) == 0 && ext != "tif" && ext != "tiff"))
                 continue;
             Case c{folder, file, reference, 0, "", false};
             auto it = special.find(folder + "/" + file);
@@ -305,13 +327,22 @@ TEST_P(RasterConformance, DecodesLikeTheReference)
         break;
     }
     case refPillow:
-    case refSize: expected = DecodeWithPillow(path); break;
-    case refMagick: expected = DecodeWithMagick(path); break;
-    case refPlainPnm: expected = DecodePlainPnm(path); break;
-    case refEpsSlice: expected = DecodeEpsPreview(path, dir); break;
+    case refSize:
+        expected = DecodeWithPillow(path);
+        break;
+    case refMagick:
+        expected = DecodeWithMagick(path);
+        break;
+    case refPlainPnm:
+        expected = DecodePlainPnm(path);
+        break;
+    case refEpsSlice:
+        expected = DecodeEpsPreview(path, dir);
+        break;
     case refNone:
     case refDecodes:
-    case refRefused: break;
+    case refRefused:
+        break;
     }
 
     std::unique_ptr<TBitmap> picture = ReaderFor(c.folder);

@@ -26,11 +26,19 @@ struct RunLengthCase {
 
 std::vector<RunLengthCase> RunLengthCases()
 {
-    auto sgi16 = [](const uint8_t* s, size_t n, uint8_t* d, size_t m) { return DecodeSGIRLE(s, n, d, m, 2); };
-    auto sgi8 = [](const uint8_t* s, size_t n, uint8_t* d, size_t m) { return DecodeSGIRLE(s, n, d, m, 1); };
+    auto sgi16 = [](const uint8_t* s, size_t n, uint8_t* d, size_t m) {
+        return DecodeSGIRLE(s, n, d, m, 2);
+    };
+    auto sgi8 = [](const uint8_t* s, size_t n, uint8_t* d, size_t m) {
+        return DecodeSGIRLE(s, n, d, m, 1);
+    };
     return {
         // Literal run, repeat run, the skipped 128, another literal.
-        {"PackBits", DecodePackBits, {0x02, 'a', 'b', 'c', 0xFE, 'x', 0x80, 0x00, 'z'}, 7, {'a', 'b', 'c', 'x', 'x', 'x', 'z'}},
+        {"PackBits",
+         DecodePackBits,
+         {0x02, 'a', 'b', 'c', 0xFE, 'x', 0x80, 0x00, 'z'},
+         7,
+         {'a', 'b', 'c', 'x', 'x', 'x', 'z'}},
         {"PackBitsCutAtOutput", DecodePackBits, {0xFD, 'x', 0x01, 'a', 'b'}, 3, {'x', 'x', 'x'}},
         {"PackBitsShortInput", DecodePackBits, {0x05, 'a', 'b'}, 6, {'a', 'b', 0, 0, 0, 0}},
         // 0xC3 repeats three times; 0xC0 repeats zero times and still takes its byte.
@@ -38,7 +46,10 @@ std::vector<RunLengthCase> RunLengthCases()
         {"PCXRunLongerThanOutput", DecodePCXRLE, {0xFF, 1}, 4, {1, 1, 1, 1}},
         // Copy three, repeat 9 twice, a zero count ends the row.
         {"SGI8", sgi8, {0x83, 1, 2, 3, 0x02, 9, 0x00, 5}, 6, {1, 2, 3, 9, 9, 0}},
-        {"SGI16", sgi16, {0x00, 0x82, 0x12, 0x34, 0x56, 0x78, 0x00, 0x02, 0xAB, 0xCD, 0, 0}, 8,
+        {"SGI16",
+         sgi16,
+         {0x00, 0x82, 0x12, 0x34, 0x56, 0x78, 0x00, 0x02, 0xAB, 0xCD, 0, 0},
+         8,
          {0x12, 0x34, 0x56, 0x78, 0xAB, 0xCD, 0xAB, 0xCD}},
         // The row's two length bytes are skipped; top bit repeats, clear copies.
         {"CUT", DecodeCUTRow, {9, 0, 0x83, 7, 0x02, 1, 2, 0x00, 4}, 6, {7, 7, 7, 1, 2, 0}},
@@ -90,7 +101,8 @@ TEST(Inflate, StopsAtTheOutputSizeAndReportsCorruptStreams)
 
     // A stream cut short yields what it holds, without an error.
     Bytes whole(data.size(), 0);
-    size_t got = InflateBounded(packed.data(), packed.size() / 2, whole.data(), whole.size(), "XYZ");
+    size_t got =
+        InflateBounded(packed.data(), packed.size() / 2, whole.data(), whole.size(), "XYZ");
     EXPECT_GT(got, 0u);
     EXPECT_LT(got, data.size());
 
@@ -133,7 +145,8 @@ TEST(TiffJpeg, GarbageIsACompressionErrorNotACrash)
 {
     Bytes garbage = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x11, 0x08, 0xFF, 0xFF};
     Bytes out(16 * 16 * 3, 0);
-    EXPECT_THROW(DecodeTIFFJPEG(nullptr, 0, garbage.data(), garbage.size(), 16, 16, 3, true, out.data(), 48, "TIF/TIFF"),
+    EXPECT_THROW(DecodeTIFFJPEG(nullptr, 0, garbage.data(), garbage.size(), 16, 16, 3, true,
+                                out.data(), 48, "TIF/TIFF"),
                  EInvalidGraphic);
 }
 

@@ -49,8 +49,7 @@ void Put32(Bytes& b, uint32_t v, bool be = false)
         b.push_back(static_cast<uint8_t>(be ? v >> (24 - 8 * i) : v >> (8 * i)));
 }
 
-template <class T>
-std::string Load(T& picture, const Bytes& bytes)
+template <class T> std::string Load(T& picture, const Bytes& bytes)
 {
     TMemoryStream stream(bytes);
     try {
@@ -65,7 +64,8 @@ uint8_t Index(const TBitmap& b, int x, int y)
 {
     const int bits = b.BitsPerPixel();
     size_t bit = static_cast<size_t>(x) * bits;
-    return static_cast<uint8_t>((b.ConstRow(y)[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1));
+    return static_cast<uint8_t>((b.ConstRow(y)[bit / 8] >> (8 - bits - bit % 8)) &
+                                ((1u << bits) - 1));
 }
 
 // ---- PCX
@@ -165,7 +165,9 @@ TEST(PcxReader, HugeBytesPerLineIsRefusedByTheBudget)
 TEST(PpmReader, MaximumValueIsNotAppliedAndPlainBitsMayRunTogether)
 {
     TPPMGraphic pnm;
-    ASSERT_EQ(Load(pnm, Bytes{'P', '2', ' ', '3', ' ', '1', '\n', '#', ' ', 'x', '\n', '1', '5', ' ', '0', ' ', '7', ' ', '1', '5', '\n'}), "");
+    ASSERT_EQ(Load(pnm, Bytes{'P', '2', ' ', '3', ' ', '1', '\n', '#', ' ', 'x', '\n',
+                              '1', '5', ' ', '0', ' ', '7', ' ',  '1', '5', '\n'}),
+              "");
     ASSERT_EQ(pnm.Width(), 3);
     EXPECT_EQ(pnm.Pixel(0, 0), RGB(0, 0, 0));
     EXPECT_EQ(pnm.Pixel(1, 0), RGB(7, 7, 7));
@@ -178,7 +180,8 @@ TEST(PpmReader, MaximumValueIsNotAppliedAndPlainBitsMayRunTogether)
     EXPECT_EQ(pnm.Pixel(1, 1), RGB(0, 0, 0));
 
     std::string truncated = "P6 4 4 255\nabc";
-    EXPECT_EQ(Load(pnm, Bytes(truncated.begin(), truncated.end())), "Stream read error in PBM, PGM or PPM file.");
+    EXPECT_EQ(Load(pnm, Bytes(truncated.begin(), truncated.end())),
+              "Stream read error in PBM, PGM or PPM file.");
     std::string bad = "P7 4 4 255\n";
     EXPECT_EQ(Load(pnm, Bytes(bad.begin(), bad.end())),
               "Cannot load image. Invalid or unexpected PBM, PGM or PPM image format.");
@@ -193,7 +196,7 @@ struct TiffEntry {
 
 // One or more directories, each with its strips placed before it.
 class TiffBuilder {
-public:
+  public:
     explicit TiffBuilder(bool bigEndian) : be_(bigEndian) {}
     void Directory(std::vector<TiffEntry> entries, std::vector<Bytes> strips)
     {
@@ -218,7 +221,8 @@ public:
             std::vector<TiffEntry> all = entries;
             all.push_back({273, 4, offsets});
             all.push_back({279, 4, counts});
-            std::sort(all.begin(), all.end(), [](const TiffEntry& a, const TiffEntry& b) { return a.tag < b.tag; });
+            std::sort(all.begin(), all.end(),
+                      [](const TiffEntry& a, const TiffEntry& b) { return a.tag < b.tag; });
             // Values that do not fit into an entry go before the directory.
             std::vector<uint32_t> valueOffsets;
             for (const TiffEntry& e : all) {
@@ -226,7 +230,8 @@ public:
                 valueOffsets.push_back(static_cast<uint32_t>(out.size()));
                 if (size > 4)
                     for (uint32_t v : e.values)
-                        e.type == 3 ? Put16(out, static_cast<uint16_t>(v), be_) : Put32(out, v, be_);
+                        e.type == 3 ? Put16(out, static_cast<uint16_t>(v), be_)
+                                    : Put32(out, v, be_);
             }
             uint32_t dir = static_cast<uint32_t>(out.size());
             Patch(out, link, dir);
@@ -242,7 +247,8 @@ public:
                 } else {
                     Bytes inline4;
                     for (uint32_t v : e.values)
-                        e.type == 3 ? Put16(inline4, static_cast<uint16_t>(v), be_) : Put32(inline4, v, be_);
+                        e.type == 3 ? Put16(inline4, static_cast<uint16_t>(v), be_)
+                                    : Put32(inline4, v, be_);
                     inline4.resize(4, 0);
                     out.insert(out.end(), inline4.begin(), inline4.end());
                 }
@@ -253,7 +259,7 @@ public:
         return out;
     }
 
-private:
+  private:
     void Patch(Bytes& out, size_t at, uint32_t v) const
     {
         Bytes b;
@@ -264,12 +270,12 @@ private:
     std::vector<std::pair<std::vector<TiffEntry>, std::vector<Bytes>>> dirs_;
 };
 
-std::vector<TiffEntry> BasicTags(uint32_t width, uint32_t height, uint32_t bits, uint32_t samples, uint32_t photometric,
-                                 uint32_t compression = 1)
+std::vector<TiffEntry> BasicTags(uint32_t width, uint32_t height, uint32_t bits, uint32_t samples,
+                                 uint32_t photometric, uint32_t compression = 1)
 {
     std::vector<uint32_t> bps(samples, bits);
-    return {{256, 4, {width}}, {257, 4, {height}}, {258, 3, bps}, {259, 3, {compression}},
-            {262, 3, {photometric}}, {277, 3, {samples}}};
+    return {{256, 4, {width}},       {257, 4, {height}},      {258, 3, bps},
+            {259, 3, {compression}}, {262, 3, {photometric}}, {277, 3, {samples}}};
 }
 
 Bytes DeflateBytes(const Bytes& data)
@@ -288,7 +294,8 @@ TEST(TiffReader, DeflateWithHorizontalDifferencingInEitherByteOrder)
     Bytes differenced = pixels;
     for (int y = 0; y < 2; ++y)
         for (int i = 8; i >= 3; --i)
-            differenced[9 * y + i] = static_cast<uint8_t>(pixels[9 * y + i] - pixels[9 * y + i - 3]);
+            differenced[9 * y + i] =
+                static_cast<uint8_t>(pixels[9 * y + i] - pixels[9 * y + i - 3]);
     for (bool be : {false, true}) {
         SCOPED_TRACE(be ? "MM" : "II");
         TiffBuilder b(be);
@@ -329,8 +336,8 @@ TEST(TiffReader, PaletteTwoBitIndicesAndDirectoryByIndex)
     TiffBuilder b(false);
     std::vector<uint32_t> map(12);
     for (int i = 0; i < 4; ++i) {
-        map[static_cast<size_t>(i)] = static_cast<uint32_t>(i * 85 * 257);   // reds
-        map[static_cast<size_t>(4 + i)] = 0;                                 // greens
+        map[static_cast<size_t>(i)] = static_cast<uint32_t>(i * 85 * 257);  // reds
+        map[static_cast<size_t>(4 + i)] = 0;                                // greens
         map[static_cast<size_t>(8 + i)] = static_cast<uint32_t>(255 * 257); // blues
     }
     auto tags = BasicTags(4, 1, 2, 1, 3);
@@ -353,7 +360,8 @@ TEST(TiffReader, PaletteTwoBitIndicesAndDirectoryByIndex)
 
     TTIFFGraphic missing;
     missing.SetImageIndex(2);
-    EXPECT_EQ(Load(missing, file), "Cannot load image. Invalid or unexpected TIF/TIFF image format.");
+    EXPECT_EQ(Load(missing, file),
+              "Cannot load image. Invalid or unexpected TIF/TIFF image format.");
 }
 
 TEST(TiffReader, LzwIsRefusedTilesGiveAnEmptyPictureAndBadStripsFail)
@@ -361,7 +369,8 @@ TEST(TiffReader, LzwIsRefusedTilesGiveAnEmptyPictureAndBadStripsFail)
     TiffBuilder lzw(false);
     lzw.Directory(BasicTags(2, 2, 8, 1, 1, 5), {Bytes{0x80, 0, 0}});
     TTIFFGraphic tiff;
-    EXPECT_EQ(Load(tiff, lzw.Build()), "Cannot load image. The compression scheme is not supported for TIF/TIFF files.");
+    EXPECT_EQ(Load(tiff, lzw.Build()),
+              "Cannot load image. The compression scheme is not supported for TIF/TIFF files.");
 
     TiffBuilder tiled(false);
     auto tags = BasicTags(16, 16, 8, 1, 1);
@@ -415,7 +424,8 @@ TEST(TiffReader, FaxVariantsFromAnIndependentEncoder)
         "im.save(sys.argv[1] + 'mh.tif', compression='tiff_ccitt')\n"
         "im.save(sys.argv[1] + 'g3-lsb.tif', compression='group3', tiffinfo={266: 2, 292: 1})\n";
     WriteText(dir.File("make.py"), script);
-    CommandResult made = RunCommand("/usr/bin/python3 " + ShellQuote(dir.File("make.py")) + " " + ShellQuote(dir.Path()));
+    CommandResult made = RunCommand("/usr/bin/python3 " + ShellQuote(dir.File("make.py")) + " " +
+                                    ShellQuote(dir.Path()));
     if (made.exitCode != 0)
         GTEST_SKIP() << "python3-pil could not write the fax files: " << made.err;
     auto reference = DecodeWithPillow(dir.File("ref.png"));
@@ -435,14 +445,16 @@ TEST(TiffReader, FaxVariantsFromAnIndependentEncoder)
         int wrong = 0;
         for (int y = 0; y < 41; ++y)
             for (int x = 0; x < 203; ++x)
-                wrong += GetRValue(tiff.Pixel(x, y)) != reference->rgba[(static_cast<size_t>(y) * 203 + x) * 4];
+                wrong += GetRValue(tiff.Pixel(x, y)) !=
+                         reference->rgba[(static_cast<size_t>(y) * 203 + x) * 4];
         EXPECT_EQ(wrong, 0);
     }
 }
 
 // ---- PSD
 
-Bytes PsdFile(int channels, int depth, int mode, const Bytes& colorData, const Bytes& image, int width, int height)
+Bytes PsdFile(int channels, int depth, int mode, const Bytes& colorData, const Bytes& image,
+              int width, int height)
 {
     Bytes f = {'8', 'B', 'P', 'S'};
     Put16(f, 1, true);
@@ -511,7 +523,7 @@ Bytes HaloPalette(int count)
     for (int i = 0; i < count; ++i) {
         if (p.size() % 512 + 6 > 512)
             p.resize((p.size() / 512 + 1) * 512, 0);
-        Put16(p, static_cast<uint16_t>(0x100 | (i * 3)));  // red: the low byte counts
+        Put16(p, static_cast<uint16_t>(0x100 | (i * 3))); // red: the low byte counts
         Put16(p, static_cast<uint16_t>(i));
         Put16(p, static_cast<uint16_t>(255 - i));
     }
@@ -542,7 +554,8 @@ TEST(CutReader, PaletteFileBesideThePictureOrAGreyRamp)
     EXPECT_EQ(palette[99].blue, 156);
 
     // An independent reader of the format agrees on the grey picture's indices.
-    CommandResult r = RunCommand("/usr/bin/convert-im6.q16 " + ShellQuote(dir.File("grey.cut")) + " -depth 8 gray:- 2>/dev/null");
+    CommandResult r = RunCommand("/usr/bin/convert-im6.q16 " + ShellQuote(dir.File("grey.cut")) +
+                                 " -depth 8 gray:- 2>/dev/null");
     if (r.exitCode == 0 && r.out.size() == 8) {
         EXPECT_EQ(static_cast<uint8_t>(r.out[0]), 2);
         EXPECT_EQ(static_cast<uint8_t>(r.out[7]), 3);
@@ -588,8 +601,8 @@ Bytes PspBlock(int major, uint16_t id, const Bytes& body)
     return b;
 }
 
-Bytes PspFile(int major, int width, int height, int bits, int compression, bool grey, const std::vector<PspChannel>& channels,
-              const Bytes& paletteQuads = {})
+Bytes PspFile(int major, int width, int height, int bits, int compression, bool grey,
+              const std::vector<PspChannel>& channels, const Bytes& paletteQuads = {})
 {
     std::string sig = "Paint Shop Pro Image File\n\x1a";
     Bytes f(sig.begin(), sig.end());
@@ -673,7 +686,8 @@ Bytes PspFile(int major, int width, int height, int bits, int compression, bool 
 
 TEST(PspReader, FirstRasterLayerInEachCompressionAndVersion)
 {
-    const Bytes red = {10, 20, 30, 40}, green = {1, 2, 3, 4}, blue = {100, 110, 120, 130}, alpha = {255, 0, 128, 64};
+    const Bytes red = {10, 20, 30, 40}, green = {1, 2, 3, 4}, blue = {100, 110, 120, 130},
+                alpha = {255, 0, 128, 64};
     auto rle = [](const Bytes& v) {
         Bytes out = {static_cast<uint8_t>(v.size())};
         out.insert(out.end(), v.begin(), v.end());
@@ -681,12 +695,14 @@ TEST(PspReader, FirstRasterLayerInEachCompressionAndVersion)
     };
     for (int major : {3, 5}) {
         for (int compression : {0, 1, 2}) {
-            SCOPED_TRACE("version " + std::to_string(major) + ", compression " + std::to_string(compression));
+            SCOPED_TRACE("version " + std::to_string(major) + ", compression " +
+                         std::to_string(compression));
             auto pack = [&](const Bytes& v) {
                 return compression == 0 ? v : compression == 1 ? rle(v) : DeflateBytes(v);
             };
-            Bytes file = PspFile(major, 2, 2, 24, compression, false,
-                                 {{0, 1, pack(red)}, {0, 2, pack(green)}, {0, 3, pack(blue)}, {1, 0, pack(alpha)}});
+            Bytes file = PspFile(
+                major, 2, 2, 24, compression, false,
+                {{0, 1, pack(red)}, {0, 2, pack(green)}, {0, 3, pack(blue)}, {1, 0, pack(alpha)}});
             TPSPGraphic psp;
             ASSERT_EQ(Load(psp, file), "");
             ASSERT_EQ(psp.PixelFormat(), pf32bit);
@@ -720,7 +736,8 @@ TEST(PspReader, RegressionFilesFailCleanly)
     TPSPGraphic psp;
     EXPECT_EQ(Load(psp, ReadBytes(data + "psp-layer-rectangle-overflow.psp")),
               "Cannot load image. Invalid or unexpected PSP image format.");
-    EXPECT_EQ(Load(psp, ReadBytes(data + "psp-sixteen-bit-depth.psp")), "Invalid color format in PSP file.");
+    EXPECT_EQ(Load(psp, ReadBytes(data + "psp-sixteen-bit-depth.psp")),
+              "Invalid color format in PSP file.");
 }
 
 // ---- Photo-CD and RLA
@@ -767,7 +784,8 @@ TEST(RlaReader, SixteenBitSamplesMatchTheEightBitTwin)
     for (int y = 0; y < 512; y += 3)
         for (int x = 0; x < 512; x += 3) {
             TColor a = eight.Pixel(x, y), b = sixteen.Pixel(x, y);
-            worst = std::max({worst, std::abs(GetRValue(a) - GetRValue(b)), std::abs(GetGValue(a) - GetGValue(b)),
+            worst = std::max({worst, std::abs(GetRValue(a) - GetRValue(b)),
+                              std::abs(GetGValue(a) - GetGValue(b)),
                               std::abs(GetBValue(a) - GetBValue(b))});
         }
     EXPECT_LE(worst, 1);
@@ -780,12 +798,14 @@ TEST(RlaReader, SixteenBitSamplesMatchTheEightBitTwin)
 TEST(RasterRegistry, EveryExtensionOpensItsReader)
 {
     const std::vector<std::pair<const char*, const char*>> expected = {
-        {"tiff", "TTIFFGraphic"}, {"tif", "TTIFFGraphic"}, {"fax", "TTIFFGraphic"}, {"eps", "TEPSGraphic"},
-        {"pcx", "TPCXGraphic"}, {"pcc", "TPCXGraphic"}, {"scr", "TPCXGraphic"}, {"rpf", "TRLAGraphic"},
-        {"rla", "TRLAGraphic"}, {"sgi", "TSGIGraphic"}, {"rgba", "TSGIGraphic"}, {"rgb", "TSGIGraphic"},
-        {"bw", "TSGIGraphic"}, {"psd", "TPSDGraphic"}, {"pdd", "TPSDGraphic"}, {"ppm", "TPPMGraphic"},
-        {"pgm", "TPPMGraphic"}, {"pbm", "TPPMGraphic"}, {"cel", "TAutodeskGraphic"}, {"pic", "TAutodeskGraphic"},
-        {"pcd", "TPCDGraphic"}, {"cut", "TCUTGraphic"}, {"psp", "TPSPGraphic"},
+        {"tiff", "TTIFFGraphic"},    {"tif", "TTIFFGraphic"},     {"fax", "TTIFFGraphic"},
+        {"eps", "TEPSGraphic"},      {"pcx", "TPCXGraphic"},      {"pcc", "TPCXGraphic"},
+        {"scr", "TPCXGraphic"},      {"rpf", "TRLAGraphic"},      {"rla", "TRLAGraphic"},
+        {"sgi", "TSGIGraphic"},      {"rgba", "TSGIGraphic"},     {"rgb", "TSGIGraphic"},
+        {"bw", "TSGIGraphic"},       {"psd", "TPSDGraphic"},      {"pdd", "TPSDGraphic"},
+        {"ppm", "TPPMGraphic"},      {"pgm", "TPPMGraphic"},      {"pbm", "TPPMGraphic"},
+        {"cel", "TAutodeskGraphic"}, {"pic", "TAutodeskGraphic"}, {"pcd", "TPCDGraphic"},
+        {"cut", "TCUTGraphic"},      {"psp", "TPSPGraphic"},
     };
     for (const auto& [ext, cls] : expected) {
         const TGraphicClass* found = FindExtension(ext);
