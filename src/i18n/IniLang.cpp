@@ -85,9 +85,9 @@ TLanguageFile TLanguageFile::Parse(const std::string& bytes)
         size_t eq = line.find('=');
         if (eq == std::string::npos)
             continue;
-        entries += section->insert_or_assign(UpperCase(Trim(line, 0, eq)),
-                                             Trim(line, eq + 1, line.size()))
-                       .second;
+        entries +=
+            section->insert_or_assign(UpperCase(Trim(line, 0, eq)), Trim(line, eq + 1, line.size()))
+                .second;
     }
     return file;
 }

@@ -8,7 +8,7 @@ namespace tabulonix {
 // A language file read whole into memory: sections of key/value texts, names matched
 // without regard to letter case. Values are UTF-8 (see DecodeLanguageText).
 class TLanguageFile {
-public:
+  public:
     // Parses the text of a language file (any bytes; never throws on content).
     static TLanguageFile Parse(const std::string& bytes);
 
@@ -22,7 +22,7 @@ public:
     // followed by its "KEY=value" lines, names upper-cased and sorted.
     std::string Dump() const;
 
-private:
+  private:
     // Upper-cased section name -> upper-cased key -> value.
     std::map<std::string, std::map<std::string, std::string>> sections_;
 };

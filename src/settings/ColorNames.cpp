@@ -93,7 +93,8 @@ std::string ColorToString(TColor color)
     if (ColorToIdent(color, name))
         return name;
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "$%08X", static_cast<unsigned>(static_cast<uint32_t>(color)));
+    std::snprintf(buffer, sizeof buffer, "$%08X",
+                  static_cast<unsigned>(static_cast<uint32_t>(color)));
     return buffer;
 }
 

@@ -102,9 +102,9 @@ bool SameRange(const std::string& s, size_t begin, size_t end, const std::string
 // Where a section's first block lies, and where the key is within it.
 struct Location {
     bool sectionFound = false;
-    Line lastContent {}; // last non-blank line of the block (the header at least)
+    Line lastContent{}; // last non-blank line of the block (the header at least)
     bool keyFound = false;
-    Line keyLine {};
+    Line keyLine{};
     ParsedLine key;
 };
 
@@ -290,8 +290,8 @@ std::vector<IniEntry> Entries(const std::string& content)
         if (p.kind == LineKind::Header) {
             section = content.substr(p.nameBegin, p.nameEnd - p.nameBegin);
             const std::string folded = LowerCase(section);
-            inFirstBlock = std::find(seenSections.begin(), seenSections.end(), folded) ==
-                           seenSections.end();
+            inFirstBlock =
+                std::find(seenSections.begin(), seenSections.end(), folded) == seenSections.end();
             if (inFirstBlock)
                 seenSections.push_back(folded);
             seenKeys.clear();
@@ -309,8 +309,8 @@ std::vector<IniEntry> Entries(const std::string& content)
     return entries;
 }
 
-std::string SetValue(const std::string& content, const std::string& section,
-                     const std::string& key, const std::string& value)
+std::string SetValue(const std::string& content, const std::string& section, const std::string& key,
+                     const std::string& value)
 {
     const std::string clean = CleanValue(value);
     Location loc = Locate(content, section, key);
@@ -360,8 +360,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
     return fallback;
 }
 
-int TIniFile::ReadInteger(const std::string& section, const std::string& key,
-                          int fallback) const
+int TIniFile::ReadInteger(const std::string& section, const std::string& key, int fallback) const
 {
     return StrToIntDef(ReadString(section, key, ""), fallback);
 }

@@ -10,7 +10,7 @@ namespace tabulonix {
 
 // A write to the settings file failed; the message is "Unable to write to <full path>".
 class EIniFileException : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
@@ -33,7 +33,7 @@ constexpr size_t kMaxIniFileSize = 16u << 20;
 //  - when a key occurs more than once in that block, the first occurrence counts.
 // Writes keep every other line byte for byte and are atomic (see WriteString).
 class TIniFile {
-public:
+  public:
     explicit TIniFile(std::string path) : path_(std::move(path)) {}
     const std::string& FileName() const { return path_; }
 
@@ -56,15 +56,14 @@ public:
     // adds the section at the end of the file (creating it). The new content is written
     // beside the file and renamed over it, so a failure never leaves a truncated file.
     // Throws EIniFileException on failure; the file is then unchanged.
-    void WriteString(const std::string& section, const std::string& key,
-                     const std::string& value);
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int value);
     void WriteBool(const std::string& section, const std::string& key, bool value);
     void WriteDate(const std::string& section, const std::string& key, TDate value,
                    const std::string& format = {});
     void WriteColor(const std::string& section, const std::string& key, TColor value);
 
-private:
+  private:
     std::string path_;
 };
 
@@ -86,8 +85,8 @@ std::vector<IniEntry> Entries(const std::string& content);
 
 // The content after writing `value`; CR and LF inside the value become blanks so that a
 // value can never add lines of its own.
-std::string SetValue(const std::string& content, const std::string& section,
-                     const std::string& key, const std::string& value);
+std::string SetValue(const std::string& content, const std::string& section, const std::string& key,
+                     const std::string& value);
 
 } // namespace ini
 

@@ -64,11 +64,12 @@ std::vector<SettingKey> BuildTable()
     t.push_back(Key("Update", "Always connected to the Internet", T::Boolean, "0",
                     "AlwaysConnected", &U::AlwaysConnected));
     t.push_back(Key("Update", "Proxy server", T::Text, "", "Proxy", &U::Proxy));
-    t.push_back(UpDown(Key("Update", "Proxy port", T::Integer, "0", "ProxyPortUpDown", &U::ProxyPort),
-                       0, 32767));
+    t.push_back(UpDown(
+        Key("Update", "Proxy port", T::Integer, "0", "ProxyPortUpDown", &U::ProxyPort), 0, 32767));
     t.push_back(Key("Update", "Use proxy", T::Boolean, "0", "UseProxy", &U::UseProxy));
     t.push_back(UpDown(Key("Update", "Port", T::Integer, "0", "PortUpDown", &U::Port), 0, 32767));
-    t.push_back(Key("Update", "Update address", T::Text, kDefaultUpdateAddress, "Address", &U::Address));
+    t.push_back(
+        Key("Update", "Update address", T::Text, kDefaultUpdateAddress, "Address", &U::Address));
     SettingKey saveTo = Key("Update", "Save update directory", T::Text, "", "SaveTo", &U::SaveTo);
     saveTo.defaultRule = DefaultRule::ExecutableFolder;
     t.push_back(saveTo);
@@ -86,7 +87,8 @@ std::vector<SettingKey> BuildTable()
     t.push_back(Key("Main", "Overwrite", T::Boolean, "1", "Overwrite", &M::Overwrite));
     t.push_back(Key("Main", "Width", T::Text, "100", "Leveys", &M::Leveys));
     t.push_back(Key("Main", "Height", T::Text, "100", "Korkeus", &M::Korkeus));
-    t.push_back(ListPosition(Key("Main", "Preserve aspect ratio", T::Integer, "0", "Aspect", &M::Aspect), 2));
+    t.push_back(ListPosition(
+        Key("Main", "Preserve aspect ratio", T::Integer, "0", "Aspect", &M::Aspect), 2));
     t.push_back(Key("Main", "Enlarge images", T::Boolean, "0", "StretchSmall", &M::StretchSmall));
     t.push_back(Key("Main", "Draw frame", T::Boolean, "0", "DrawFrame", &M::DrawFrame));
     t.push_back(Key("Main", "Frame color", T::Color, "clBlack", "Color", &M::Color));
@@ -96,25 +98,35 @@ std::vector<SettingKey> BuildTable()
     t.push_back(Key("Main", "Name format", T::Text, "<same>", "NameFormat", &M::NameFormat));
     t.push_back(Range(Key("Main", "JPG compression", T::Integer, "80", "TrackBar", &M::TrackBar),
                       RangeRule::Clamp, 1, 100));
-    t.push_back(Key("Main", "Progressive encoding", T::Boolean, "1", "Progressive", &M::Progressive));
-    t.push_back(Range(Key("Main", "PNG compression", T::Integer, "9", "PNGTrackBar", &M::PNGTrackBar),
-                      RangeRule::Clamp, 0, 9));
-    t.push_back(ListPosition(With(Key("Main", "Create HTML", T::Integer, "0", "CreateHTML", &M::CreateHTML),
-                                  SpecialReading::CreateHtmlUpdateAsCreate),
-                             2));
-    t.push_back(Key("Main", "Fill dimensions", T::Boolean, "1", "FillDimensions", &M::FillDimensions));
+    t.push_back(
+        Key("Main", "Progressive encoding", T::Boolean, "1", "Progressive", &M::Progressive));
+    t.push_back(
+        Range(Key("Main", "PNG compression", T::Integer, "9", "PNGTrackBar", &M::PNGTrackBar),
+              RangeRule::Clamp, 0, 9));
+    t.push_back(
+        ListPosition(With(Key("Main", "Create HTML", T::Integer, "0", "CreateHTML", &M::CreateHTML),
+                          SpecialReading::CreateHtmlUpdateAsCreate),
+                     2));
+    t.push_back(
+        Key("Main", "Fill dimensions", T::Boolean, "1", "FillDimensions", &M::FillDimensions));
     t.push_back(Key("Main", "Use table", T::Boolean, "1", "UseTable", &M::UseTable));
     t.push_back(Key("Main", "Link to original", T::Boolean, "1", "Link", &M::Link));
     t.push_back(Key("Main", "Target", T::Text, "", "Target", &M::Target));
-    t.push_back(UpDown(Key("Main", "Images on same line", T::Integer, "5", "BRUp", &M::BRUp), 1, 10000));
-    t.push_back(UpDown(Key("Main", "Image border", T::Integer, "0", "IBorderUp", &M::IBorderUp), 0, 20));
-    t.push_back(UpDown(Key("Main", "Table border", T::Integer, "1", "BorderUp", &M::BorderUp), 0, 20));
-    t.push_back(UpDown(Key("Main", "Images on same cell", T::Integer, "1", "TDUp", &M::TDUp), 1, 10000));
+    t.push_back(
+        UpDown(Key("Main", "Images on same line", T::Integer, "5", "BRUp", &M::BRUp), 1, 10000));
+    t.push_back(
+        UpDown(Key("Main", "Image border", T::Integer, "0", "IBorderUp", &M::IBorderUp), 0, 20));
+    t.push_back(
+        UpDown(Key("Main", "Table border", T::Integer, "1", "BorderUp", &M::BorderUp), 0, 20));
+    t.push_back(
+        UpDown(Key("Main", "Images on same cell", T::Integer, "1", "TDUp", &M::TDUp), 1, 10000));
     t.push_back(Key("Main", "Center in cell", T::Boolean, "1", "CenterCell", &M::CenterCell));
-    t.push_back(UpDown(Key("Main", "Images on same row", T::Integer, "5", "TRUp", &M::TRUp), 1, 10000));
+    t.push_back(
+        UpDown(Key("Main", "Images on same row", T::Integer, "5", "TRUp", &M::TRUp), 1, 10000));
     t.push_back(Key("Main", "Multipaged", T::Boolean, "0", "CreateMulti", &M::CreateMulti));
-    t.push_back(UpDown(Key("Main", "Images on same page", T::Integer, "20", "ImageCountUp", &M::ImageCountUp),
-                       1, 10000));
+    t.push_back(UpDown(
+        Key("Main", "Images on same page", T::Integer, "20", "ImageCountUp", &M::ImageCountUp), 1,
+        10000));
     return t;
 }
 
@@ -149,8 +161,7 @@ std::string StoredText(const SettingKey& key, const SettingValue& value)
 }
 
 // Copies between a section struct and SettingValue through the key's member pointer.
-template <class S>
-bool Store(const SettingKey& key, S& into, const SettingValue& value)
+template <class S> bool Store(const SettingKey& key, S& into, const SettingValue& value)
 {
     if (auto p = std::get_if<std::string S::*>(&key.field))
         into.*(*p) = std::get<std::string>(value);
@@ -168,8 +179,7 @@ bool Store(const SettingKey& key, S& into, const SettingValue& value)
     return true;
 }
 
-template <class S>
-bool Load(const SettingKey& key, const S& from, SettingValue& value)
+template <class S> bool Load(const SettingKey& key, const S& from, SettingValue& value)
 {
     if (auto p = std::get_if<std::string S::*>(&key.field))
         value = from.*(*p);
@@ -187,17 +197,15 @@ bool Load(const SettingKey& key, const S& from, SettingValue& value)
     return true;
 }
 
-template <class S>
-S Defaults()
+template <class S> S Defaults()
 {
-    S values {};
+    S values{};
     for (const auto& key : SettingKeys())
         Store(key, values, DefaultValue(key));
     return values;
 }
 
-template <class S>
-void ReadInto(const TIniFile& file, S& into, bool withSchedule)
+template <class S> void ReadInto(const TIniFile& file, S& into, bool withSchedule)
 {
     for (const auto& key : SettingKeys()) {
         if (!key.editable && !withSchedule)
@@ -302,16 +310,31 @@ void WriteSetting(TIniFile& file, const SettingKey& key, const SettingValue& val
     file.WriteString(key.section, key.key, StoredText(key, value));
 }
 
-GeneralSettings DefaultGeneral() { return Defaults<GeneralSettings>(); }
-UpdateSettings DefaultUpdate() { return Defaults<UpdateSettings>(); }
-MainSettings DefaultMain() { return Defaults<MainSettings>(); }
+GeneralSettings DefaultGeneral()
+{
+    return Defaults<GeneralSettings>();
+}
+UpdateSettings DefaultUpdate()
+{
+    return Defaults<UpdateSettings>();
+}
+MainSettings DefaultMain()
+{
+    return Defaults<MainSettings>();
+}
 
-void ReadGeneral(const TIniFile& file, GeneralSettings& into) { ReadInto(file, into, true); }
+void ReadGeneral(const TIniFile& file, GeneralSettings& into)
+{
+    ReadInto(file, into, true);
+}
 void ReadUpdate(const TIniFile& file, UpdateSettings& into, bool withSchedule)
 {
     ReadInto(file, into, withSchedule);
 }
-void ReadMain(const TIniFile& file, MainSettings& into) { ReadInto(file, into, true); }
+void ReadMain(const TIniFile& file, MainSettings& into)
+{
+    ReadInto(file, into, true);
+}
 
 void WriteMain(TIniFile& file, const MainSettings& values)
 {

@@ -69,7 +69,7 @@ bool IsValidDate(const TDate& date)
 TDate Today()
 {
     std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
@@ -95,7 +95,7 @@ std::string LocaleShortDateFormat()
 std::string FormatShortDate(const TDate& date, const std::string& format)
 {
     const std::string pattern = format.empty() ? LocaleShortDateFormat() : format;
-    std::tm tm {};
+    std::tm tm{};
     tm.tm_year = date.year - 1900;
     tm.tm_mon = date.month - 1;
     tm.tm_mday = date.day;
@@ -111,14 +111,14 @@ bool TryParseShortDate(const std::string& text, TDate& date, const std::string& 
     if (text.empty() || text.size() > 64 || text.find('\0') != std::string::npos)
         return false;
     const std::string pattern = format.empty() ? LocaleShortDateFormat() : format;
-    std::tm tm {};
+    std::tm tm{};
     tm.tm_mday = 0;
     tm.tm_mon = -1;
     tm.tm_year = INT32_MIN;
     const char* end = strptime(text.c_str(), pattern.c_str(), &tm);
     if (!end || *end != '\0' || tm.tm_mday == 0 || tm.tm_mon < 0 || tm.tm_year == INT32_MIN)
         return false;
-    TDate parsed {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+    TDate parsed{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
     if (!IsValidDate(parsed))
         return false;
     date = parsed;
@@ -137,7 +137,8 @@ bool TryStrToInt(const std::string& text, int& value)
     if (i < text.size() && text[i] == '$') {
         hex = true;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         hex = true;
         i += 2;
     }
@@ -145,9 +146,8 @@ bool TryStrToInt(const std::string& text, int& value)
         return false;
     uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
-        int digit = hex ? HexDigit(text[i]) : (std::isdigit(static_cast<unsigned char>(text[i]))
-                                                   ? text[i] - '0'
-                                                   : -1);
+        int digit = hex ? HexDigit(text[i])
+                        : (std::isdigit(static_cast<unsigned char>(text[i])) ? text[i] - '0' : -1);
         if (digit < 0)
             return false;
         magnitude = magnitude * (hex ? 16 : 10) + static_cast<uint64_t>(digit);

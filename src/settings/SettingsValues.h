@@ -16,7 +16,10 @@ bool IsValidDate(const TDate& date);
 TDate Today(); // local time
 TDate AddDays(const TDate& date, int days);
 // The "Last checked" default.
-inline TDate Yesterday() { return AddDays(Today(), -1); }
+inline TDate Yesterday()
+{
+    return AddDays(Today(), -1);
+}
 
 // The short date format of the user's locale (LC_TIME from the environment), as an
 // strftime pattern such as "%m/%d/%Y" or "%d.%m.%Y".

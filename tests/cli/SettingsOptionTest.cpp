@@ -15,7 +15,7 @@ using test::TempDir;
 using test::WriteText;
 
 class SettingsOption : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         if (!FileExists(Batch()))
@@ -36,9 +36,11 @@ protected:
     void WriteOptions(const std::string& mainKeys)
     {
         WriteText(dir.File("Options.ini"), "[General]\r\nLanguage index=0\r\n[Main]\r\n"
-                                           "Source directory=" + dir.File("src/") + "\r\n"
-                                           "Destination directory=" + dir.File("out/") + "\r\n" +
-                                               mainKeys);
+                                           "Source directory=" +
+                                               dir.File("src/") +
+                                               "\r\n"
+                                               "Destination directory=" +
+                                               dir.File("out/") + "\r\n" + mainKeys);
     }
 
     std::string Options() { return "--settings " + ShellQuote(dir.File("Options.ini")); }

@@ -26,7 +26,7 @@ std::string DataFolder()
 
 // Makes a language file current for one test and restores "none" afterwards.
 class CurrentLanguage {
-public:
+  public:
     explicit CurrentLanguage(const std::string& text)
     {
         SetCurrentLanguageFile(std::make_shared<const TLanguageFile>(TLanguageFile::Parse(text)));
@@ -68,7 +68,8 @@ TEST(LanguageFile, SyntaxRules)
 
 TEST(LanguageFile, LastBlockOfRepeatedSectionWins)
 {
-    TLanguageFile f = TLanguageFile::Parse("[PaaIkkuna]\nA=1\nB=2\n[Misc]\nM001=x\n[paaikkuna]\nB=3\n");
+    TLanguageFile f =
+        TLanguageFile::Parse("[PaaIkkuna]\nA=1\nB=2\n[Misc]\nM001=x\n[paaikkuna]\nB=3\n");
     EXPECT_FALSE(f.HasKey("PaaIkkuna", "A"));
     EXPECT_EQ(f.ReadString("PaaIkkuna", "B", ""), "3");
     EXPECT_EQ(f.ReadString("Misc", "M001", ""), "x");
@@ -85,7 +86,7 @@ TEST(LanguageFile, Decoding)
     EXPECT_TRUE(IsValidUtf8("plain"));
     EXPECT_TRUE(IsValidUtf8("P\xC3\xA4\xC3\xA4 \xE2\x82\xAC \xF0\x9F\x98\x80"));
     for (const std::string& bad : {"\xE4"s, "\xC0\x80"s, "\xED\xA0\x80"s, "\xF4\x90\x80\x80"s,
-                                  "\xE2\x82"s, "\x80"s, "\xF8\x88\x80\x80\x80"s})
+                                   "\xE2\x82"s, "\x80"s, "\xF8\x88\x80\x80\x80"s})
         EXPECT_FALSE(IsValidUtf8(bad)) << testing::PrintToString(bad);
     EXPECT_EQ(Windows1252ToUtf8("\x80\x81\x9F\xA0\xE4\xFF"),
               "\xE2\x82\xAC\xEF\xBF\xBD\xC5\xB8\xC2\xA0\xC3\xA4\xC3\xBF");
@@ -187,10 +188,10 @@ TEST(Messages, LineBreakMarkers)
     };
     const Case cases[] = {
         {"first*|*second", "first\r\nsecond"},
-        {"*|**|*text", "\r\ntext"},              // leading markers: one line break
+        {"*|**|*text", "\r\ntext"}, // leading markers: one line break
         {"*|*text", "\r\ntext"},
         {"a*|*b*|*c", "a\r\nb\r\nc"},
-        {"a*|**|*b", "a\r\n\r\nb"},              // middle markers: one each
+        {"a*|**|*b", "a\r\n\r\nb"}, // middle markers: one each
         {"end*|*", "end\r\n"},
         {"end*|**|*", "end\r\n\r\n"},
         {"*|*", "\r\n"},

@@ -1,5 +1,5 @@
-#include "i18n/HelpFile.h"
 #include "i18n/LanguageList.h"
+#include "i18n/HelpFile.h"
 #include "platform/Files.h"
 
 #include "TestSupport.h"

@@ -26,7 +26,10 @@ struct ReadCase {
     std::string value;
 };
 
-void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReadCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class IniReadTest : public ::testing::TestWithParam<ReadCase> {};
 
@@ -45,9 +48,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"case_of_section_and_key", "[mAIN]\r\nwidth=7\r\n", "Main", "WIDTH", true, "7"},
         ReadCase{"blanks_trimmed", "  [ Main ]  \r\n \t Width \t=  12 34 \t\r\n", "Main", "Width",
                  true, "12 34"},
-        ReadCase{"double_quotes", "[Main]\r\nTarget=\"_blank\"\r\n", "Main", "Target", true, "_blank"},
+        ReadCase{"double_quotes", "[Main]\r\nTarget=\"_blank\"\r\n", "Main", "Target", true,
+                 "_blank"},
         ReadCase{"single_quotes", "[Main]\r\nTarget=' a '\r\n", "Main", "Target", true, " a "},
-        ReadCase{"one_pair_only", "[Main]\r\nTarget=\"\"x\"\"\r\n", "Main", "Target", true, "\"x\""},
+        ReadCase{"one_pair_only", "[Main]\r\nTarget=\"\"x\"\"\r\n", "Main", "Target", true,
+                 "\"x\""},
         ReadCase{"unmatched_quotes", "[Main]\r\nTarget=\"x'\r\n", "Main", "Target", true, "\"x'"},
         ReadCase{"lone_quote", "[Main]\r\nTarget=\"\r\n", "Main", "Target", true, "\""},
         ReadCase{"value_with_equals", "[Main]\r\nk=a=b\r\n", "Main", "k", true, "a=b"},
@@ -55,7 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"lf_only", "[Main]\nA=1\nB=2\n", "Main", "B", true, "2"},
         ReadCase{"cr_only", "[Main]\rA=1\rB=2", "Main", "B", true, "2"},
         ReadCase{"no_final_line_end", "[Main]\r\nA=last", "Main", "A", true, "last"},
-        ReadCase{"other_section", "[General]\r\nA=1\r\n[Main]\r\nB=2\r\n", "General", "B", false, ""},
+        ReadCase{"other_section", "[General]\r\nA=1\r\n[Main]\r\nB=2\r\n", "General", "B", false,
+                 ""},
         ReadCase{"missing_section", "[General]\r\nA=1\r\n", "Main", "A", false, ""},
         ReadCase{"key_before_any_header", "A=1\r\n[Main]\r\n", "Main", "A", false, ""},
         ReadCase{"comment_line", "[Main]\r\n;A=1\r\n", "Main", ";A", false, ""},
@@ -63,8 +69,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"first_of_repeated_key", "[Main]\r\nA=1\r\nA=2\r\n", "Main", "A", true, "1"},
         ReadCase{"first_block_of_repeated_section", "[Main]\r\nA=1\r\n[Main]\r\nA=2\r\nB=3\r\n",
                  "Main", "A", true, "1"},
-        ReadCase{"later_block_not_seen", "[Main]\r\nA=1\r\n[main]\r\nB=3\r\n", "Main", "B", false, ""},
-        ReadCase{"unclosed_header_is_foreign", "[Main]\r\n[Other\r\nA=1\r\n", "Main", "A", true, "1"},
+        ReadCase{"later_block_not_seen", "[Main]\r\nA=1\r\n[main]\r\nB=3\r\n", "Main", "B", false,
+                 ""},
+        ReadCase{"unclosed_header_is_foreign", "[Main]\r\n[Other\r\nA=1\r\n", "Main", "A", true,
+                 "1"},
         ReadCase{"empty_file", "", "Main", "A", false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -84,7 +92,8 @@ std::string DumpEntries(const std::string& content)
 
 TEST(IniRead, BaselineParses)
 {
-    EXPECT_EQ(DumpEntries(ReadText(DataFolder() + "odd.ini")), ReadText(DataFolder() + "odd.baseline"));
+    EXPECT_EQ(DumpEntries(ReadText(DataFolder() + "odd.ini")),
+              ReadText(DataFolder() + "odd.baseline"));
 
     // The full file the program writes: every key seen once, in order, with its value.
     const std::string options = ReadText(DataFolder() + "options.ini");
@@ -147,7 +156,10 @@ struct WriteCase {
     std::string after;
 };
 
-void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const WriteCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class IniWriteTest : public ::testing::TestWithParam<WriteCase> {};
 
@@ -159,35 +171,35 @@ TEST_P(IniWriteTest, ChangesOnlyWhatItMust)
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, IniWriteTest,
-    ::testing::Values(
-        WriteCase{"creates_content", "", "General", "Language index", "0",
-                  "[General]\r\nLanguage index=0\r\n"},
-        WriteCase{"replaces_in_place_keeping_key_spelling_and_line_end",
-                  "; mine\n[main]\n  WIDTH = 5 \nHeight=7\n", "Main", "Width", "120",
-                  "; mine\n[main]\nWIDTH=120\nHeight=7\n"},
-        WriteCase{"appends_key_after_last_line_of_section",
-                  "[General]\r\nA=1\r\n\r\n[Main]\r\nB=2\r\n", "General", "C", "3",
-                  "[General]\r\nA=1\r\nC=3\r\n\r\n[Main]\r\nB=2\r\n"},
-        WriteCase{"keeps_foreign_lines_in_section",
-                  "[General]\r\nA=1\r\nfree text\r\n;note\r\n\r\n", "General", "C", "3",
-                  "[General]\r\nA=1\r\nfree text\r\n;note\r\nC=3\r\n\r\n"},
-        WriteCase{"appends_after_header_of_empty_section", "[General]\r\n[Main]\r\n", "General",
-                  "A", "1", "[General]\r\nA=1\r\n[Main]\r\n"},
-        WriteCase{"appends_section_at_end", "[General]\r\nA=1\r\n", "Main", "B", "2",
-                  "[General]\r\nA=1\r\n[Main]\r\nB=2\r\n"},
-        WriteCase{"ends_unterminated_last_line_first", "[General]\r\nA=1", "Main", "B", "2",
-                  "[General]\r\nA=1\r\n[Main]\r\nB=2\r\n"},
-        WriteCase{"key_into_unterminated_section", "[General]\r\nA=1", "General", "B", "2",
-                  "[General]\r\nA=1\r\nB=2\r\n"},
-        WriteCase{"writes_first_of_repeated_key", "[S]\r\nA=1\r\nA=2\r\n", "S", "A", "9",
-                  "[S]\r\nA=9\r\nA=2\r\n"},
-        WriteCase{"writes_into_first_block_of_repeated_section",
-                  "[S]\r\nA=1\r\n[T]\r\n[S]\r\nB=2\r\n", "S", "B", "9",
-                  "[S]\r\nA=1\r\nB=9\r\n[T]\r\n[S]\r\nB=2\r\n"},
-        WriteCase{"line_breaks_in_value_cannot_add_lines", "[Main]\r\n", "Main", "Target",
-                  "a\r\nLanguage index=5", "[Main]\r\nTarget=a  Language index=5\r\n"},
-        WriteCase{"binary_lines_kept", "\x01\xFF\x00z\r\n[S]\r\n"s, "S", "K", "v",
-                  "\x01\xFF\x00z\r\n[S]\r\nK=v\r\n"s}),
+    ::testing::Values(WriteCase{"creates_content", "", "General", "Language index", "0",
+                                "[General]\r\nLanguage index=0\r\n"},
+                      WriteCase{"replaces_in_place_keeping_key_spelling_and_line_end",
+                                "; mine\n[main]\n  WIDTH = 5 \nHeight=7\n", "Main", "Width", "120",
+                                "; mine\n[main]\nWIDTH=120\nHeight=7\n"},
+                      WriteCase{"appends_key_after_last_line_of_section",
+                                "[General]\r\nA=1\r\n\r\n[Main]\r\nB=2\r\n", "General", "C", "3",
+                                "[General]\r\nA=1\r\nC=3\r\n\r\n[Main]\r\nB=2\r\n"},
+                      WriteCase{"keeps_foreign_lines_in_section",
+                                "[General]\r\nA=1\r\nfree text\r\n;note\r\n\r\n", "General", "C",
+                                "3", "[General]\r\nA=1\r\nfree text\r\n;note\r\nC=3\r\n\r\n"},
+                      WriteCase{"appends_after_header_of_empty_section", "[General]\r\n[Main]\r\n",
+                                "General", "A", "1", "[General]\r\nA=1\r\n[Main]\r\n"},
+                      WriteCase{"appends_section_at_end", "[General]\r\nA=1\r\n", "Main", "B", "2",
+                                "[General]\r\nA=1\r\n[Main]\r\nB=2\r\n"},
+                      WriteCase{"ends_unterminated_last_line_first", "[General]\r\nA=1", "Main",
+                                "B", "2", "[General]\r\nA=1\r\n[Main]\r\nB=2\r\n"},
+                      WriteCase{"key_into_unterminated_section", "[General]\r\nA=1", "General", "B",
+                                "2", "[General]\r\nA=1\r\nB=2\r\n"},
+                      WriteCase{"writes_first_of_repeated_key", "[S]\r\nA=1\r\nA=2\r\n", "S", "A",
+                                "9", "[S]\r\nA=9\r\nA=2\r\n"},
+                      WriteCase{"writes_into_first_block_of_repeated_section",
+                                "[S]\r\nA=1\r\n[T]\r\n[S]\r\nB=2\r\n", "S", "B", "9",
+                                "[S]\r\nA=1\r\nB=9\r\n[T]\r\n[S]\r\nB=2\r\n"},
+                      WriteCase{"line_breaks_in_value_cannot_add_lines", "[Main]\r\n", "Main",
+                                "Target", "a\r\nLanguage index=5",
+                                "[Main]\r\nTarget=a  Language index=5\r\n"},
+                      WriteCase{"binary_lines_kept", "\x01\xFF\x00z\r\n[S]\r\n"s, "S", "K", "v",
+                                "\x01\xFF\x00z\r\n[S]\r\nK=v\r\n"s}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(IniFile, FirstWriteCreatesFileAndReadsBack)

@@ -1,5 +1,5 @@
-#include "platform/Files.h"
 #include "settings/SettingsKeys.h"
+#include "platform/Files.h"
 
 #include "TestSupport.h"
 
@@ -66,7 +66,8 @@ TEST(SettingsKeys, MainWrittenInTableOrderAndReadBack)
     EXPECT_EQ(back.CreateHTML, 2);
     EXPECT_EQ(back.ImageCountUp, 300);
     EXPECT_EQ(back.Target, "_blank");
-    EXPECT_NE(ReadText(dir.File("Options.ini")).find("Frame color=$00030201\r\n"), std::string::npos);
+    EXPECT_NE(ReadText(dir.File("Options.ini")).find("Frame color=$00030201\r\n"),
+              std::string::npos);
 }
 
 TEST(SettingsKeys, DefaultsWithoutAFile)
@@ -113,15 +114,15 @@ TEST(SettingsKeys, SpecialReadingsOfMain)
         {"Create HTML", "1", &MainSettings::CreateHTML, 0},
         {"Create HTML", "2", &MainSettings::CreateHTML, 2},
         {"Create HTML", "0", &MainSettings::CreateHTML, 0},
-        {"Frame size", "65537", &MainSettings::UpDown, 1},    // low 16 bits
-        {"Frame size", "70000", &MainSettings::UpDown, 100},  // 4464, then the control's end
-        {"Frame size", "65535", &MainSettings::UpDown, 1},    // -1, then the control's start
+        {"Frame size", "65537", &MainSettings::UpDown, 1},   // low 16 bits
+        {"Frame size", "70000", &MainSettings::UpDown, 100}, // 4464, then the control's end
+        {"Frame size", "65535", &MainSettings::UpDown, 1},   // -1, then the control's start
         {"Images on same page", "65536", &MainSettings::ImageCountUp, 1},
         {"Image border", "25", &MainSettings::IBorderUp, 20},
         {"JPG compression", "150", &MainSettings::TrackBar, 100},
         {"JPG compression", "0", &MainSettings::TrackBar, 1},
         {"PNG compression", "-3", &MainSettings::PNGTrackBar, 0},
-        {"Format", "9", &MainSettings::Format, 0},            // unknown list position
+        {"Format", "9", &MainSettings::Format, 0}, // unknown list position
         {"Format", "6", &MainSettings::Format, 6},
         {"Preserve aspect ratio", "$2", &MainSettings::Aspect, 2},
         {"Preserve aspect ratio", "many", &MainSettings::Aspect, 0},
@@ -135,8 +136,8 @@ TEST(SettingsKeys, SpecialReadingsOfMain)
     WriteText(dir.File("o.ini"), "[Update]\r\nProxy port=40000\r\nPort=65616\r\n");
     UpdateSettings u = DefaultUpdate();
     ReadUpdate(TIniFile(dir.File("o.ini")), u);
-    EXPECT_EQ(u.ProxyPort, 0);  // -25536 as a signed 16-bit number, held at the control's start
-    EXPECT_EQ(u.Port, 80);      // 65536 + 80: only the low 16 bits count
+    EXPECT_EQ(u.ProxyPort, 0); // -25536 as a signed 16-bit number, held at the control's start
+    EXPECT_EQ(u.Port, 80);     // 65536 + 80: only the low 16 bits count
 }
 
 TEST(SettingsKeys, FrameColour)

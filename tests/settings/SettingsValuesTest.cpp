@@ -1,7 +1,7 @@
+#include "settings/SettingsValues.h"
 #include "platform/Exception.h"
 #include "platform/Files.h"
 #include "settings/ColorNames.h"
-#include "settings/SettingsValues.h"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +17,31 @@ TEST(SettingsValues, IntegerText)
         std::optional<int> value;
     };
     const Case cases[] = {
-        {"0", 0}, {"42", 42}, {"-5", -5}, {"+5", 5}, {"007", 7},
-        {"0x1F", 31}, {"0X1f", 31}, {"$ff", 255}, {"-$10", -16}, {"0x0", 0},
-        {"$FFFFFFFF", -1}, {"$80000000", INT32_MIN}, {"2147483647", INT32_MAX},
-        {"-2147483648", INT32_MIN}, {"2147483648", std::nullopt}, {"$100000000", std::nullopt},
-        {"", std::nullopt}, {"-", std::nullopt}, {"0x", std::nullopt}, {"$", std::nullopt},
-        {"12abc", std::nullopt}, {"yes", std::nullopt}, {"1.5", std::nullopt},
-        {"0x1G", std::nullopt}, {"99999999999999999999", std::nullopt},
+        {"0", 0},
+        {"42", 42},
+        {"-5", -5},
+        {"+5", 5},
+        {"007", 7},
+        {"0x1F", 31},
+        {"0X1f", 31},
+        {"$ff", 255},
+        {"-$10", -16},
+        {"0x0", 0},
+        {"$FFFFFFFF", -1},
+        {"$80000000", INT32_MIN},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", std::nullopt},
+        {"$100000000", std::nullopt},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"0x", std::nullopt},
+        {"$", std::nullopt},
+        {"12abc", std::nullopt},
+        {"yes", std::nullopt},
+        {"1.5", std::nullopt},
+        {"0x1G", std::nullopt},
+        {"99999999999999999999", std::nullopt},
     };
     for (const auto& c : cases) {
         int value = 12345;
@@ -45,8 +63,8 @@ TEST(SettingsValues, DatesInAGivenFormat)
     EXPECT_EQ(d, (TDate{2026, 3, 7}));
     EXPECT_TRUE(TryParseShortDate("29.02.2024", d, "%d.%m.%Y"));
 
-    const char* bad[] = {"", "2026-03-07", "31.02.2026", "29.02.2025", "07.03.2026x",
-                         "07.13.2026", "garbage", "07.03"};
+    const char* bad[] = {"",           "2026-03-07", "31.02.2026", "29.02.2025", "07.03.2026x",
+                         "07.13.2026", "garbage",    "07.03"};
     for (const char* text : bad) {
         d = TDate{1, 1, 1};
         EXPECT_FALSE(TryParseShortDate(text, d, "%d.%m.%Y")) << text;
