@@ -86,6 +86,13 @@ JobSettings JobFromMainSettings(const MainSettings& m)
 
 void ApplyFileOptions(const std::vector<std::string>& args, CommandLine& c)
 {
+    // --help and --version answer without looking at any file.
+    for (const auto& arg : args) {
+        if (arg == "--")
+            break;
+        if (arg == "--help" || arg == "--version")
+            return;
+    }
     std::string path;
     if (FindOptionValue(args, "--language", path)) {
         const std::string full = AbsolutePath(path);

@@ -88,6 +88,8 @@ TEST_F(SettingsOption, BadFilesAreUsageErrors)
 
     r = Run("--settings " + ShellQuote(dir.File("missing.ini")));
     EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find(dir.File("missing.ini")), std::string::npos) << r.err;
+    EXPECT_EQ(Run("--help --settings " + ShellQuote(dir.File("missing.ini"))).exitCode, 0);
     r = Run("--language " + ShellQuote(dir.File("missing.txt")) + " " +
             ShellQuote(dir.File("src")) + " " + ShellQuote(dir.File("out")));
     EXPECT_EQ(r.exitCode, 2);
