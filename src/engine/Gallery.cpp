@@ -5,6 +5,7 @@
 #include "i18n/Messages.h"
 #include "platform/Exception.h"
 #include "platform/Files.h"
+#include "platform/SafeFile.h"
 
 #include <cstdio>
 
@@ -235,16 +236,12 @@ void TGalleryWriter::ClosePage()
 
 bool TGalleryWriter::Save(const std::string &path, const std::vector<std::string> &lines)
 {
-    try {
-        std::string text = JoinLines(lines);
-        TFileStream out(path, TFileStream::Create);
-        out.Write(text.data(), text.size());
-        out.Close();
+    // Written beside the page and renamed into place, so that a full disk or a killed
+    // process never leaves a truncated page (an update would lose the user's own page).
+    if (ReplaceFileContent(ResolveLink(path), JoinLines(lines)))
         return true;
-    } catch (const std::exception &) {
-        host_.ShowError(Format(LangMessage("M006"), {path}));
-        return false;
-    }
+    host_.ShowError(Format(LangMessage("M006"), {path}));
+    return false;
 }
 
 void TGalleryWriter::WriteGallery()

@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 
 #include "platform/Files.h"
+#include "platform/SafeFile.h"
 #include "settings/ColorNames.h"
 
 #include <algorithm>
@@ -191,77 +192,6 @@ ReadResult ReadFileBounded(const std::string& path, std::string& out)
     throw EIniFileException(Format("Unable to write to %s", {path}));
 }
 
-// The file a write actually replaces: a link is followed so that it stays a link.
-std::string ResolveTarget(const std::string& path)
-{
-    struct stat st {};
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (realpath(path.c_str(), resolved))
-            return resolved;
-    }
-    return path;
-}
-
-bool WriteAll(int fd, const std::string& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes the new content beside the file and renames it into place. Throws with the
-// caller's path; on failure the old file is untouched and the temporary file removed.
-void ReplaceFileContent(const std::string& shownPath, const std::string& target,
-                        const std::string& content)
-{
-    struct stat st {};
-    const bool exists = stat(target.c_str(), &st) == 0;
-    // A rename would replace a read-only file without complaint; refuse as a direct
-    // write would.
-    if (exists && (!S_ISREG(st.st_mode) || access(target.c_str(), W_OK) != 0))
-        WriteFailed(shownPath);
-
-    std::string folder = ExtractFilePath(target);
-    std::string temp = folder + "." + ExtractFileName(target) + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0)
-        WriteFailed(shownPath);
-    temp = name.data();
-
-    mode_t mode;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (exists && (st.st_uid != geteuid() || st.st_gid != getegid()))
-        (void)!fchown(fd, st.st_uid, st.st_gid); // best effort: keep the owner when allowed
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        WriteFailed(shownPath);
-    }
-    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        fsync(dir);
-        ::close(dir);
-    }
-}
-
 } // namespace
 
 namespace ini {
@@ -386,12 +316,13 @@ TColor TIniFile::ReadColor(const std::string& section, const std::string& key,
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value)
 {
-    const std::string target = ResolveTarget(path_);
+    const std::string target = ResolveLink(path_);
     std::string content;
     // An unreadable existing file must not be replaced by one holding a single key.
     if (ReadFileBounded(target, content) == ReadResult::Failed)
         WriteFailed(path_);
-    ReplaceFileContent(path_, target, ini::SetValue(content, section, key, value));
+    if (!ReplaceFileContent(target, ini::SetValue(content, section, key, value)))
+        WriteFailed(path_);
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& key, int value)

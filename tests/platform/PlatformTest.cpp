@@ -2,6 +2,7 @@
 #include "platform/Exception.h"
 #include "platform/Files.h"
 #include "platform/Halftone.h"
+#include "platform/SafeFile.h"
 #include "platform/Version.h"
 
 #include "TestSupport.h"
@@ -12,6 +13,8 @@
 #include <random>
 #include <regex>
 #include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tabulonix;
 
@@ -114,4 +117,31 @@ TEST(Halftone, FastNearestAgreesWithLinearSearch)
     // Every palette colour maps to itself.
     for (int i = 0; i < 256; ++i)
         EXPECT_EQ(NearestHalftoneIndex(palette[i].red, palette[i].green, palette[i].blue), i);
+}
+
+TEST(SafeFile, ReplacesWholeOrNotAtAll)
+{
+    test::TempDir dir;
+    std::string page = dir.File("page.htm");
+    ASSERT_TRUE(ReplaceFileContent(page, "first\r\n"));
+    EXPECT_EQ(test::ReadText(page), "first\r\n");
+    ASSERT_EQ(chmod(page.c_str(), 0640), 0);
+    ASSERT_TRUE(ReplaceFileContent(page, "second"));
+    EXPECT_EQ(test::ReadText(page), "second");
+    struct stat st {};
+    ASSERT_EQ(stat(page.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u) << "the mode is kept";
+    // Through a link the link stays and its target changes.
+    std::string link = dir.File("link.htm");
+    ASSERT_EQ(symlink(page.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(ReplaceFileContent(ResolveLink(link), "third"));
+    EXPECT_EQ(test::ReadText(page), "third");
+    struct stat lst {};
+    ASSERT_EQ(lstat(link.c_str(), &lst), 0);
+    EXPECT_TRUE(S_ISLNK(lst.st_mode));
+    // A folder in the way, or a missing folder: refused, nothing left behind.
+    ASSERT_TRUE(ForceDirectories(dir.File("sub")));
+    EXPECT_FALSE(ReplaceFileContent(dir.File("sub"), "x"));
+    EXPECT_FALSE(ReplaceFileContent(dir.File("missing/page.htm"), "x"));
+    EXPECT_EQ(FindFiles(dir.Path(), ".page.htm.*").size(), 0u) << "no temporary file left";
 }
