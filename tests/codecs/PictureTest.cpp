@@ -158,3 +158,43 @@ TEST(Image, RasterSourcesArePaintedOpaque)
     image.Picture().OpenFile(dir.File("x.bmp"));
     EXPECT_FALSE(image.Picture().Graphic()->Transparent());
 }
+
+TEST(Registry, OpensExactlyTheFortyExtensions)
+{
+    const std::vector<std::string> expected = {
+        "bmp", "bw",  "cel", "cut", "dib", "emf", "eps",  "fax", "gif",  "icb",
+        "ico", "jfif", "jpe", "jpeg", "jpg", "pbm", "pcc", "pcd", "pcx", "pdd",
+        "pgm", "pic", "png", "ppm", "psd", "psp", "rgb",  "rgba", "rla", "rle",
+        "rpf", "scr", "sgi", "tga", "tif", "tiff", "vda", "vst", "win", "wmf"};
+    EXPECT_EQ(ReadableExtensions(), expected);
+    // The last registration decides: PNG files are read by the reader, not the writer.
+    EXPECT_EQ(FindExtension("png")->name, "TPNGGraphic");
+    EXPECT_EQ(FindExtension("PNG")->name, "TPNGGraphic");
+    EXPECT_EQ(FindExtension("jpg")->name, "TJPEGImage");
+    EXPECT_EQ(FindExtension("gif")->name, "TGIFImage");
+    EXPECT_EQ(FindExtension("tga")->name, "TTargaGraphic");
+    EXPECT_EQ(FindExtension("emf")->name, "TMetafile");
+    // Registration order of the first entries.
+    const auto& entries = FileFormats().Entries();
+    ASSERT_GE(entries.size(), 5u);
+    EXPECT_EQ(entries[0].extension, "wmf");
+    EXPECT_EQ(entries[1].extension, "emf");
+    EXPECT_EQ(entries[2].extension, "ico");
+    EXPECT_EQ(entries[3].extension, "bmp");
+    EXPECT_EQ(entries[4].extension, "png");
+    EXPECT_EQ(entries[4].graphicClass.name, "TPNGWriter");
+}
+
+TEST(Picture, AGifNamedPngIsRefusedByThePngReader)
+{
+    if (test::CorpusDir().empty())
+        GTEST_SKIP() << "no corpus";
+    auto gifs = test::CorpusFiles("gif/giflib-pic", {"gif"});
+    if (gifs.empty())
+        GTEST_SKIP() << "no GIF in the corpus";
+    test::TempDir dir;
+    test::WriteBytes(dir.File("fake.png"), test::ReadBytes(test::CorpusDir() + "gif/giflib-pic/" + gifs[0]));
+    TPicture p;
+    EXPECT_NE(OpenError(p, dir.File("fake.png")), "");
+    EXPECT_EQ(p.Graphic(), nullptr);
+}
