@@ -1,4 +1,5 @@
 #include "codecs/Metafile.h"
+#include "TestPictures.h"
 #include "TestSupport.h"
 #include "codecs/Bitmap.h"
 #include "codecs/ByteReader.h"
@@ -15,31 +16,6 @@ using namespace tabulonix;
 using namespace tabulonix::test;
 
 namespace {
-
-// The screen of the worked example: 320 mm over 1280 px, 240 mm over 960 px.
-struct ExampleScreen {
-    ExampleScreen()
-    {
-        ScreenMetrics m;
-        m.widthPixels = 1280;
-        m.heightPixels = 960;
-        m.widthMillimetres = 320;
-        m.heightMillimetres = 240;
-        SetScreenMetrics(m);
-    }
-    ~ExampleScreen() { ResetScreenMetrics(); }
-};
-
-TBitmap Pattern(int w, int h)
-{
-    TBitmap b;
-    b.SetSize(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.SetPixel(x, y,
-                       RGBColor(uint8_t(x * 37 + y), uint8_t(y * 53 + 7), uint8_t((x ^ y) * 11)));
-    return b;
-}
 
 void ExpectSamePixels(const TBitmap& a, const TBitmap& b)
 {
