@@ -5,11 +5,13 @@ namespace tabulonix {
 // The reference screen that metafile sizes are measured against. This build has no
 // display to ask, so the values are fixed; tests may replace them.
 struct ScreenMetrics {
+    // 1920 x 1440 pixels on 508 x 381 mm is exactly 96 pixels per inch in both directions,
+    // so metafile sizes in 0.01 mm and in pixels convert back and forth without drift.
     int pixelsPerInch = 96;     // logical pixels per inch, both directions
-    int widthPixels = 1280;     // HORZRES
-    int heightPixels = 1024;    // VERTRES
-    int widthMillimetres = 339; // HORZSIZE (1280 px at 96 dpi)
-    int heightMillimetres = 271;
+    int widthPixels = 1920;     // HORZRES
+    int heightPixels = 1440;    // VERTRES
+    int widthMillimetres = 508; // HORZSIZE
+    int heightMillimetres = 381;
     int bitsPerPixel = 32;      // the display depth: blue, green, red, unused
 };
 

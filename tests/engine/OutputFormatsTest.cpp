@@ -110,3 +110,33 @@ INSTANTIATE_TEST_SUITE_P(Engine, OutputFormats,
                                            Case{ofWMF, "wmf", false}, Case{ofEMF, "emf", false},
                                            Case{ofTGA, "tga", true}),
                          [](const auto& info) { return std::string(info.param.extension); });
+
+TEST(OutputFormatsSize, WideMetafilesReadBackAtTheSurfaceSize)
+{
+    // The reference screen is exactly 96 pixels per inch, so no size drifts on the way
+    // through 0.01 mm, whatever the width.
+    test::TempDir dir;
+    JobSettings s;
+    s.ToDo = 1;
+    s.SDir = dir.Path() + "src/";
+    s.DDir = dir.Path() + "out/";
+    s.CreateHTML = 2;
+    s.KeepFormat = false;
+    s.NameFormat = "<same>";
+    ASSERT_TRUE(ForceDirectories(s.SDir));
+    for (int w : {471, 997, 1601})
+        Pattern(w, 3, w).WriteFile(s.SDir + "w" + std::to_string(w) + ".bmp");
+    for (auto [format, ext] : {std::pair{ofWMF, "wmf"}, std::pair{ofEMF, "emf"}}) {
+        s.Format = format;
+        s.Extension = ext;
+        test::FakeHost host;
+        DoTheHonkyPonky(s, MakeSelectedFiles({"w471.bmp", "w997.bmp", "w1601.bmp"}), host);
+        ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+        for (int w : {471, 997, 1601}) {
+            TPicture p;
+            p.OpenFile(s.DDir + "w" + std::to_string(w) + "." + ext);
+            EXPECT_EQ(p.Width(), w) << ext;
+            EXPECT_EQ(p.Height(), 3) << ext;
+        }
+    }
+}
