@@ -31,42 +31,59 @@ struct Out {
     }
 };
 
+// Input cursor for the byte-oriented run-length schemes: each scheme only decides, from its
+// control byte, which of the two packet bodies follows.
+struct In {
+    const uint8_t* src;
+    size_t size;
+    size_t pos = 0;
+    bool More() const { return pos < size; }
+    uint8_t Next() { return src[pos++]; }
+    // The next `count` bytes as they are (as many as remain).
+    void Literal(Out& out, size_t count)
+    {
+        count = std::min(count, size - pos);
+        out.Copy(src + pos, count);
+        pos += count;
+    }
+    // The next byte `count` times; false when the data ends first.
+    bool Repeat(Out& out, size_t count)
+    {
+        if (pos >= size)
+            return false;
+        out.Fill(src[pos++], count);
+        return true;
+    }
+};
+
 } // namespace
 
 TDecodeResult DecodePackBits(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize)
 {
     Out out{dst, dstSize};
-    size_t i = 0;
-    while (i < srcSize && !out.Full()) {
-        uint8_t n = src[i++];
-        if (n < 128) {
-            size_t count = std::min<size_t>(n + 1u, srcSize - i);
-            out.Copy(src + i, count);
-            i += count;
-        } else if (n > 128) {
-            if (i >= srcSize)
-                break;
-            out.Fill(src[i++], 257u - n);
-        }
+    In in{src, srcSize};
+    while (in.More() && !out.Full()) {
+        uint8_t n = in.Next();
+        if (n < 128)
+            in.Literal(out, n + 1u);
+        else if (n > 128 && !in.Repeat(out, 257u - n))
+            break;
     }
-    return {i, out.pos};
+    return {in.pos, out.pos};
 }
 
 TDecodeResult DecodePCXRLE(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize)
 {
     Out out{dst, dstSize};
-    size_t i = 0;
-    while (i < srcSize && !out.Full()) {
-        uint8_t b = src[i++];
-        if (b >= 192) {
-            if (i >= srcSize)
-                break;
-            out.Fill(src[i++], b - 192u);
-        } else {
-            dst[out.pos++] = b;
-        }
+    In in{src, srcSize};
+    while (in.More() && !out.Full()) {
+        uint8_t b = in.Next();
+        if (b < 192)
+            out.Fill(b, 1);
+        else if (!in.Repeat(out, b - 192u))
+            break;
     }
-    return {i, out.pos};
+    return {in.pos, out.pos};
 }
 
 TDecodeResult DecodeSGIRLE(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize,
@@ -99,60 +116,45 @@ TDecodeResult DecodeSGIRLE(const uint8_t* src, size_t srcSize, uint8_t* dst, siz
 TDecodeResult DecodeCUTRow(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize)
 {
     Out out{dst, dstSize};
-    size_t i = std::min<size_t>(2, srcSize);
-    while (i < srcSize) {
-        uint8_t c = src[i++];
+    In in{src, srcSize, std::min<size_t>(2, srcSize)}; // the row's length word is skipped
+    while (in.More()) {
+        uint8_t c = in.Next();
         if (c == 0)
             break;
-        if (c & 0x80) {
-            if (i >= srcSize)
-                break;
-            out.Fill(src[i++], c & 0x7Fu);
-        } else {
-            size_t count = std::min<size_t>(c, srcSize - i);
-            out.Copy(src + i, count);
-            i += count;
-        }
+        if (!(c & 0x80))
+            in.Literal(out, c);
+        else if (!in.Repeat(out, c & 0x7Fu))
+            break;
     }
-    return {i, out.pos};
+    return {in.pos, out.pos};
 }
 
 TDecodeResult DecodePSPRLE(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize)
 {
     Out out{dst, dstSize};
-    size_t i = 0;
-    while (i < srcSize && !out.Full()) {
-        uint8_t c = src[i++];
-        if (c >= 128) {
-            if (i >= srcSize)
-                break;
-            out.Fill(src[i++], c - 128u);
-        } else {
-            size_t count = std::min<size_t>(c, srcSize - i);
-            out.Copy(src + i, count);
-            i += count;
-        }
+    In in{src, srcSize};
+    while (in.More() && !out.Full()) {
+        uint8_t c = in.Next();
+        if (c < 128)
+            in.Literal(out, c);
+        else if (!in.Repeat(out, c - 128u))
+            break;
     }
-    return {i, out.pos};
+    return {in.pos, out.pos};
 }
 
 TDecodeResult DecodeRLARLE(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize)
 {
     Out out{dst, dstSize};
-    size_t i = 0;
-    while (i < srcSize && !out.Full()) {
-        int c = static_cast<int8_t>(src[i++]);
-        if (c < 0) {
-            size_t count = std::min<size_t>(static_cast<size_t>(-c), srcSize - i);
-            out.Copy(src + i, count);
-            i += count;
-        } else {
-            if (i >= srcSize)
-                break;
-            out.Fill(src[i++], static_cast<size_t>(c) + 1);
-        }
+    In in{src, srcSize};
+    while (in.More() && !out.Full()) {
+        int c = static_cast<int8_t>(in.Next());
+        if (c < 0)
+            in.Literal(out, static_cast<size_t>(-c));
+        else if (!in.Repeat(out, static_cast<size_t>(c) + 1))
+            break;
     }
-    return {i, out.pos};
+    return {in.pos, out.pos};
 }
 
 size_t InflateBounded(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t dstSize,
