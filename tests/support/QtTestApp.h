@@ -1,0 +1,20 @@
+#pragma once
+#include <QApplication>
+
+namespace tabulonix::test {
+
+// The one application object a widget test needs; made at the first call and kept until
+// the test program ends.
+inline QApplication& TestApplication()
+{
+    // Windows are made without a display unless a test run asks for another platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "tabulonix-tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+} // namespace tabulonix::test
