@@ -1,0 +1,31 @@
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The windows need an application object; one serves every test of the suite.
+class ApplicationEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override
+    {
+        if (!QCoreApplication::instance())
+            app_ = new QApplication(argc_, argv_);
+    }
+    void TearDown() override
+    {
+        delete app_;
+        app_ = nullptr;
+    }
+
+  private:
+    int argc_ = 1;
+    char name_[10] = "ui_tests";
+    char* argv_[2] = {name_, nullptr};
+    QApplication* app_ = nullptr;
+};
+
+[[maybe_unused]] ::testing::Environment* const kApplication =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+} // namespace
