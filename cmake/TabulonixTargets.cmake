@@ -29,6 +29,6 @@ function(tabulonix_test_suite name)
         DISCOVERY_TIMEOUT 60
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
         PROPERTIES ENVIRONMENT
-            "ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:exitcode=23;UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1;QT_QPA_PLATFORM=offscreen;TABULONIX_CORPUS=${TABULONIX_CORPUS_DIR}"
+            "ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:exitcode=23;UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1;QT_QPA_PLATFORM=offscreen"
         TIMEOUT 300)
 endfunction()

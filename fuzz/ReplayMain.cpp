@@ -2,12 +2,12 @@
 // normal test suite exercises every reader the way the fuzzer does.
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 static std::vector<uint8_t> Read(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
 }
 
 static void Mutate(std::vector<uint8_t>& m, std::mt19937& rng, int kind)
@@ -47,7 +48,8 @@ static void Mutate(std::vector<uint8_t>& m, std::mt19937& rng, int kind)
     default: {
         size_t at = rng() % m.size();
         size_t len = std::min<size_t>(1 + rng() % 64, m.size() - at);
-        std::vector<uint8_t> copy(m.begin() + static_cast<long>(at), m.begin() + static_cast<long>(at + len));
+        std::vector<uint8_t> copy(m.begin() + static_cast<long>(at),
+                                  m.begin() + static_cast<long>(at + len));
         m.insert(m.begin() + static_cast<long>(rng() % m.size()), copy.begin(), copy.end());
         break;
     }
@@ -73,6 +75,10 @@ int main(int argc, char** argv)
                     files.push_back(e.path());
         } else if (fs::is_regular_file(p, ec)) {
             files.push_back(p);
+        } else {
+            // Seeds live in the tree: a missing one means lost coverage, not an empty run.
+            std::fprintf(stderr, "seed not found: %s\n", argv[i]);
+            return 1;
         }
     }
     std::sort(files.begin(), files.end());

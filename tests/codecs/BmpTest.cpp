@@ -301,8 +301,7 @@ void ExpectSamePixels(const TBitmap& ours, const test::ReferenceImage& ref, cons
 
 TEST(BmpConformance, GoodFilesMatchTheirReferenceRenderings)
 {
-    if (CorpusDir().empty())
-        GTEST_SKIP() << "no corpus";
+    TABULONIX_NEED(!CorpusDir().empty(), "the test corpus");
     auto refs = ReferenceNames();
     int checked = 0;
     for (const auto& name : test::CorpusFiles("bmp/bmpsuite/g", {"bmp"})) {
@@ -324,8 +323,7 @@ TEST(BmpConformance, GoodFilesMatchTheirReferenceRenderings)
 
 TEST(BmpConformance, QuestionableFilesThatPillowReadsMostlyAgree)
 {
-    if (CorpusDir().empty())
-        GTEST_SKIP() << "no corpus";
+    TABULONIX_NEED(!CorpusDir().empty(), "the test corpus");
     // Where we differ on purpose: pixels start right after the colour table (pal8offs);
     // 2-bit, Huffman, RLE24, JPEG/PNG-in-BMP and 64-bit pictures are refused.
     const std::set<std::string> differ = {"pal8offs.bmp", "pal8os2sp.bmp"};
@@ -353,8 +351,7 @@ TEST(BmpConformance, QuestionableFilesThatPillowReadsMostlyAgree)
 
 TEST(BmpConformance, BadFilesFailOrDecodeSafely)
 {
-    if (CorpusDir().empty())
-        GTEST_SKIP() << "no corpus";
+    TABULONIX_NEED(!CorpusDir().empty(), "the test corpus");
     std::vector<std::string> paths;
     for (const auto& n : test::CorpusFiles("bmp/bmpsuite/b"))
         paths.push_back(CorpusDir() + "bmp/bmpsuite/b/" + n);

@@ -746,8 +746,7 @@ TEST(GifReader, MutatedFilesFailOnlyWithGifErrors)
     for (const char* name : {"gif-test-suite/interlace.gif", "gif-test-suite/animation.gif",
                              "giflib-pic/treescap-interlaced.gif", "pillow/hopper.gif"})
         seeds.push_back(test::CorpusDir() + "gif/" + name);
-    if (test::CorpusDir().empty())
-        GTEST_SKIP() << "no corpus";
+    TABULONIX_NEED(!test::CorpusDir().empty(), "the test corpus");
     int failures = 0, reads = 0;
     for (const std::string& seed : seeds) {
         for (const auto& bytes : test::MutatedCopies(test::ReadBytes(seed), 60, 5)) {

@@ -125,8 +125,7 @@ TEST(Icon, DirectoryChecks)
 
 TEST(Icon, CorpusFilesReadOrFailCleanly)
 {
-    if (test::CorpusDir().empty())
-        GTEST_SKIP() << "no corpus";
+    TABULONIX_NEED(!test::CorpusDir().empty(), "the test corpus");
     int drawn = 0;
     for (const char* folder : {"ico/pillow", "ico/oiio", "ico/gdk-pixbuf-fail", "ico/gdk-pixbuf-reftests"})
         for (const auto& name : test::CorpusFiles(folder, {"ico", "cur"})) {
@@ -147,8 +146,7 @@ TEST(Icon, CorpusFilesReadOrFailCleanly)
 
 TEST(Icon, SingleEntryIconsMatchTheReferenceDecoder)
 {
-    if (test::CorpusDir().empty())
-        GTEST_SKIP() << "no corpus";
+    TABULONIX_NEED(!test::CorpusDir().empty(), "the test corpus");
     for (const char* name : {"hopper.ico", "black_and_white.ico", "hopper_mask.ico"}) {
         std::string path = test::CorpusDir() + "ico/pillow/" + name;
         TIcon icon;

@@ -252,8 +252,7 @@ TEST(JpegTest, AssigningSharesOrDropsTheCompressedData)
 // independent decoder built on the same library family.
 TEST(JpegTest, CorpusFiles)
 {
-    if (CorpusDir().empty())
-        GTEST_SKIP() << "no corpus";
+    TABULONIX_NEED(!CorpusDir().empty(), "the test corpus");
     const std::regex message("JPEG error #[0-9]+");
     int decoded = 0;
     for (const char *folder : {"jpeg/pillow", "jpeg/libjpeg-turbo", "jpeg/gdk-pixbuf-fail"}) {

@@ -373,8 +373,7 @@ TEST(MetafilePlayer, HostileRecordsAreBounded)
 TEST(MetafileCorpus, EveryFileReadsAndPlays)
 {
     std::string corpus = CorpusDir();
-    if (corpus.empty())
-        GTEST_SKIP() << "no corpus";
+    TABULONIX_NEED(!corpus.empty(), "the test corpus");
     int read = 0, files = 0;
     std::vector<std::string> placeable;
     std::vector<int> widths;
@@ -417,9 +416,9 @@ TEST(MetafileCorpus, EveryFileReadsAndPlays)
                           "for f in sys.argv[1:]: print(Image.open(f).size[0])\"";
     for (const auto& path : placeable)
         command += " " + ShellQuote(path);
+    TABULONIX_NEED(tabulonix::test::HavePillow(), "python3-pil");
     CommandResult r = RunCommand(command);
-    if (r.exitCode != 0)
-        GTEST_SKIP() << "python3-pil could not read the headers";
+    ASSERT_EQ(r.exitCode, 0) << r.err;
     std::istringstream sizes(r.out);
     for (size_t i = 0; i < placeable.size(); ++i) {
         int pillow = -1;
@@ -449,8 +448,7 @@ TEST(MetafileCorpus, MappingModesGiveTheSamePicture)
 {
     // One drawing recorded under each mapping mode: every mode must land on the same pixels.
     std::string dir = CorpusDir() + "/emf/libuemf/";
-    if (CorpusDir().empty())
-        GTEST_SKIP() << "no corpus";
+    TABULONIX_NEED(!CorpusDir().empty(), "the test corpus");
     auto render = [&](const std::string& name) {
         TMetafile m;
         ReadInto(m, tabulonix::test::ReadBytes(dir + name));
@@ -472,8 +470,8 @@ TEST(MetafileCorpus, MappingModesGiveTheSamePicture)
 
 TEST(MetafileCorpus, WindowsFilesLookLikeTheReferenceRenderer)
 {
-    if (CorpusDir().empty() || RunCommand("command -v wmf2gd").exitCode != 0)
-        GTEST_SKIP() << "no corpus or no wmf2gd (libwmf-bin)";
+    TABULONIX_NEED(!CorpusDir().empty(), "the test corpus");
+    TABULONIX_NEED(tabulonix::test::HaveTool("wmf2gd"), "wmf2gd (libwmf-bin)");
     TempDir tmp;
     // Files whose placeable box is the drawing's extent (the reference frames every file by
     // the extent of what it draws, so others are framed differently).

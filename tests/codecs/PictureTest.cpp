@@ -187,11 +187,9 @@ TEST(Registry, OpensExactlyTheFortyExtensions)
 
 TEST(Picture, AGifNamedPngIsRefusedByThePngReader)
 {
-    if (test::CorpusDir().empty())
-        GTEST_SKIP() << "no corpus";
+    TABULONIX_NEED(!test::CorpusDir().empty(), "the test corpus");
     auto gifs = test::CorpusFiles("gif/giflib-pic", {"gif"});
-    if (gifs.empty())
-        GTEST_SKIP() << "no GIF in the corpus";
+    TABULONIX_NEED(!gifs.empty(), "GIF files in gif/giflib-pic");
     test::TempDir dir;
     test::WriteBytes(dir.File("fake.png"), test::ReadBytes(test::CorpusDir() + "gif/giflib-pic/" + gifs[0]));
     TPicture p;

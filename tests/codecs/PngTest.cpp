@@ -125,6 +125,7 @@ struct Pam {
 
 std::optional<Pam> DecodeWithNetpbm(const std::string& path)
 {
+    RequireTool("pngtopam", "netpbm");
     auto r = RunCommand("pngtopam -alphapam " + ShellQuote(path) + " 2>/dev/null");
     if (r.exitCode != 0)
         return std::nullopt;
@@ -571,15 +572,7 @@ namespace {
 
 std::vector<std::string> PngFiles(const std::string& folder)
 {
-    std::vector<std::string> out;
-    std::string root = CorpusDir() + "/png/" + folder;
-    if (CorpusDir().empty() || !std::filesystem::exists(root))
-        return out;
-    for (const auto& e : std::filesystem::directory_iterator(root))
-        if (e.is_regular_file() && e.path().extension() == ".png")
-            out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
+    return CorpusFiles("png/" + folder, {"png"});
 }
 
 std::string CaseName(const ::testing::TestParamInfo<std::string>& info)

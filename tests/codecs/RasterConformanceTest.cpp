@@ -77,6 +77,7 @@ std::unique_ptr<TBitmap> ReaderFor(const std::string& folder)
 
 std::optional<ReferenceImage> DecodeWithMagick(const std::string& path)
 {
+    RequireTool("/usr/bin/convert-im6.q16", "imagemagick");
     CommandResult r = RunCommand("/usr/bin/convert-im6.q16 " + ShellQuote(path + "[0]") +
                                  " -depth 8 -type TrueColorAlpha pam:- 2>/dev/null");
     if (r.exitCode != 0)
@@ -107,6 +108,7 @@ std::optional<ReferenceImage> DecodeWithMagick(const std::string& path)
 // bits for two-byte samples).
 std::optional<ReferenceImage> DecodePlainPnm(const std::string& path)
 {
+    RequireTool("/usr/bin/pamtopnm", "netpbm");
     CommandResult r = RunCommand("/usr/bin/pamtopnm -plain " + ShellQuote(path) + " 2>/dev/null");
     if (r.exitCode != 0)
         return std::nullopt;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 using namespace tabulonix;
 using namespace tabulonix::test;
@@ -374,9 +375,12 @@ TEST_P(TargaCorpus, MatchesReference)
 static std::vector<std::string> TargaFiles()
 {
     std::vector<std::string> out;
-    std::string root = CorpusDir() + "/tga";
-    if (CorpusDir().empty() || !std::filesystem::exists(root))
+    std::string root = CorpusDir() + "tga";
+    if (CorpusDir().empty() || !std::filesystem::exists(root)) {
+        if (InCi())
+            throw std::runtime_error("corpus folder missing: " + root);
         return out;
+    }
     for (const auto& e : std::filesystem::recursive_directory_iterator(root))
         if (e.is_regular_file() && e.path().extension() == ".tga")
             out.push_back(std::filesystem::relative(e.path(), root).string());

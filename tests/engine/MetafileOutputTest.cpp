@@ -160,8 +160,7 @@ std::string PillowHeader(const std::string& path)
 
 TEST(MetafileOutput, IndependentReadersAcceptBothForms)
 {
-    if (RunCommand("/usr/bin/python3 -c 'import PIL'").exitCode != 0)
-        GTEST_SKIP() << "python3-pil not installed";
+    TABULONIX_NEED(test::HavePillow(), "python3-pil");
     TempDir dir;
     TBitmap surface = Quadrants(64, 32);
     TMetafile m;
@@ -175,8 +174,7 @@ TEST(MetafileOutput, IndependentReadersAcceptBothForms)
 
 TEST(MetafileOutput, IndependentRendererShowsTheBitmap)
 {
-    if (RunCommand("command -v wmf2gd").exitCode != 0)
-        GTEST_SKIP() << "wmf2gd (libwmf-bin) not installed";
+    TABULONIX_NEED(test::HaveTool("wmf2gd"), "wmf2gd (libwmf-bin)");
     TempDir dir;
     TBitmap surface = Quadrants(64, 32);
     TMetafile m;
@@ -233,8 +231,7 @@ TEST(MetafileOutput, BatchEncodersWriteBothForms)
 
 TEST(MetafileOutput, IndependentConverterFindsTheBitmapInTheEnhancedForm)
 {
-    if (RunCommand("command -v emf2svg-conv").exitCode != 0)
-        GTEST_SKIP() << "emf2svg-conv (emf2svg) not installed";
+    TABULONIX_NEED(test::HaveTool("emf2svg-conv"), "emf2svg-conv (emf2svg)");
     TempDir dir;
     TBitmap surface = Quadrants(64, 32);
     surface.SetPixel(5, 3, RGBColor(1, 2, 3)); // one odd pixel, to catch a shifted row

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -37,13 +39,15 @@ std::vector<uint8_t> ReadBytes(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
 }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
 }
@@ -59,23 +63,64 @@ std::string ReadText(const std::string& path)
     return std::string(bytes.begin(), bytes.end());
 }
 
+bool InCi()
+{
+    const char* ci = std::getenv("CI");
+    return ci && (std::string(ci) == "true" || std::string(ci) == "1");
+}
+
+bool HaveTool(const std::string& command)
+{
+    static std::map<std::string, bool> known;
+    static std::mutex lock;
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = known.find(command);
+    if (it == known.end())
+        it = known.emplace(command, RunCommand("command -v " + ShellQuote(command)).exitCode == 0)
+                 .first;
+    return it->second;
+}
+
+bool HavePillow()
+{
+    static const bool have = RunCommand("/usr/bin/python3 -c 'import PIL.Image'").exitCode == 0;
+    return have;
+}
+
+void RequireTool(const std::string& command, const std::string& package)
+{
+    if (!HaveTool(command))
+        throw std::runtime_error("the reference tool " + command + " is missing (" + package +
+                                 "; bootstrap.sh installs it)");
+}
+
 std::string CorpusDir()
 {
-    if (const char* env = std::getenv("TABULONIX_CORPUS"); env && *env && fs::is_directory(env))
-        return std::string(env) + "/";
+    std::string dir;
+    if (const char* env = std::getenv("TABULONIX_CORPUS"); env && *env)
+        dir = env;
 #ifdef TABULONIX_CORPUS_DEFAULT
-    if (fs::is_directory(TABULONIX_CORPUS_DEFAULT))
-        return std::string(TABULONIX_CORPUS_DEFAULT) + "/";
+    else
+        dir = TABULONIX_CORPUS_DEFAULT;
 #endif
+    if (!dir.empty() && fs::is_directory(dir))
+        return dir.back() == '/' ? dir : dir + "/";
+    if (InCi())
+        throw std::runtime_error("the test corpus is missing: " +
+                                 (dir.empty() ? "no folder set" : dir));
     return {};
 }
 
-std::vector<std::string> CorpusFiles(const std::string& folder, const std::vector<std::string>& extensions)
+std::vector<std::string> CorpusFiles(const std::string& folder,
+                                     const std::vector<std::string>& extensions)
 {
     std::vector<std::string> names;
     std::string dir = CorpusDir();
-    if (dir.empty() || !fs::is_directory(dir + folder))
+    if (dir.empty() || !fs::is_directory(dir + folder)) {
+        if (InCi())
+            throw std::runtime_error("corpus folder missing: " + dir + folder);
         return names;
+    }
     for (const auto& entry : fs::directory_iterator(dir + folder)) {
         if (!entry.is_regular_file())
             continue;
@@ -83,8 +128,10 @@ std::vector<std::string> CorpusFiles(const std::string& folder, const std::vecto
         std::string ext = entry.path().extension().string();
         if (!ext.empty())
             ext = ext.substr(1);
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (extensions.empty() || std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
+        std::transform(ext.begin(), ext.end(), ext.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        if (extensions.empty() ||
+            std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
             names.push_back(name);
     }
     std::sort(names.begin(), names.end());
@@ -116,7 +163,8 @@ CommandResult RunCommand(const std::string& commandLine)
 {
     TempDir dir;
     std::string outPath = dir.File("out"), errPath = dir.File("err");
-    std::string full = "( " + commandLine + " ) >" + ShellQuote(outPath) + " 2>" + ShellQuote(errPath) + " </dev/null";
+    std::string full = "( " + commandLine + " ) >" + ShellQuote(outPath) + " 2>" +
+                       ShellQuote(errPath) + " </dev/null";
     int status = std::system(full.c_str());
     CommandResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -145,8 +193,12 @@ static const char* kPillowIndexed =
     "sys.stdout.buffer.write(bytes(pal))\n"
     "sys.stdout.buffer.write(im.tobytes())\n";
 
-static std::optional<std::string> RunPython(const char* script, const std::vector<std::string>& args)
+static std::optional<std::string> RunPython(const char* script,
+                                            const std::vector<std::string>& args)
 {
+    if (!HavePillow())
+        throw std::runtime_error(
+            "the reference decoder python3-pil is missing (bootstrap.sh installs it)");
     TempDir dir;
     WriteText(dir.File("ref.py"), script);
     std::string cmd = "/usr/bin/python3 " + ShellQuote(dir.File("ref.py"));
@@ -190,14 +242,16 @@ std::optional<ReferenceIndexed> DecodeIndexedWithPillow(const std::string& path)
     size_t at = nl + 1;
     if (out->size() < at + paletteBytes)
         return std::nullopt;
-    image.paletteRgb.assign(out->begin() + static_cast<long>(at), out->begin() + static_cast<long>(at + paletteBytes));
+    image.paletteRgb.assign(out->begin() + static_cast<long>(at),
+                            out->begin() + static_cast<long>(at + paletteBytes));
     image.indices.assign(out->begin() + static_cast<long>(at + paletteBytes), out->end());
     if (image.indices.size() != static_cast<size_t>(image.width) * image.height)
         return std::nullopt;
     return image;
 }
 
-std::vector<std::vector<uint8_t>> MutatedCopies(const std::vector<uint8_t>& data, int count, uint32_t seed)
+std::vector<std::vector<uint8_t>> MutatedCopies(const std::vector<uint8_t>& data, int count,
+                                                uint32_t seed)
 {
     std::mt19937 rng(seed);
     std::vector<std::vector<uint8_t>> copies;
