@@ -1,6 +1,7 @@
 #include "i18n/IniLang.h"
 
 #include "i18n/TextEncoding.h"
+#include "platform/FileLocations.h"
 #include "platform/Files.h"
 
 #include <cstdio>
@@ -136,6 +137,11 @@ LanguageFilePtr OpenLanguageFileAt(const std::string& path)
 
 LanguageFilePtr OpenLanguageFile(const std::string& relativePath)
 {
+    // "Languages/" is wherever this copy keeps its language files.
+    const std::string languages = "Languages/";
+    if (relativePath.rfind(languages, 0) == 0)
+        return OpenLanguageFileAt(Locations().languageFolder +
+                                  relativePath.substr(languages.size()));
     return OpenLanguageFileAt(ExecutableFolder() + relativePath);
 }
 

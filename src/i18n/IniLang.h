@@ -36,8 +36,9 @@ constexpr size_t kMaxLanguageFileSize = 16u << 20;
 // can take (a real file holds about a thousand).
 constexpr size_t kMaxLanguageEntries = 200000;
 
-// Reads the file at the executable's folder + `relativePath` ("Languages/" + name + ".txt"),
-// or returns null when it does not exist or cannot be read. Does not touch the current file.
+// Reads the file at the executable's folder + `relativePath` ("Languages/" + name + ".txt",
+// where "Languages/" is the language folder of FileLocations), or returns null when it does not
+// exist or cannot be read. Does not touch the current file.
 LanguageFilePtr OpenLanguageFile(const std::string& relativePath);
 // The same for a full path.
 LanguageFilePtr OpenLanguageFileAt(const std::string& path);

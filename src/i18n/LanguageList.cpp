@@ -1,6 +1,7 @@
 #include "i18n/LanguageList.h"
 
 #include "platform/Exception.h"
+#include "platform/FileLocations.h"
 #include "platform/Files.h"
 
 #include <exception>
@@ -69,7 +70,7 @@ TBitmap BlankFlag()
 
 std::string LanguageFolder()
 {
-    return ExecutableFolder() + "Languages/";
+    return Locations().languageFolder;
 }
 
 LanguageList BuildLanguageList(const std::string& folder, FlagSize size)

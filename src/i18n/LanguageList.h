@@ -30,7 +30,8 @@ enum class FlagSize {
     Cut16,    // the options dialog cuts or extends it to 16 x 16 at its top-left corner
 };
 
-// The language folder beside the executable, "Languages/".
+// The language folder of this copy (FileLocations): "Languages/" beside the executable,
+// or the shared one of an installed copy.
 std::string LanguageFolder();
 
 // Lists the "*.txt" files of `folder` (folders skipped, hidden files included) in the order

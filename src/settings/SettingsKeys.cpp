@@ -1,5 +1,6 @@
 #include "settings/SettingsKeys.h"
 
+#include "platform/FileLocations.h"
 #include "platform/Files.h"
 #include "settings/ColorNames.h"
 
@@ -71,7 +72,7 @@ std::vector<SettingKey> BuildTable()
     t.push_back(
         Key("Update", "Update address", T::Text, kDefaultUpdateAddress, "Address", &U::Address));
     SettingKey saveTo = Key("Update", "Save update directory", T::Text, "", "SaveTo", &U::SaveTo);
-    saveTo.defaultRule = DefaultRule::ExecutableFolder;
+    saveTo.defaultRule = DefaultRule::UpdateFolder;
     t.push_back(saveTo);
     SettingKey lastChecked = Key("Update", "Last checked", T::Date, "", "", &U::LastChecked);
     lastChecked.defaultRule = DefaultRule::Yesterday;
@@ -246,14 +247,19 @@ const SettingKey* FindSettingKey(const std::string& section, const std::string& 
 
 std::string OptionsFilePath()
 {
-    return ExecutableFolder() + kOptionsFileName;
+    const FileLocations& where = Locations();
+    // An installed copy's folder in the user's configuration may not exist before the
+    // first write.
+    if (!where.portable)
+        ForceDirectories(ExtractFilePath(where.optionsFile));
+    return where.optionsFile;
 }
 
 SettingValue DefaultValue(const SettingKey& key)
 {
     switch (key.defaultRule) {
-    case DefaultRule::ExecutableFolder:
-        return ExecutableFolder();
+    case DefaultRule::UpdateFolder:
+        return Locations().updateFolder;
     case DefaultRule::Yesterday:
         return Yesterday();
     case DefaultRule::Literal:

@@ -74,9 +74,9 @@ enum class SettingType { Text, Integer, Boolean, Date, Color };
 
 // How a default is found when the key is absent.
 enum class DefaultRule {
-    Literal,          // defaultText, in the key's stored form
-    ExecutableFolder, // the executable's folder, ending with "/"
-    Yesterday,        // today's date minus one day
+    Literal,      // defaultText, in the key's stored form
+    UpdateFolder, // where this copy saves updates (FileLocations), ending with "/"
+    Yesterday,    // today's date minus one day
 };
 
 // Readings beyond the type's plain rules.
