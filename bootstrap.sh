@@ -11,6 +11,7 @@ packages=(
     python3 python3-pil netpbm imagemagick libjpeg-turbo-progs libwmf-bin gsfonts emf2svg
     libclang-rt-14-dev
     xvfb xauth netbase
+    desktop-file-utils appstream groff-base dpkg-dev
 )
 
 missing=()

@@ -142,7 +142,7 @@ const std::vector<Option>& Options()
          }},
         {"--settings", "FILE", "take the job settings from a settings file",
          [](CommandLine& c, const std::string& v) { c.settingsFile = v; }},
-        {"--language", "FILE", "messages from a language file",
+        {"--language", "FILE|NAME", "messages from a language file or a shipped language",
          [](CommandLine& c, const std::string& v) { c.languageFile = v; }},
         {"--quiet", nullptr, "no progress bar",
          [](CommandLine& c, const std::string&) { c.quiet = true; }},

@@ -1,6 +1,7 @@
 #include "cli/SettingsFile.h"
 
 #include "i18n/IniLang.h"
+#include "i18n/LanguageList.h"
 #include "i18n/Messages.h"
 #include "platform/Files.h"
 
@@ -95,7 +96,10 @@ void ApplyFileOptions(const std::vector<std::string>& args, CommandLine& c)
     }
     std::string path;
     if (FindOptionValue(args, "--language", path)) {
-        const std::string full = AbsolutePath(path);
+        std::string full = AbsolutePath(path);
+        // A bare name that is no file here names one of the program's own languages.
+        if (!FileExists(full) && path.find('/') == std::string::npos)
+            full = LanguageFolder() + path + ".txt";
         LanguageFilePtr file = OpenLanguageFileAt(full);
         if (!file)
             throw UsageError{"--language: cannot read " + full};
