@@ -172,6 +172,7 @@ TEST(DebianPackage, HoldsTheInstallTreeAndItsLibraries)
     // The library packages come from the executables themselves.
     for (const char* library : {"libc6", "libjpeg62-turbo", "zlib1g", "libstdc++6"})
         EXPECT_NE(r.out.find(library), std::string::npos) << library << " in " << r.out;
-    if (TABULONIX_HAS_WIZARD)
+    if (TABULONIX_HAS_WIZARD) {
         EXPECT_NE(r.out.find("libqt6widgets6"), std::string::npos) << r.out;
+    }
 }
