@@ -37,15 +37,11 @@ std::vector<std::string> ShippedFiles()
         files.push_back(std::string("share/tabulonix/Languages/") + language + ".txt");
         files.push_back(std::string("share/tabulonix/Languages/") + language + ".bmp");
     }
-    if (FileExists(kSource + "Helps/QVEnglish.hlp"))
-        files.push_back("share/tabulonix/Helps/QVEnglish.hlp");
-    const std::string icons = kSource + "src/ui/pictures/icon/";
-    if (FileExists(icons + "tabulonix.svg")) {
-        files.push_back("share/icons/hicolor/scalable/apps/tabulonix.svg");
-        for (int size : {16, 32, 48, 64, 128, 256})
-            files.push_back("share/icons/hicolor/" + std::to_string(size) + "x" +
-                            std::to_string(size) + "/apps/tabulonix.png");
-    }
+    files.push_back("share/tabulonix/Helps/QVEnglish.hlp");
+    files.push_back("share/icons/hicolor/scalable/apps/tabulonix.svg");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        files.push_back("share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
+                        "/apps/tabulonix.png");
     return files;
 }
 
