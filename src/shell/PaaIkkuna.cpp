@@ -194,7 +194,6 @@ int CompareNames(const std::string& a, const std::string& b)
 WizardServices WizardServices::Defaults()
 {
     WizardServices services;
-    services.folder = ExecutableFolder();
     services.chooseLanguage = [] { return LanguageChoice{0, kDefaultLanguageName}; };
     services.message = ShowMessageBox;
     services.chooseFolder = ChooseFolderDialog;
@@ -267,7 +266,7 @@ void TPaaIkkuna::Connect()
 void TPaaIkkuna::FormCreate()
 {
     HTMLFile->clear();
-    TIniFile file(services_.folder + kOptionsFileName);
+    TIniFile file(OptionsPath());
     if (services_.allowSplash && file.ReadBool("General", "Show splashscreen", true)) {
         splash_ = std::make_unique<TOdota>();
         splash_->FormShow();
@@ -290,8 +289,12 @@ void TPaaIkkuna::FormCreate()
     }
     ArmUpdateSchedule();
     if (Startup.general.LanguageIndex != 0) {
-        SetCurrentLanguageFile(OpenLanguageFileAt(
-            services_.folder + LanguageFileRelativePath(Startup.general.Language)));
+        const std::string name = Startup.general.Language;
+        if (services_.folder.empty())
+            OpenCurrentLanguage(name);
+        else
+            SetCurrentLanguageFile(
+                OpenLanguageFileAt(services_.folder + LanguageFileRelativePath(name)));
         TranslateForms(*this);
     }
     ChooseHelpFileFor(Startup.general.Language);
@@ -311,7 +314,7 @@ void TPaaIkkuna::FormCreate()
 
 void TPaaIkkuna::ReadMainIntoControls()
 {
-    TIniFile file(services_.folder + kOptionsFileName);
+    TIniFile file(OptionsPath());
     for (const SettingKey* key : MainKeys()) {
         SettingValue value;
         try {
@@ -329,7 +332,7 @@ void TPaaIkkuna::FormDestroy()
 {
     destroyed_ = true;
     selectedFiles_.Clear();
-    TIniFile file(services_.folder + kOptionsFileName);
+    TIniFile file(OptionsPath());
     try {
         WriteMain(file, MainFromControls());
     } catch (const Exception& e) {
@@ -371,6 +374,11 @@ void TPaaIkkuna::ArmUpdateSchedule()
     // The update timer and the connection detector are not part of this build yet; with
     // them, the timer runs when "Automatic update" and "Always connected to the Internet"
     // are on, and the detector watches when only the first is.
+}
+
+std::string TPaaIkkuna::OptionsPath() const
+{
+    return services_.folder.empty() ? OptionsFilePath() : services_.folder + kOptionsFileName;
 }
 
 void TPaaIkkuna::ShowMessage(QMessageBox::Icon icon, const std::string& text)

@@ -41,7 +41,8 @@ struct LanguageChoice {
 // What the wizard asks of its surroundings. The defaults are the real dialogs and files;
 // tests replace what they need to answer themselves.
 struct WizardServices {
-    // The program's folder, ending with "/": Options.ini, Languages/ and Helps/ live there.
+    // A folder (ending with "/") that holds Options.ini, Languages/ and Helps/ together;
+    // empty: where the program keeps them (beside it, or the user's folders when installed).
     std::string folder;
     // The first run's language chooser: shown modally, its selection is the answer.
     std::function<LanguageChoice()> chooseLanguage;
@@ -58,7 +59,7 @@ struct WizardServices {
     // Whether the splash screen may be shown at all (the settings decide when it is).
     bool allowSplash = true;
 
-    // The real dialogs, with the program's folder beside the executable.
+    // The real dialogs and the program's own files.
     static WizardServices Defaults();
 };
 
@@ -273,6 +274,7 @@ class TPaaIkkuna : public QWidget {
     void SideChange(QLineEdit& field, bool width);
     void ReadMainIntoControls();
     void ShowMessage(QMessageBox::Icon icon, const std::string& text);
+    std::string OptionsPath() const;
     void NotAvailableYet();
 
     WizardServices services_;
