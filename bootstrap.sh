@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     python3 python3-pil netpbm imagemagick libjpeg-turbo-progs libwmf-bin gsfonts emf2svg
     libclang-rt-14-dev
-    xvfb xauth netbase
+    xvfb xauth xdotool netbase
     desktop-file-utils appstream groff-base dpkg-dev
 )
 

@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/SettingsFile.h"
+#include "engine/JobFromSettings.h"
 
 #include "platform/Exception.h"
 #include "settings/ColorNames.h"
@@ -35,7 +36,11 @@ int ParseInt(const std::string& option, const std::string& text, IntRange range)
 }
 
 constexpr IntRange kSide{1, 1000000};
-const char* const kFormats[] = {"jpg", "gif", "png", "bmp", "wmf", "emf", "tga"};
+
+IntRange MainRange(const char* key)
+{
+    return SettingRange("Main", key);
+}
 
 // Every option in one table: adding an option is adding a row.
 const std::vector<Option>& Options()
@@ -67,12 +72,12 @@ const std::vector<Option>& Options()
          }},
         {"--frame-size", "N", "frame width in pixels, 1-100 (default 1)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.Size = static_cast<int16_t>(ParseInt("--frame-size", v, JobRanges::Size));
+             c.settings.Size = static_cast<int16_t>(ParseInt("--frame-size", v, MainRange("Frame size")));
          }},
         {"--format", "jpg|gif|png|bmp|wmf|emf|tga", "output format (default: keep each source's format)",
          [](CommandLine& c, const std::string& v) {
              for (int i = 0; i < kOutputFormatCount; ++i)
-                 if (v == kFormats[i]) {
+                 if (v == FormatExtension(i)) {
                      c.settings.Format = i;
                      c.formatGiven = true;
                      return;
@@ -92,12 +97,12 @@ const std::vector<Option>& Options()
         {"--no-overwrite", nullptr, "never replace existing files; number the new ones instead",
          [](CommandLine& c, const std::string&) { c.settings.Overwrite = false; }},
         {"--quality", "N", "JPEG quality, 1-100 (default 80)",
-         [](CommandLine& c, const std::string& v) { c.settings.TrackBar = ParseInt("--quality", v, JobRanges::TrackBar); }},
+         [](CommandLine& c, const std::string& v) { c.settings.TrackBar = ParseInt("--quality", v, MainRange("JPG compression")); }},
         {"--baseline", nullptr, "baseline JPEG (default: progressive)",
          [](CommandLine& c, const std::string&) { c.settings.Progressive = false; }},
         {"--png-level", "N", "PNG compression level, 0-9 (default 9)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.PNGTrackBar = ParseInt("--png-level", v, JobRanges::PNGTrackBar);
+             c.settings.PNGTrackBar = ParseInt("--png-level", v, MainRange("PNG compression"));
          }},
         {"--html", "FILE", "write a new HTML gallery (default for thumbnails: DEST_DIR/QVHTML.htm)",
          [](CommandLine& c, const std::string& v) { c.htmlCreate = v; }},
@@ -115,29 +120,29 @@ const std::vector<Option>& Options()
          [](CommandLine& c, const std::string& v) { c.settings.Target = v; }},
         {"--per-line", "N", "images on one line without a table, 1-10000 (default 5)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.BRUp = static_cast<int16_t>(ParseInt("--per-line", v, JobRanges::BRUp));
+             c.settings.BRUp = static_cast<int16_t>(ParseInt("--per-line", v, MainRange("Images on same line")));
          }},
         {"--image-border", "N", "image border, 0-20 (default 0)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.IBorderUp = static_cast<int16_t>(ParseInt("--image-border", v, JobRanges::IBorderUp));
+             c.settings.IBorderUp = static_cast<int16_t>(ParseInt("--image-border", v, MainRange("Image border")));
          }},
         {"--table-border", "N", "table border, 0-20 (default 1)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.BorderUp = static_cast<int16_t>(ParseInt("--table-border", v, JobRanges::BorderUp));
+             c.settings.BorderUp = static_cast<int16_t>(ParseInt("--table-border", v, MainRange("Table border")));
          }},
         {"--per-cell", "N", "images in one table cell, 1-10000 (default 1)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.TDUp = static_cast<int16_t>(ParseInt("--per-cell", v, JobRanges::TDUp));
+             c.settings.TDUp = static_cast<int16_t>(ParseInt("--per-cell", v, MainRange("Images on same cell")));
          }},
         {"--per-row", "N", "images in one table row, 1-10000 (default 5)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.TRUp = static_cast<int16_t>(ParseInt("--per-row", v, JobRanges::TRUp));
+             c.settings.TRUp = static_cast<int16_t>(ParseInt("--per-row", v, MainRange("Images on same row")));
          }},
         {"--no-center", nullptr, "do not centre the images in their cells",
          [](CommandLine& c, const std::string&) { c.settings.CenterCell = false; }},
         {"--pages", "N", "several linked pages of N images each, 1-10000",
          [](CommandLine& c, const std::string& v) {
-             c.settings.ImageCountUp = static_cast<int16_t>(ParseInt("--pages", v, JobRanges::ImageCountUp));
+             c.settings.ImageCountUp = static_cast<int16_t>(ParseInt("--pages", v, MainRange("Images on same page")));
              c.settings.CreateMulti = true;
          }},
         {"--settings", "FILE", "take the job settings from a settings file",
@@ -167,12 +172,11 @@ void Finish(CommandLine& c)
 {
     JobSettings& s = c.settings;
     if (!c.nameGiven)
-        s.NameFormat = c.settingsFile.empty() ? (s.ToDo == 0 ? "<same>tn" : "<same>")
-                                              : NameFormatForTask(s.NameFormat, s.ToDo);
+        s.NameFormat = NameFormatForTask(s.NameFormat, s.ToDo);
     if (c.formatGiven) {
         s.KeepFormat = false;
         if (!c.extensionGiven)
-            s.Extension = kFormats[s.Format];
+            s.Extension = FormatExtension(s.Format);
     } else if (c.extensionGiven) {
         throw UsageError{"--extension needs --format (sources keep their own format otherwise)"};
     }

@@ -65,27 +65,6 @@ struct JobSettings {
     int16_t ImageCountUp = 20; // 1..10000
 };
 
-// The valid range of each bounded field, for the front ends that take values from users.
-struct IntRange {
-    int low, high;
-    bool Contains(long long v) const { return v >= low && v <= high; }
-};
-namespace JobRanges {
-constexpr IntRange ToDo{0, 1};
-constexpr IntRange Aspect{0, 2};
-constexpr IntRange Size{1, 100};
-constexpr IntRange Format{0, 6};
-constexpr IntRange TrackBar{1, 100};
-constexpr IntRange PNGTrackBar{0, 9};
-constexpr IntRange CreateHTML{0, 2};
-constexpr IntRange BRUp{1, 10000};
-constexpr IntRange IBorderUp{0, 20};
-constexpr IntRange BorderUp{0, 20};
-constexpr IntRange TDUp{1, 10000};
-constexpr IntRange TRUp{1, 10000};
-constexpr IntRange ImageCountUp{1, 10000};
-} // namespace JobRanges
-
 // The source file names of a run, sorted without regard to letter case, each name once
 // (names equal but for case count as one). A file's 1-based position is its "<inc>" number.
 class SelectedFileList {

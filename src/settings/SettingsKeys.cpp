@@ -395,9 +395,26 @@ MainSettings ReadMainSection(const std::string& path, bool thumbnails, std::stri
             throw;
         *colorError = e.Message();
     }
-    if (thumbnails && values.NameFormat == "<same>")
-        values.NameFormat = "<same>tn";
+    values.NameFormat = NameFormatForTask(values.NameFormat, thumbnails ? 0 : 1);
     return values;
+}
+
+std::string NameFormatForTask(const std::string& pattern, int toDo)
+{
+    if (toDo == 0)
+        return pattern == "<same>" ? "<same>tn" : pattern;
+    return pattern == "<same>tn" ? "<same>" : pattern;
+}
+
+void StoreSetting(const SettingKey& key, MainSettings& into, const SettingValue& value)
+{
+    Store(key, into, value);
+}
+
+IntRange SettingRange(const std::string& section, const std::string& key)
+{
+    const SettingKey* k = FindSettingKey(section, key);
+    return k ? IntRange{k->minValue, k->maxValue} : IntRange{};
 }
 
 } // namespace tabulonix

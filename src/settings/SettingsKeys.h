@@ -182,4 +182,20 @@ StartupSettings ReadStartupSettings(const TIniFile& file);
 MainSettings ReadMainSection(const std::string& path, bool thumbnails = true,
                              std::string* colorError = nullptr);
 
+// The task rule of the name pattern: making thumbnails turns "<same>" into "<same>tn",
+// converting turns "<same>tn" into "<same>"; any other pattern stays (`toDo` 0 thumbnails,
+// 1 convert only).
+std::string NameFormatForTask(const std::string& pattern, int toDo);
+
+// Puts a value read for a "Main" key into the field the key feeds.
+void StoreSetting(const SettingKey& key, MainSettings& into, const SettingValue& value);
+
+// The range a key's control allows, from the table (the only place it is declared).
+struct IntRange {
+    int low = 0;
+    int high = 0;
+    bool Contains(long long v) const { return v >= low && v <= high; }
+};
+IntRange SettingRange(const std::string& section, const std::string& key);
+
 } // namespace tabulonix

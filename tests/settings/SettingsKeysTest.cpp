@@ -174,6 +174,28 @@ TEST(SettingsKeys, NameFormatAfterTheTaskHandler)
     EXPECT_EQ(ReadMainSection(path, false).NameFormat, "<same>");
     WriteText(path, "[Main]\r\nName format=<same>_small\r\n");
     EXPECT_EQ(ReadMainSection(path, true).NameFormat, "<same>_small");
+    WriteText(path, "[Main]\r\nName format=<same>tn\r\n");
+    EXPECT_EQ(ReadMainSection(path, false).NameFormat, "<same>");
+
+    // The rule alone, both ways; only the two exact patterns change.
+    EXPECT_EQ(NameFormatForTask("<same>", 0), "<same>tn");
+    EXPECT_EQ(NameFormatForTask("<same>tn", 0), "<same>tn");
+    EXPECT_EQ(NameFormatForTask("<same>tn", 1), "<same>");
+    EXPECT_EQ(NameFormatForTask("<same>", 1), "<same>");
+    EXPECT_EQ(NameFormatForTask("<same>tnx", 1), "<same>tnx");
+    EXPECT_EQ(NameFormatForTask("<SAME>", 0), "<SAME>");
+    EXPECT_EQ(NameFormatForTask("<same><inc>", 0), "<same><inc>");
+}
+
+TEST(SettingsKeys, RangesComeFromTheTable)
+{
+    const IntRange frame = SettingRange("main", "FRAME SIZE");
+    EXPECT_EQ(frame.low, 1);
+    EXPECT_EQ(frame.high, 100);
+    EXPECT_TRUE(frame.Contains(100) && !frame.Contains(101) && !frame.Contains(0));
+    EXPECT_EQ(SettingRange("Main", "Images on same page").high, 10000);
+    EXPECT_EQ(SettingRange("Main", "PNG compression").low, 0);
+    EXPECT_EQ(SettingRange("Update", "Proxy port").high, 32767);
 }
 
 TEST(SettingsKeys, FirstRunAndLanguageChoice)

@@ -13,8 +13,9 @@ inline QApplication& TestApplication()
     static int argc = 1;
     static char name[] = "tabulonix-tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: tearing Qt down from the exit handlers crashes in its input devices.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 } // namespace tabulonix::test
