@@ -144,6 +144,8 @@ TKuvaIkkuna::TKuvaIkkuna(QWidget* parent)
     layout->addWidget(ToolBar);
     layout->addWidget(Splitter, 1);
     resize(640, 440);
+    // The list has the focus at first, so that Enter means "Ok" as in any dialog.
+    KuvaLista->setFocus();
 
     connect(btnBrowse, &QToolButton::clicked, this, &TKuvaIkkuna::btnBrowseClick);
     connect(btnThumbnails, &QToolButton::clicked, this, &TKuvaIkkuna::btnThumbnailsClick);
