@@ -14,6 +14,12 @@ TThumbnailMaker::TThumbnailMaker(int parallel, QObject* parent)
     pool_.setMaxThreadCount(parallel_);
 }
 
+void TThumbnailMaker::SetParallel(int parallel)
+{
+    parallel_ = parallel > 0 ? parallel : std::max(1, QThread::idealThreadCount());
+    pool_.setMaxThreadCount(parallel_);
+}
+
 TThumbnailMaker::~TThumbnailMaker()
 {
     queue_.clear();

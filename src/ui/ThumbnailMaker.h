@@ -29,6 +29,7 @@ class TThumbnailMaker : public QObject {
     void Stop();
     bool Busy() const { return !queue_.empty() || running_ > 0; }
     int Parallel() const { return parallel_; }
+    void SetParallel(int parallel);
 
     // Replaces the work done per file (tests, benchmarks). Runs on worker threads.
     void SetMakeFunction(MakeFunction make) { make_ = std::move(make); }

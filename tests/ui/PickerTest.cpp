@@ -1,5 +1,6 @@
 #include "ui/ImageIkkuna.h"
 
+#include "QtTestApp.h"
 #include "TestPictures.h"
 #include "TestSupport.h"
 #include "codecs/Registry.h"
@@ -76,6 +77,12 @@ struct CountingMaker {
     }
 };
 
+class Picker : public ::testing::Test {
+  protected:
+    void SetUp() override { test::TestApplication(); }
+};
+using ThumbnailPane = Picker;
+
 } // namespace
 
 TEST(PickerExtensions, FortyExtensionsTheRegistryCanRead)
@@ -94,7 +101,7 @@ TEST(PickerExtensions, FortyExtensionsTheRegistryCanRead)
     EXPECT_FALSE(IsPickerExtension("JPG"));
 }
 
-TEST(Picker, ListsOnlyPictureFilesTicksThemAndReportsTheCount)
+TEST_F(Picker, ListsOnlyPictureFilesTicksThemAndReportsTheCount)
 {
     test::TempDir dir;
     test::WriteText(dir.File("a.JPG"), "x");
@@ -136,7 +143,7 @@ TEST(Picker, ListsOnlyPictureFilesTicksThemAndReportsTheCount)
     EXPECT_EQ(Title(picker), "Select source images (0 images loaded @ " + empty.Path() + ")");
 }
 
-TEST(ThumbnailPane, ColumnsAndScrollRange)
+TEST_F(ThumbnailPane, ColumnsAndScrollRange)
 {
     EXPECT_EQ(TThumbnailPane::ColumnsFor(500), 4);
     EXPECT_EQ(TThumbnailPane::ColumnsFor(105), 1);
@@ -171,7 +178,7 @@ TEST(ThumbnailPane, ColumnsAndScrollRange)
     EXPECT_EQ(pane.verticalScrollBar()->maximum(), 0);
 }
 
-TEST(ThumbnailPane, PaintsCellsPixelForPixel)
+TEST_F(ThumbnailPane, PaintsCellsPixelForPixel)
 {
     QImage wide(100, 75, QImage::Format_RGB32), tall(61, 100, QImage::Format_RGB32);
     for (int y = 0; y < 100; ++y)
@@ -240,7 +247,7 @@ TEST(ThumbnailPane, PaintsCellsPixelForPixel)
     EXPECT_EQ(hidden.pixel(10, 60), face);
 }
 
-TEST(ThumbnailPane, ScrolledRowsStartAtTheirPitch)
+TEST_F(ThumbnailPane, ScrolledRowsStartAtTheirPitch)
 {
     std::vector<TFileEntry> entries(9);
     QImage red(100, 100, QImage::Format_RGB32);
@@ -263,7 +270,7 @@ TEST(ThumbnailPane, ScrolledRowsStartAtTheirPitch)
     EXPECT_NE(shot.pixel(11, 98), qRgb(255, 0, 0));
 }
 
-TEST(Picker, ThumbnailsArriveSortedAndMatchTheirFiles)
+TEST_F(Picker, ThumbnailsArriveSortedAndMatchTheirFiles)
 {
     test::TempDir dir;
     WritePicture(dir.File("c.bmp"), 250, 40);
@@ -300,7 +307,7 @@ TEST(Picker, ThumbnailsArriveSortedAndMatchTheirFiles)
             ASSERT_EQ(shot.pixel(8 + 121 + 3 + x, 8 + y), a.pixel(x, y)) << x << "," << y;
 }
 
-TEST(Picker, ShowThumbnailsToggle)
+TEST_F(Picker, ShowThumbnailsToggle)
 {
     test::TempDir dir;
     for (const char* name : {"1.bmp", "2.bmp", "3.bmp"})
@@ -347,7 +354,7 @@ TEST(Picker, ShowThumbnailsToggle)
     EXPECT_EQ(*maker.calls, 4);
 }
 
-TEST(Picker, CancelKeepsTheTicksForTheNextOpening)
+TEST_F(Picker, CancelKeepsTheTicksForTheNextOpening)
 {
     test::TempDir dir;
     for (const char* name : {"x.pcx", "y.tga", "z.png"})
@@ -383,7 +390,7 @@ TEST(Picker, CancelKeepsTheTicksForTheNextOpening)
     EXPECT_EQ(picker.result(), QDialog::Accepted);
 }
 
-TEST(Picker, BrowseListsTheChosenFolderAndDoubleClickOpensTheFile)
+TEST_F(Picker, BrowseListsTheChosenFolderAndDoubleClickOpensTheFile)
 {
     test::TempDir dir;
     test::WriteText(dir.File("one.bmp"), "x");
@@ -422,7 +429,7 @@ TEST(Picker, BrowseListsTheChosenFolderAndDoubleClickOpensTheFile)
 
 // Workers wait at a gate, so the test knows which files were started before the second
 // listing; the window must go on working meanwhile.
-TEST(Picker, ListingAnotherFolderDropsTheQueuedWork)
+TEST_F(Picker, ListingAnotherFolderDropsTheQueuedWork)
 {
     test::TempDir first, second;
     for (int i = 0; i < 12; ++i)
