@@ -1,6 +1,9 @@
 #include "shell/About.h"
 
 #include "engine/Geometry.h"
+#include "i18n/QtText.h"
+#include "ui/Pictures.h"
+#include "ui/TiledBackground.h"
 
 #include <QDate>
 #include <QDesktopServices>
@@ -8,7 +11,6 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -130,10 +132,10 @@ void TLinkLabel::keyPressEvent(QKeyEvent* event)
     QLabel::keyPressEvent(event);
 }
 
-TAboutBox::TAboutBox(const SystemFacts& facts, const QPixmap& tile, const std::string& version,
+TAboutBox::TAboutBox(const TFormSetup& setup, const SystemFacts& facts, const std::string& version,
                      QWidget* parent)
     : QDialog(parent), OpenLink([](const QString& link) { QDesktopServices::openUrl(QUrl(link)); }),
-      facts_(facts), tile_(tile)
+      facts_(facts)
 {
     setObjectName("AboutBox");
     setWindowTitle("About");
@@ -147,7 +149,7 @@ TAboutBox::TAboutBox(const SystemFacts& facts, const QPixmap& tile, const std::s
 
     ProgramIcon = NewLabel("ProgramIcon", QString(), Reunus);
     ProgramIcon->setFixedSize(32, 32);
-    ProgramIcon->setPixmap(windowIcon().pixmap(32, 32));
+    ProgramIcon->setPixmap(tabulonix::ProgramIcon().pixmap(32, 32));
 
     // The product line and its white shadow 4 pixels right and lower share one cell; the
     // margins shift the two texts against each other.
@@ -241,10 +243,12 @@ TAboutBox::TAboutBox(const SystemFacts& facts, const QPixmap& tile, const std::s
     layout->addWidget(buttonRow_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    // FormCreate, steps 2 to 5.
+    // FormCreate.
+    SetUpForm(*this, setup);
+    UseTiledBackground(*this);
     Version->setText(MakerNotice(QDate::currentDate().year()));
     if (!version.empty()) {
-        const QString product = "Tabulonix " + QString::fromStdString(version);
+        const QString product = "Tabulonix " + ToQString(version);
         ProductName->setText(product);
         Label6->setText(product);
     }
@@ -254,7 +258,7 @@ TAboutBox::TAboutBox(const SystemFacts& facts, const QPixmap& tile, const std::s
 
 void TAboutBox::GetAllSystemInfo()
 {
-    Windows->setText(QString::fromStdString(SystemLine(facts_.os)));
+    Windows->setText(ToQString(SystemLine(facts_.os)));
     Memory->setText(MemoryText(facts_.physicalMemory));
 }
 
@@ -269,14 +273,6 @@ void TAboutBox::outLabel4Click()
 {
     if (auto* label = qobject_cast<QLabel*>(sender()))
         OpenLink(label->toolTip());
-}
-
-void TAboutBox::paintEvent(QPaintEvent* event)
-{
-    if (tile_.isNull())
-        return QDialog::paintEvent(event);
-    QPainter painter(this);
-    painter.drawTiledPixmap(rect(), tile_);
 }
 
 } // namespace tabulonix

@@ -1,10 +1,10 @@
 #pragma once
 #include "platform/SystemInfo.h"
+#include "ui/FormSetup.h"
 
 #include <QDialog>
 #include <QLabel>
 #include <QLocale>
-#include <QPixmap>
 #include <functional>
 #include <optional>
 
@@ -48,8 +48,8 @@ class TLinkLabel : public QLabel {
 class TAboutBox : public QDialog {
     Q_OBJECT
   public:
-    // `tile` is the wizard's background tile, `version` the program version text.
-    TAboutBox(const SystemFacts& facts, const QPixmap& tile, const std::string& version,
+    // `version` is the program version text.
+    TAboutBox(const TFormSetup& setup, const SystemFacts& facts, const std::string& version,
               QWidget* parent = nullptr);
 
     // Opens a link with the desktop's default program; replaceable in tests.
@@ -80,14 +80,12 @@ class TAboutBox : public QDialog {
     void outLabel4Click();
 
   protected:
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
     void GetAllSystemInfo();
 
     SystemFacts facts_;
-    QPixmap tile_;
     QWidget* buttonRow_;
 };
 

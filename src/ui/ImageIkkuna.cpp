@@ -1,8 +1,10 @@
 #include "ui/ImageIkkuna.h"
 
 #include "i18n/Messages.h"
+#include "i18n/QtText.h"
 #include "platform/Exception.h"
 #include "platform/Files.h"
+#include "ui/Pictures.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -27,11 +29,6 @@ constexpr const char* kListedExtensions =
     "VDA, WIN, WMF, VST";
 
 constexpr int kListWidth = 169;
-
-QString Text(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 std::vector<std::string> SplitExtensions(const std::string& text)
 {
@@ -65,14 +62,14 @@ std::string BrowseForFolder(QWidget* parent, const QString& title)
 }
 
 QToolButton* AddButton(QToolBar* bar, const char* name, const QString& caption, const QString& hint,
-                       QStyle::StandardPixmap icon)
+                       const QIcon& icon)
 {
     auto* button = new QToolButton(bar);
     button->setObjectName(name);
     button->setText(caption);
     button->setToolTip(hint);
     button->setAccessibleName(caption);
-    button->setIcon(bar->style()->standardIcon(icon));
+    button->setIcon(icon);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setFocusPolicy(Qt::TabFocus);
     bar->addWidget(button);
@@ -96,28 +93,30 @@ bool IsPickerExtension(const std::string& fileName)
     return std::find(all.begin(), all.end(), ext) != all.end();
 }
 
-TKuvaIkkuna::TKuvaIkkuna(QWidget* parent)
+TKuvaIkkuna::TKuvaIkkuna(const TFormSetup& setup, QWidget* parent)
     : QDialog(parent), ChooseFolder(BrowseForFolder), OpenDocument(OpenWithDesktop)
 {
     setObjectName("KuvaIkkuna");
-    setWindowTitle(tr("Select source images"));
+    setWindowTitle("Select source images");
     setModal(true);
 
     ToolBar = new QToolBar(this);
     ToolBar->setObjectName("ToolBar");
+    QStyle* style = this->style();
     btnBrowse =
-        AddButton(ToolBar, "btnBrowse", "Browse...", "Browse for folder", QStyle::SP_DirOpenIcon);
+        AddButton(ToolBar, "btnBrowse", "Browse...", "Browse for folder", ButtonGlyph("folder"));
     btnThumbnails = AddButton(ToolBar, "btnThumbnails", "Show thumbnails", "Show thumbnails",
-                              QStyle::SP_FileDialogContentsView);
+                              ButtonGlyph("thumbnails"));
     btnThumbnails->setCheckable(true);
     btnThumbnails->setChecked(true);
     btnSelectAll = AddButton(ToolBar, "btnSelectAll", "Select all", "Select all",
-                             QStyle::SP_DialogApplyButton);
+                             style->standardIcon(QStyle::SP_DialogApplyButton));
     btnInvert = AddButton(ToolBar, "btnInvert", "Invert selection", "Invert selection",
-                          QStyle::SP_BrowserReload);
-    btnOk = AddButton(ToolBar, "btnOk", "Ok", "Accept changes", QStyle::SP_DialogOkButton);
-    btnCancel =
-        AddButton(ToolBar, "btnCancel", "Cancel", "Cancel changes", QStyle::SP_DialogCancelButton);
+                          style->standardIcon(QStyle::SP_BrowserReload));
+    btnOk = AddButton(ToolBar, "btnOk", "Ok", "Accept changes",
+                      style->standardIcon(QStyle::SP_DialogOkButton));
+    btnCancel = AddButton(ToolBar, "btnCancel", "Cancel", "Cancel changes",
+                          style->standardIcon(QStyle::SP_DialogCancelButton));
     btnSelectAll->setEnabled(false);
     btnInvert->setEnabled(false);
     btnOk->setEnabled(false);
@@ -127,7 +126,7 @@ TKuvaIkkuna::TKuvaIkkuna(QWidget* parent)
     KuvaLista = new QListWidget(Splitter);
     KuvaLista->setObjectName("KuvaLista");
     KuvaLista->setToolTip("Double click to view the image in the associated program");
-    KuvaLista->setAccessibleName("KuvaLista");
+    KuvaLista->setAccessibleName("Images");
     pane_ = new TThumbnailPane(Splitter);
     pane_->setObjectName("Preview");
     pane_->SetEntries(&entries_);
@@ -157,6 +156,7 @@ TKuvaIkkuna::TKuvaIkkuna(QWidget* parent)
     connect(&maker_, &TThumbnailMaker::ThumbnailReady, this, &TKuvaIkkuna::ThumbnailArrived);
     connect(&maker_, &TThumbnailMaker::Finished, this, &TKuvaIkkuna::ThumbnailsFinished);
 
+    SetUpForm(*this, setup);
     TakeBaseCaption();
 }
 
@@ -198,7 +198,7 @@ void TKuvaIkkuna::ListFolder()
         if (file.isDirectory || !IsPickerExtension(file.name))
             continue;
         entries_.push_back(TFileEntry{file.name, QImage()});
-        auto* item = new QListWidgetItem(Text(file.name), KuvaLista);
+        auto* item = new QListWidgetItem(ToQString(file.name), KuvaLista);
         item->setData(Qt::UserRole, QByteArray::fromStdString(file.name));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     }
@@ -269,13 +269,14 @@ void TKuvaIkkuna::ThumbnailsFinished()
 
 void TKuvaIkkuna::ShowCount(int count)
 {
-    setWindowTitle(baseCaption_ + " " + Text(Format(LangMessage("M026"), count)));
+    setWindowTitle(baseCaption_ + " " + ToQString(Format(LangMessage("M026"), count)));
 }
 
 void TKuvaIkkuna::ShowLoaded()
 {
-    setWindowTitle(baseCaption_ + " " +
-                   Text(Format(LangMessage("M027"), {std::to_string(entries_.size()), folder_})));
+    setWindowTitle(
+        baseCaption_ + " " +
+        ToQString(Format(LangMessage("M027"), {std::to_string(entries_.size()), folder_})));
 }
 
 void TKuvaIkkuna::SetAllChecks(bool invert)
@@ -289,7 +290,7 @@ void TKuvaIkkuna::SetAllChecks(bool invert)
 
 void TKuvaIkkuna::btnBrowseClick()
 {
-    const std::string folder = ChooseFolder(this, Text(LangMessage("M001")));
+    const std::string folder = ChooseFolder(this, ToQString(LangMessage("M001")));
     if (folder.empty())
         return;
     SetFolder(folder);

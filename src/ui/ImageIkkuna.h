@@ -1,4 +1,5 @@
 #pragma once
+#include "ui/FormSetup.h"
 #include "ui/ThumbnailMaker.h"
 #include "ui/ThumbnailPane.h"
 
@@ -24,7 +25,7 @@ bool IsPickerExtension(const std::string& fileName);
 class TKuvaIkkuna : public QDialog {
     Q_OBJECT
   public:
-    explicit TKuvaIkkuna(QWidget* parent = nullptr);
+    explicit TKuvaIkkuna(const TFormSetup& setup = {}, QWidget* parent = nullptr);
     ~TKuvaIkkuna() override;
 
     // The current folder, always ending with "/" (empty before the first listing).
@@ -43,9 +44,6 @@ class TKuvaIkkuna : public QDialog {
     bool MakingThumbnails() const { return maker_.Busy(); }
     TThumbnailMaker& Maker() { return maker_; }
     TThumbnailPane& Pane() { return *pane_; }
-
-    // Called after the texts were translated: the title becomes the base caption.
-    void TakeBaseCaption();
 
     // The folder dialog ("" when cancelled) and the desktop's "open", replaceable in tests.
     std::function<std::string(QWidget* parent, const QString& title)> ChooseFolder;
@@ -76,6 +74,7 @@ class TKuvaIkkuna : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void TakeBaseCaption();
     enum class Counting { Loaded, Made };
     void StartThumbnails(Counting counting);
     void ThumbnailArrived(int index, const QImage& image);

@@ -1,5 +1,7 @@
 #include "ui/ThumbnailPane.h"
 
+#include "i18n/QtText.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -17,7 +19,7 @@ TThumbnailPane::TThumbnailPane(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(kPitchY / 4);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(tr("Thumbnails"));
+    setAccessibleName("Thumbnails");
 }
 
 void TThumbnailPane::SetEntries(const std::vector<TFileEntry>* entries)
@@ -139,7 +141,7 @@ void TThumbnailPane::PaintCell(QPainter& painter, const TFileEntry& entry, const
     painter.fillRect(QRect(strip.left(), strip.top(), 1, strip.height()), shadow);
 
     const QRect textRect = strip.adjusted(1, 1, -1, -1);
-    const QString name = QString::fromStdString(entry.name);
+    const QString name = ToQString(entry.name);
     painter.setPen(palette().color(QPalette::ButtonText));
     painter.setFont(font());
     const QString shown = painter.fontMetrics().elidedText(name, Qt::ElideRight, textRect.width());

@@ -1,10 +1,17 @@
 #include "shell/About.h"
 
 #include "QtTestApp.h"
+#include "TestSupport.h"
+#include "i18n/IniLang.h"
+#include "platform/Files.h"
+#include "ui/Pictures.h"
 
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <unistd.h>
 
 using namespace tabulonix;
 
@@ -87,7 +94,7 @@ TEST_F(AboutBox, ShowsTheInjectedSystemAndSizesItself)
 {
     SystemFacts facts{Version(OsVersion::WindowsNT, 5, 1, 2600, "Service Pack 2"), 512ull << 20};
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    TAboutBox box(facts, QPixmap(), "1.2.3.4");
+    TAboutBox box({}, facts, "1.2.3.4");
     QLocale::setDefault(QLocale::system());
     EXPECT_EQ(box.objectName(), "AboutBox");
     EXPECT_EQ(box.windowTitle(), "About");
@@ -114,7 +121,7 @@ TEST_F(AboutBox, ShowsTheInjectedSystemAndSizesItself)
 
 TEST_F(AboutBox, LinksOpenTheirHint)
 {
-    TAboutBox box(SystemFacts{}, QPixmap(), "");
+    TAboutBox box({}, SystemFacts{}, "");
     EXPECT_EQ(box.ProductName->text(), "Tabulonix") << "no version: the design-time text stays";
     EXPECT_EQ(box.Windows->text(), "");
     std::vector<QString> opened;
@@ -138,16 +145,61 @@ TEST_F(AboutBox, LinksOpenTheirHint)
 
 TEST_F(AboutBox, PaintsTheTileOverTheWholeDialog)
 {
-    QImage tile(10, 7, QImage::Format_RGB32);
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 10; ++x)
-            tile.setPixel(x, y, qRgb(x * 20, y * 30, 99));
-    TAboutBox box(SystemFacts{}, QPixmap::fromImage(tile), "");
+    const QImage tile = BackgroundTile().toImage();
+    ASSERT_FALSE(tile.isNull());
+    TAboutBox box({}, SystemFacts{}, "");
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-    const QImage shot = box.grab().toImage();
-    // Corners outside the bevel and any labels: the tile from the top-left corner on.
+    const QImage shot = box.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage reference = tile.convertToFormat(QImage::Format_RGB32);
+    const int w = reference.width(), h = reference.height();
+    // Outside the bevel and the button: the tile repeated from the top-left corner on.
     for (QPoint p : {QPoint(0, 0), QPoint(5, 3), QPoint(3, box.height() - 1),
                      QPoint(box.width() - 1, box.height() - 1), QPoint(box.width() - 2, 40)})
-        EXPECT_EQ(shot.pixel(p), tile.pixel(p.x() % 10, p.y() % 7)) << p.x() << "," << p.y();
+        EXPECT_EQ(shot.pixel(p), reference.pixel(p.x() % w, p.y() % h)) << p.x() << "," << p.y();
+}
+
+// The translator's credit comes from the language file, like every other text.
+TEST_F(AboutBox, TranslatedWithTheLanguageFileAndTheInterfaceFont)
+{
+    const std::string folder = ExecutableFolder() + "Languages/";
+    ASSERT_TRUE(ForceDirectories(folder));
+    const std::string name = "AboutTest" + std::to_string(::getpid());
+    const std::string path = folder + name + ".txt";
+    test::WriteText(path, "[AboutBox]\r\nAboutBox.Caption=Tietoja\r\n"
+                          "AboutBox.Label11.Caption=Kielen teki:\r\n"
+                          "AboutBox.Label12.Caption=Matti Meikäläinen\r\n"
+                          "AboutBox.Label12.Hint=mailto:matti@example.org\r\n"
+                          "AboutBox.Version.Caption=not shown: the notice is set afterwards\r\n");
+    struct Remove {
+        std::string path;
+        ~Remove()
+        {
+            std::remove(path.c_str());
+            SetCurrentLanguageFile(nullptr);
+        }
+    } remove{path};
+
+    TFontSpec font;
+    font.name = "DejaVu Serif";
+    font.size = 11;
+    font.italic = true;
+    TAboutBox box(TFormSetup{font, 3, name}, SystemFacts{}, "");
+    EXPECT_EQ(box.windowTitle(), "Tietoja");
+    EXPECT_EQ(box.Label11->text(), "Kielen teki:");
+    EXPECT_EQ(box.Label12->text(), QString::fromUtf8("Matti Meikäläinen"));
+    EXPECT_EQ(box.Label12->toolTip(), "mailto:matti@example.org");
+    EXPECT_TRUE(box.Version->text().startsWith("Tabulonix is freeware"));
+    EXPECT_NE(CurrentLanguageFile(), nullptr) << "the opened file becomes the current one";
+    EXPECT_EQ(box.font().pointSize(), 11);
+    EXPECT_TRUE(box.font().italic());
+    EXPECT_TRUE(box.Label12->font().underline()) << "links stay underlined";
+    EXPECT_EQ(box.ProductName->font().pointSize(), 16) << "the product line keeps its own font";
+
+    std::vector<QString> opened;
+    box.OpenLink = [&](const QString& link) { opened.push_back(link); };
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    QTest::mouseClick(box.Label12, Qt::LeftButton);
+    EXPECT_EQ(opened, std::vector<QString>{"mailto:matti@example.org"});
 }

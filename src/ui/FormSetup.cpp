@@ -1,0 +1,20 @@
+#include "ui/FormSetup.h"
+
+#include "i18n/IniLang.h"
+#include "i18n/TranslateForms.h"
+
+#include <QWidget>
+
+namespace tabulonix {
+
+void SetUpForm(QWidget& form, const TFormSetup& setup)
+{
+    if (setup.font)
+        ApplyInterfaceFont(form, *setup.font);
+    if (setup.languageIndex != 0) {
+        LanguageFilePtr file = OpenCurrentLanguage(setup.language);
+        TranslateForms(form, file.get());
+    }
+}
+
+} // namespace tabulonix
