@@ -205,8 +205,11 @@ TAboutBox::TAboutBox(const TFormSetup& setup, const SystemFacts& facts, const st
     auto* grid = new QGridLayout(Reunus);
     grid->setContentsMargins(10, 10, 10, 10);
     grid->setVerticalSpacing(4);
-    grid->addWidget(ProgramIcon, 0, 0, Qt::AlignTop);
-    grid->addWidget(title, 0, 1);
+    auto* heading = new QHBoxLayout;
+    heading->setSpacing(10);
+    heading->addWidget(ProgramIcon, 0, Qt::AlignTop);
+    heading->addWidget(title, 1);
+    grid->addLayout(heading, 0, 0, 1, 2);
     grid->addWidget(Version, 1, 0, 1, 2);
     grid->addWidget(Contact, 2, 0, 1, 2);
     grid->addWidget(Label1, 3, 0);

@@ -12,7 +12,11 @@ void SetUpForm(QWidget& form, const TFormSetup& setup)
     if (setup.font)
         ApplyInterfaceFont(form, *setup.font);
     if (setup.languageIndex != 0) {
-        LanguageFilePtr file = OpenCurrentLanguage(setup.language);
+        LanguageFilePtr file =
+            setup.languageFolder.empty()
+                ? OpenCurrentLanguage(setup.language)
+                : OpenLanguageFileAt(setup.languageFolder + setup.language + ".txt");
+        SetCurrentLanguageFile(file);
         TranslateForms(form, file.get());
     }
 }

@@ -14,6 +14,7 @@ struct TFormSetup {
     std::optional<TFontSpec> font;
     int languageIndex = 0;
     std::string language;
+    std::string languageFolder; // "" for the "Languages/" folder beside the executable
 };
 
 // The window takes the font; with a language file chosen, that file is opened, becomes the
