@@ -3,10 +3,12 @@
 
 namespace tabulonix::test {
 
-// The one application object a widget test needs; made at the first call and kept until
-// the test program ends.
+// The one application object a widget test needs: the one that exists, or one made at the
+// first call and kept until the test program ends.
 inline QApplication& TestApplication()
 {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
     // Windows are made without a display unless a test run asks for another platform.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
