@@ -21,7 +21,7 @@ namespace {
 
 // The socket layer needs an event loop; one application object serves every test.
 class ApplicationEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override
     {
         if (!QCoreApplication::instance())
@@ -33,7 +33,7 @@ public:
         app_ = nullptr;
     }
 
-private:
+  private:
     int argc_ = 1;
     char name_[10] = "net_tests";
     char* argv_[2] = {name_, nullptr};
@@ -241,6 +241,7 @@ TNameResolver TestResolver::Function()
         if (blocked)
             shared->released.wait();
         std::lock_guard<std::mutex> lock(shared->mutex);
+        ++shared->answered;
         auto it = shared->table.find(name);
         if (it == shared->table.end())
             return 11001;
@@ -253,6 +254,12 @@ std::vector<std::string> TestResolver::Asked() const
 {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     return shared_->asked;
+}
+
+int TestResolver::Answered() const
+{
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->answered;
 }
 
 void TestResolver::Block(const std::string& name)
