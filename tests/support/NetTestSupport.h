@@ -70,6 +70,10 @@ class TestServer {
 // A server that answers every request with the same response and closes.
 std::unique_ptr<TestServer> FixedResponseServer(const std::string& response);
 
+// A forwarding proxy's handler: relays one proxied request to the origin on 127.0.0.1 named
+// in its request target ("GET http://127.0.0.1:PORT/..."); any other target gets 502.
+void ForwardToLoopback(Connection& client);
+
 // True when the hosts file maps localhost to 127.0.0.1 and is consulted before any name
 // server, so that looking up "localhost" never leaves the machine.
 bool LocalhostAnsweredByHostsFile();
