@@ -9,6 +9,10 @@ class ApplicationEnvironment : public ::testing::Environment {
   public:
     void SetUp() override
     {
+        // ctest hands discovered tests only part of their environment list; the windows must
+        // never need a display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!QCoreApplication::instance())
             app_ = new QApplication(argc_, argv_);
     }
