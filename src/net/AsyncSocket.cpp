@@ -353,7 +353,8 @@ TAsyncSocket::~TAsyncSocket()
     OnChangeState = nullptr;
     OnError = nullptr;
     OnBgException = nullptr;
-    lookupRunning_ = false;
+    dnsLookupId_ = 0;
+    connectLookupId_ = 0;
     {
         std::lock_guard<std::mutex> lock(lookup_->mutex);
         lookup_->receiver = nullptr;
@@ -444,6 +445,13 @@ void TAsyncSocket::CloseHandle(bool shutdownFirst)
 
 void TAsyncSocket::InternalClose(bool shutdownFirst, int error)
 {
+    if (connectLookupId_ != 0) {
+        // A connect still waiting for its names ends here; its answer is ignored.
+        connectLookupId_ = 0;
+        FireSessionClosed(error);
+        ResetDefaults();
+        return;
+    }
     if (fd_ < 0) {
         if (state_ != TSocketState::wsClosed) {
             ChangeState(TSocketState::wsClosed);
@@ -468,7 +476,7 @@ void TAsyncSocket::Close()
 
 void TAsyncSocket::Abort()
 {
-    if (lookupRunning_)
+    if (dnsLookupId_ != 0)
         CancelDnsLookup();
     DropQueue();
     if (fd_ >= 0 && state_ == TSocketState::wsConnected && resolvedProto_ == IPPROTO_TCP) {
@@ -480,7 +488,7 @@ void TAsyncSocket::Abort()
 
 void TAsyncSocket::SetAddr(const std::string& value)
 {
-    if (state_ != TSocketState::wsClosed) {
+    if (state_ != TSocketState::wsClosed || connectLookupId_ != 0) {
         RaiseException("Cannot change Addr if not closed", 0);
         return;
     }
@@ -490,7 +498,7 @@ void TAsyncSocket::SetAddr(const std::string& value)
 
 void TAsyncSocket::SetPort(const std::string& value)
 {
-    if (state_ != TSocketState::wsClosed) {
+    if (state_ != TSocketState::wsClosed || connectLookupId_ != 0) {
         RaiseException("Cannot change Port if not closed", 0);
         return;
     }
@@ -500,7 +508,7 @@ void TAsyncSocket::SetPort(const std::string& value)
 
 void TAsyncSocket::SetProto(const std::string& value)
 {
-    if (state_ != TSocketState::wsClosed) {
+    if (state_ != TSocketState::wsClosed || connectLookupId_ != 0) {
         RaiseException("Cannot change Proto if not closed", 0);
         return;
     }
@@ -510,7 +518,7 @@ void TAsyncSocket::SetProto(const std::string& value)
 
 void TAsyncSocket::SetLocalAddr(const std::string& value)
 {
-    if (state_ != TSocketState::wsClosed) {
+    if (state_ != TSocketState::wsClosed || connectLookupId_ != 0) {
         RaiseException("Cannot change LocalAddr if not closed", 0);
         return;
     }
@@ -520,7 +528,7 @@ void TAsyncSocket::SetLocalAddr(const std::string& value)
 
 void TAsyncSocket::SetLocalPort(const std::string& value)
 {
-    if (state_ != TSocketState::wsClosed) {
+    if (state_ != TSocketState::wsClosed || connectLookupId_ != 0) {
         RaiseException("Cannot change LocalPort if not closed", 0);
         return;
     }
@@ -558,10 +566,7 @@ void TAsyncSocket::DnsLookup(const std::string& hostName)
             OnDnsLookupDone(*this, 10022);
         return;
     }
-    if (lookupRunning_) {
-        lookupRunning_ = false;
-        ++lookupId_; // the old answer no longer matches
-    }
+    dnsLookupId_ = 0; // an answer to an earlier lookup no longer matches
     dnsResult_.clear();
     dnsResultList_.clear();
     uint32_t address = 0;
@@ -572,53 +577,68 @@ void TAsyncSocket::DnsLookup(const std::string& hostName)
             OnDnsLookupDone(*this, 0);
         return;
     }
-    StartLookup(hostName);
+    uint64_t id = 0;
+    int code = StartLookup({hostName}, id);
+    if (code != 0) {
+        RaiseException(
+            Format("%s: can't start DNS lookup, error #%d", {hostName, std::to_string(code)}),
+            code);
+        return;
+    }
+    dnsLookupId_ = id;
 }
 
-void TAsyncSocket::StartLookup(const std::string& hostName)
+int TAsyncSocket::StartLookup(std::vector<std::string> names, uint64_t& id)
 {
-    uint64_t id = ++lookupId_;
+    id = ++lookupSerial_;
     TNameResolver resolver = resolver_ ? resolver_ : TNameResolver(SystemNameResolver);
     std::shared_ptr<LookupChannel> channel = lookup_;
     TAsyncSocket* self = this;
-    lookupRunning_ = true;
+    uint64_t serial = id;
     try {
         // The answer is posted to the event loop, so it can never be handled before this call
         // has returned; an early answer simply waits in the queue.
-        std::thread([channel, resolver, hostName, id, self] {
-            std::vector<std::string> addresses;
-            int error = 11003;
-            try {
-                error = resolver(hostName, addresses);
-            } catch (...) {
-                addresses.clear();
+        std::thread([channel, resolver, names = std::move(names), serial, self] {
+            std::vector<LookupAnswer> answers;
+            for (const std::string& name : names) {
+                LookupAnswer answer;
+                try {
+                    answer.error = resolver(name, answer.addresses);
+                } catch (...) {
+                    answer.error = 11003;
+                    answer.addresses.clear();
+                }
+                if (answer.error == 0 && answer.addresses.empty())
+                    answer.error = 11004;
+                answers.push_back(std::move(answer));
             }
             std::lock_guard<std::mutex> lock(channel->mutex);
             if (!channel->receiver)
                 return;
             QMetaObject::invokeMethod(
-                channel->receiver,
-                [self, id, error, addresses] { self->LookupDone(id, error, addresses); },
+                channel->receiver, [self, serial, answers] { self->LookupDone(serial, answers); },
                 Qt::QueuedConnection);
         }).detach();
     } catch (const std::system_error& e) {
-        lookupRunning_ = false;
-        int code = ErrnoToSocketError(e.code().value());
-        RaiseException(
-            Format("%s: can't start DNS lookup, error #%d", {hostName, std::to_string(code)}),
-            code);
+        return ErrnoToSocketError(e.code().value());
     }
+    return 0;
 }
 
-void TAsyncSocket::LookupDone(uint64_t id, int error, std::vector<std::string> addresses)
+void TAsyncSocket::LookupDone(uint64_t id, const std::vector<LookupAnswer>& answers)
 {
-    if (!lookupRunning_ || id != lookupId_)
+    if (id == 0)
         return;
-    lookupRunning_ = false;
-    if (error == 0 && addresses.empty())
-        error = 11004;
+    if (id == connectLookupId_) {
+        ConnectLookupDone(answers);
+        return;
+    }
+    if (id != dnsLookupId_ || answers.empty())
+        return;
+    dnsLookupId_ = 0;
+    int error = answers.front().error;
     if (error == 0) {
-        dnsResultList_ = std::move(addresses);
+        dnsResultList_ = answers.front().addresses;
         dnsResult_ = dnsResultList_.front();
     }
     try {
@@ -633,19 +653,29 @@ void TAsyncSocket::LookupDone(uint64_t id, int error, std::vector<std::string> a
 
 void TAsyncSocket::CancelDnsLookup()
 {
-    if (!lookupRunning_)
+    if (dnsLookupId_ == 0)
         return;
-    lookupRunning_ = false;
-    ++lookupId_;
+    dnsLookupId_ = 0;
     if (!destroying_ && OnDnsLookupDone)
         OnDnsLookupDone(*this, 10004);
 }
 
 // ---------------------------------------------------------------- connecting
 
+namespace {
+
+// A host text that only a name lookup can turn into an address; everything else converts
+// (or fails) at once.
+bool NeedsNameLookup(const std::string& host)
+{
+    return !host.empty() && host.size() <= 256 && !(host[0] >= '0' && host[0] <= '9');
+}
+
+} // namespace
+
 void TAsyncSocket::Connect()
 {
-    if (fd_ >= 0 && state_ != TSocketState::wsClosed) {
+    if ((fd_ >= 0 && state_ != TSocketState::wsClosed) || connectLookupId_ != 0) {
         RaiseException("Connect: Socket already in use", 10056);
         return;
     }
@@ -662,7 +692,11 @@ void TAsyncSocket::Connect()
         return;
     }
 
+    // Names go to the worker-thread resolver: a slow name server must never hold up the
+    // event loop. Numbers, ports and protocols come from local tables and convert at once.
     int code = 0;
+    std::vector<std::string> names;
+    lookupLocal_ = lookupRemote_ = false;
     try {
         if (!protoResolved_) {
             resolvedProto_ = ResolveProto(proto_, &code);
@@ -675,18 +709,103 @@ void TAsyncSocket::Connect()
         }
         if (!localResolved_) {
             resolvedLocalPort_ = ResolvePort(localPort_, protoName, &code);
-            resolvedLocalAddr_ = ResolveHost(localAddr_, &code);
-            localResolved_ = true;
+            if (NeedsNameLookup(localAddr_)) {
+                lookupLocal_ = true;
+                names.push_back(localAddr_);
+            } else {
+                resolvedLocalAddr_ = ResolveHost(localAddr_, &code);
+                localResolved_ = true;
+            }
         }
         if (!addrResolved_) {
-            resolvedAddr_ = ResolveHost(addr_, &code);
-            addrResolved_ = true;
+            if (NeedsNameLookup(addr_)) {
+                lookupRemote_ = true;
+                names.push_back(addr_);
+            } else {
+                resolvedAddr_ = ResolveHost(addr_, &code);
+                addrResolved_ = true;
+            }
         }
     } catch (const ESocketException& e) {
         RaiseException(std::string("connect: ") + e.what(), code);
         return;
     }
 
+    if (names.empty()) {
+        OpenAndConnect();
+        return;
+    }
+    std::string firstName = names.front();
+    uint64_t id = 0;
+    code = StartLookup(std::move(names), id);
+    if (code != 0) {
+        RaiseException(
+            Format("%s: can't start DNS lookup, error #%d", {firstName, std::to_string(code)}),
+            code);
+        return;
+    }
+    closedFired_ = false;
+    connectLookupId_ = id;
+}
+
+void TAsyncSocket::ConnectLookupDone(const std::vector<LookupAnswer>& answers)
+{
+    connectLookupId_ = 0;
+    std::vector<std::string> names;
+    if (lookupLocal_)
+        names.push_back(localAddr_);
+    if (lookupRemote_)
+        names.push_back(addr_);
+    int error = 0;
+    std::string message;
+    std::vector<uint32_t> values;
+    for (size_t i = 0; i < names.size() && error == 0; ++i) {
+        uint32_t value = 0;
+        error = i < answers.size() ? answers[i].error : 11003;
+        if (error == 0 && !IsDottedIPv4(answers[i].addresses.front(), &value))
+            error = 11003;
+        if (error != 0)
+            message = Format("connect: ResolveHost: Cannot convert host address '%s', Error #%d",
+                             {names[i], std::to_string(error)});
+        values.push_back(value);
+    }
+    try {
+        if (error == 0) {
+            size_t next = 0;
+            if (lookupLocal_) {
+                resolvedLocalAddr_ = values[next++];
+                localResolved_ = true;
+            }
+            if (lookupRemote_) {
+                resolvedAddr_ = values[next];
+                addrResolved_ = true;
+            }
+            // A failure to open reports through OnError or an exception; either way the
+            // caller hears of it below, as a failed connection.
+            try {
+                if (OpenAndConnect())
+                    return;
+            } catch (const ESocketException&) {
+            }
+            error = lastError_ != 0 ? lastError_ : 10022;
+        } else {
+            lastError_ = error;
+            lastErrorMessage_ = message;
+        }
+        uint64_t generation = generation_;
+        if (OnSessionConnected)
+            OnSessionConnected(*this, error);
+        if (generation == generation_ && fd_ >= 0 && state_ != TSocketState::wsClosed)
+            Close();
+    } catch (const std::exception& e) {
+        HandleBackgroundException(e);
+    } catch (...) {
+        HandleBackgroundException(std::runtime_error("Unknown exception"));
+    }
+}
+
+bool TAsyncSocket::OpenAndConnect()
+{
     DropQueue();
     int type = resolvedProto_ == IPPROTO_TCP   ? SOCK_STREAM
                : resolvedProto_ == IPPROTO_UDP ? SOCK_DGRAM
@@ -694,7 +813,7 @@ void TAsyncSocket::Connect()
     int fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, resolvedProto_);
     if (fd < 0) {
         SocketError("Connect (socket)", ErrnoToSocketError(errno));
-        return;
+        return false;
     }
     fd_ = fd;
     uint64_t generation = ++generation_;
@@ -703,7 +822,7 @@ void TAsyncSocket::Connect()
     ChangeState(TSocketState::wsOpened);
     if (generation != generation_ || state_ != TSocketState::wsOpened) {
         SocketError("Connect (Invalid operation in OnChangeState)", 10022);
-        return;
+        return false;
     }
 
     auto setOption = [&](int level, int name, const void* value, socklen_t size, const char* what) {
@@ -714,19 +833,19 @@ void TAsyncSocket::Connect()
     };
     int on = 1;
     if (!setOption(SOL_SOCKET, SO_REUSEADDR, &on, sizeof on, "setsockopt(SO_REUSEADDR)"))
-        return;
+        return false;
     if (type == SOCK_STREAM &&
         (ComponentOptions & static_cast<unsigned>(TSocketOption::wsoTcpNoDelay)) &&
         !setOption(IPPROTO_TCP, TCP_NODELAY, &on, sizeof on,
                    "setsockopt(IPPROTO_TCP, TCP_NODELAY)"))
-        return;
+        return false;
     if (LingerOnOff != TSocketLingerOnOff::wsLingerNoSet) {
         linger value{LingerOnOff == TSocketLingerOnOff::wsLingerOn ? 1 : 0, LingerTimeout};
         if (!setOption(SOL_SOCKET, SO_LINGER, &value, sizeof value, "setsockopt(SO_LINGER)"))
-            return;
+            return false;
     }
     if (!setOption(SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on, "setsockopt(SO_KEEPALIVE)"))
-        return;
+        return false;
 
     if (resolvedLocalPort_ != 0 || localAddr_ != "0.0.0.0") {
         sockaddr_in local{};
@@ -736,13 +855,13 @@ void TAsyncSocket::Connect()
         if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
             int error = ErrnoToSocketError(errno);
             RaiseException(Format("winsock.bind failed, error #%d", error), error);
-            return;
+            return false;
         }
         socklen_t size = sizeof local;
         if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
             int error = ErrnoToSocketError(errno);
             RaiseException(Format("winsock.getsockname failed, error #%d", error), error);
-            return;
+            return false;
         }
         localPort_ = std::to_string(ntohs(local.sin_port));
     }
@@ -771,13 +890,14 @@ void TAsyncSocket::Connect()
     if (::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0 ||
         errno == EINPROGRESS) {
         ChangeState(TSocketState::wsConnecting);
-        return;
+        return true;
     }
     int error = ErrnoToSocketError(errno);
     readNotifier_->setEnabled(false);
     writeNotifier_->setEnabled(false);
     lastError_ = error;
     SocketError("Connect", error);
+    return false;
 }
 
 // ---------------------------------------------------------------- notifications

@@ -16,7 +16,7 @@ class QSocketNotifier;
 namespace tabulonix {
 
 class ESocketException : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
@@ -51,7 +51,8 @@ std::string IPv4ToText(uint32_t address);
 
 // Resolve a host, port or protocol as Connect does; failures raise ESocketException with the
 // message Connect reports (without its "connect: " prefix). code, when given, receives the
-// socket error number of a failure.
+// socket error number of a failure. ResolveHost asks the system's resolver for a name and
+// waits for it: never call it on the GUI thread with a name.
 uint32_t ResolveHost(const std::string& host, int* code = nullptr);
 int ResolvePort(const std::string& port, const std::string& proto, int* code = nullptr);
 int ResolveProto(const std::string& proto, int* code = nullptr);
@@ -67,7 +68,7 @@ int SystemNameResolver(const std::string& name, std::vector<std::string>& addres
 // socket notifiers, name lookups run on a worker thread whose answer is posted back, and
 // every event fires on the GUI thread.
 class TAsyncSocket {
-public:
+  public:
     TAsyncSocket();
     ~TAsyncSocket();
     TAsyncSocket(const TAsyncSocket&) = delete;
@@ -87,6 +88,9 @@ public:
 
     void DnsLookup(const std::string& hostName);
     void CancelDnsLookup();
+    // A host name in Addr or LocalAddr is looked up on the worker first; Connect returns at
+    // once, and a failed lookup arrives as OnSessionConnected with its error (11001 ...).
+    // Close or Abort meanwhile cancels the connection (OnSessionClosed once).
     void Connect();
     // Queues the data and sends what the system accepts; returns len, or -1 when not
     // connected.
@@ -140,8 +144,12 @@ public:
 
     static constexpr int SendBlockSize = 1460;
 
-private:
+  private:
     struct LookupChannel;
+    struct LookupAnswer {
+        int error = 0;
+        std::vector<std::string> addresses;
+    };
     enum Notification : unsigned { nRead = 1, nWrite = 2, nAccept = 4, nConnect = 8, nClose = 16 };
 
     void ChangeState(TSocketState newState);
@@ -160,8 +168,12 @@ private:
     void HandleNotification(unsigned kinds, int error, uint64_t generation);
     void ReceiveLoop(bool alwaysLoop, uint64_t generation);
     void HandleBackgroundException(const std::exception& e);
-    void LookupDone(uint64_t id, int error, std::vector<std::string> addresses);
-    void StartLookup(const std::string& hostName);
+    // Resolves the names in order on a worker thread; returns 0 or the error of starting it.
+    int StartLookup(std::vector<std::string> names, uint64_t& id);
+    void LookupDone(uint64_t id, const std::vector<LookupAnswer>& answers);
+    void ConnectLookupDone(const std::vector<LookupAnswer>& answers);
+    // The part of Connect after every name is known; false when it failed (and reported).
+    bool OpenAndConnect();
     bool Current(uint64_t generation) const { return generation == generation_ && fd_ >= 0; }
 
     std::string addr_, port_, proto_ = "tcp", localAddr_ = "0.0.0.0", localPort_ = "0";
@@ -188,8 +200,10 @@ private:
     std::unique_ptr<QObject> window_; // receives posted notifications and lookup answers
     std::unique_ptr<QSocketNotifier> readNotifier_, writeNotifier_;
     std::shared_ptr<LookupChannel> lookup_;
-    uint64_t lookupId_ = 0;
-    bool lookupRunning_ = false;
+    uint64_t lookupSerial_ = 0;
+    uint64_t dnsLookupId_ = 0;     // the DnsLookup waiting for its answer, 0 when none
+    uint64_t connectLookupId_ = 0; // the Connect waiting for its names, 0 when none
+    bool lookupLocal_ = false, lookupRemote_ = false;
     TNameResolver resolver_;
 };
 

@@ -487,3 +487,98 @@ TEST(AsyncSocket, HandlerThatLeavesDataWaitingIsNotCalledInACircle)
         s.Close();
     }
 }
+
+TEST(AsyncSocket, ConnectLooksUpNamesOnTheWorkerAndReturnsAtOnce)
+{
+    TestServer server([](Connection& c) { c.WaitForClose(); });
+    TestResolver resolver(std::map<std::string, std::vector<std::string>>{
+        {"origin.test", {"127.0.0.1"}}, {"me.test", {"127.0.0.1"}}});
+    resolver.Block("origin.test");
+    TAsyncSocket s;
+    s.SetNameResolver(resolver.Function());
+    EventLog log;
+    log.Attach(s);
+    s.SetAddr("origin.test");
+    s.SetPort(server.PortText());
+    s.SetLocalAddr("me.test");
+    s.Connect(); // the resolver is held: a blocking lookup would never return
+    EXPECT_EQ(s.State(), TSocketState::wsClosed);
+    EXPECT_EQ(MessageOf([&] { s.Connect(); }), "Connect: Socket already in use");
+    EXPECT_EQ(MessageOf([&] { s.SetAddr("127.0.0.1"); }), "Cannot change Addr if not closed");
+    ASSERT_TRUE(WaitUntil([&] { return resolver.Asked().size() == 2; }));
+    EXPECT_EQ(resolver.Asked(), (std::vector<std::string>{"me.test", "origin.test"}));
+    EXPECT_TRUE(log.events.empty()) << log.Joined();
+
+    resolver.Release();
+    ASSERT_TRUE(WaitUntil([&] { return log.Count("connected") == 1; }));
+    EXPECT_EQ(log.Joined(), "state opened; state connecting; state connected; connected 0; ");
+    EXPECT_EQ(s.State(), TSocketState::wsConnected);
+    s.Close();
+    EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST(AsyncSocket, ConnectToAnUnknownNameFailsThroughOnSessionConnected)
+{
+    TestResolver resolver;
+    TAsyncSocket s;
+    s.SetNameResolver(resolver.Function());
+    EventLog log;
+    log.Attach(s);
+    s.SetAddr("nosuchhost.invalid");
+    s.SetPort("80");
+    s.Connect();
+    ASSERT_TRUE(WaitUntil([&] { return !log.events.empty(); }));
+    EXPECT_EQ(log.Joined(), "connected 11001; ");
+    EXPECT_EQ(s.LastError(), 11001);
+    EXPECT_EQ(s.LastErrorMessage(),
+              "connect: ResolveHost: Cannot convert host address 'nosuchhost.invalid', Error "
+              "#11001");
+    EXPECT_EQ(s.State(), TSocketState::wsClosed);
+}
+
+TEST(AsyncSocket, CloseWhileTheNameIsLookedUpCancelsTheConnection)
+{
+    TestServer server([](Connection& c) { c.WaitForClose(); });
+    TestResolver resolver(std::map<std::string, std::vector<std::string>>{
+        {"origin.test", {"127.0.0.1"}}, {"other.test", {"127.0.0.1"}}});
+    resolver.Block("origin.test");
+    TAsyncSocket sockets[2];
+    for (bool abort : {false, true}) {
+        TAsyncSocket& s = sockets[abort];
+        s.SetNameResolver(resolver.Function());
+        EventLog log;
+        log.Attach(s);
+        s.SetAddr("origin.test");
+        s.SetPort(server.PortText());
+        s.Connect();
+        if (abort)
+            s.Abort();
+        else
+            s.Close();
+        s.Close(); // nothing left to close
+        EXPECT_EQ(log.Joined(), "closed 0; ");
+        EXPECT_TRUE(s.Addr().empty());
+
+        // The same socket connects again at once while the first answer is still out.
+        bool connected = false;
+        s.OnSessionConnected = [&](TAsyncSocket&, int e) { connected = e == 0; };
+        ConnectTo(s, server.Port());
+        ASSERT_TRUE(WaitUntil([&] { return connected; }));
+        s.Close();
+        s.OnChangeState = nullptr;
+        s.OnSessionConnected = nullptr;
+        s.OnSessionClosed = nullptr;
+        s.OnDnsLookupDone = nullptr;
+    }
+    resolver.Release();
+    ASSERT_TRUE(WaitUntil([&] { return resolver.Answered() == 2; }));
+    // A later lookup on each socket comes back after the late answers have been delivered.
+    for (auto& s : sockets) {
+        bool done = false;
+        s.OnDnsLookupDone = [&](TAsyncSocket&, int) { done = true; };
+        s.DnsLookup("other.test");
+        ASSERT_TRUE(WaitUntil([&] { return done; }));
+        EXPECT_EQ(s.State(), TSocketState::wsClosed);
+    }
+    EXPECT_EQ(server.Connections(), 2);
+}

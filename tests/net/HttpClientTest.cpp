@@ -29,41 +29,8 @@ std::string RequestLine(const std::string& request)
     return request.substr(0, request.find("\r\n"));
 }
 
-// Forwards one proxied request to the origin on 127.0.0.1 named in its request target and
-// relays the answer; refuses any other target.
-void ForwardToLoopback(Connection& client)
-{
-    std::string request = client.ReadRequest();
-    std::string line = RequestLine(request);
-    const std::string prefix = "GET http://127.0.0.1:";
-    if (line.rfind(prefix, 0) != 0) {
-        client.Write("HTTP/1.0 502 Bad Gateway\r\n\r\n");
-        return;
-    }
-    size_t pathStart = line.find('/', prefix.size());
-    int port = std::stoi(line.substr(prefix.size(), pathStart - prefix.size()));
-    std::string forwarded = "GET " + line.substr(pathStart) + request.substr(line.size());
-
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-        Connection origin(fd, nullptr);
-        origin.Write(forwarded);
-        std::string answer;
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
-            answer.append(buffer, static_cast<size_t>(n));
-        client.Write(answer);
-    }
-    ::close(fd);
-}
-
 class HttpClientTest : public ::testing::Test {
-protected:
+  protected:
     TestResolver resolver{
         std::map<std::string, std::vector<std::string>>{{"slow.test", {"127.0.0.1"}}}};
     THttpClient client;

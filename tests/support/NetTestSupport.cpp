@@ -19,30 +19,6 @@ namespace tabulonix::test {
 
 namespace {
 
-// The socket layer needs an event loop; one application object serves every test.
-class ApplicationEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (!QCoreApplication::instance())
-            app_ = new QCoreApplication(argc_, argv_);
-    }
-    void TearDown() override
-    {
-        delete app_;
-        app_ = nullptr;
-    }
-
-private:
-    int argc_ = 1;
-    char name_[10] = "net_tests";
-    char* argv_[2] = {name_, nullptr};
-    QCoreApplication* app_ = nullptr;
-};
-
-[[maybe_unused]] ::testing::Environment* const kApplication =
-    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
-
 bool WaitReadable(int fd, int timeoutMs)
 {
     pollfd p{fd, POLLIN, 0};
@@ -190,6 +166,39 @@ std::unique_ptr<TestServer> FixedResponseServer(const std::string& response)
     });
 }
 
+// Forwards one proxied request to the origin on 127.0.0.1 named in its request target and
+// relays the answer; refuses any other target.
+void ForwardToLoopback(Connection& client)
+{
+    std::string request = client.ReadRequest();
+    std::string line = request.substr(0, request.find("\r\n"));
+    const std::string prefix = "GET http://127.0.0.1:";
+    if (line.rfind(prefix, 0) != 0) {
+        client.Write("HTTP/1.0 502 Bad Gateway\r\n\r\n");
+        return;
+    }
+    size_t pathStart = line.find('/', prefix.size());
+    int port = std::stoi(line.substr(prefix.size(), pathStart - prefix.size()));
+    std::string forwarded = "GET " + line.substr(pathStart) + request.substr(line.size());
+
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        Connection origin(fd, nullptr);
+        origin.Write(forwarded);
+        std::string answer;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+            answer.append(buffer, static_cast<size_t>(n));
+        client.Write(answer);
+    }
+    ::close(fd);
+}
+
 bool LocalhostAnsweredByHostsFile()
 {
     std::ifstream hosts("/etc/hosts");
@@ -241,6 +250,7 @@ TNameResolver TestResolver::Function()
         if (blocked)
             shared->released.wait();
         std::lock_guard<std::mutex> lock(shared->mutex);
+        ++shared->answered;
         auto it = shared->table.find(name);
         if (it == shared->table.end())
             return 11001;
@@ -253,6 +263,12 @@ std::vector<std::string> TestResolver::Asked() const
 {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     return shared_->asked;
+}
+
+int TestResolver::Answered() const
+{
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->answered;
 }
 
 void TestResolver::Block(const std::string& name)

@@ -20,7 +20,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 // One accepted connection of a TestServer (blocking socket, every wait bounded).
 class TestServer;
 class Connection {
-public:
+  public:
     Connection(int fd, TestServer* server) : fd_(fd), server_(server) {}
     // Reads up to the empty line that ends a request header (or the peer's close); the
     // server records it.
@@ -32,7 +32,7 @@ public:
     bool WaitForClose(int timeoutMs = 10000);
     int Fd() const { return fd_; }
 
-private:
+  private:
     int fd_;
     TestServer* server_;
 };
@@ -40,7 +40,7 @@ private:
 // A TCP server on 127.0.0.1 with an ephemeral port; each accepted connection is handed to
 // the handler on the server's thread and closed afterwards.
 class TestServer {
-public:
+  public:
     using Handler = std::function<void(Connection&)>;
     explicit TestServer(Handler handler);
     ~TestServer();
@@ -55,7 +55,7 @@ public:
     std::vector<std::string> Requests() const;
     void Record(const std::string& request);
 
-private:
+  private:
     void Run();
     Handler handler_;
     int listenFd_ = -1;
@@ -70,6 +70,10 @@ private:
 // A server that answers every request with the same response and closes.
 std::unique_ptr<TestServer> FixedResponseServer(const std::string& response);
 
+// A forwarding proxy's handler: relays one proxied request to the origin on 127.0.0.1 named
+// in its request target ("GET http://127.0.0.1:PORT/..."); any other target gets 502.
+void ForwardToLoopback(Connection& client);
+
 // True when the hosts file maps localhost to 127.0.0.1 and is consulted before any name
 // server, so that looking up "localhost" never leaves the machine.
 bool LocalhostAnsweredByHostsFile();
@@ -80,18 +84,21 @@ int ClosedPort();
 // A name lookup that never leaves the process: known names answer from a table, every
 // other name is unknown (11001); names in blocked wait until Release().
 class TestResolver {
-public:
+  public:
     explicit TestResolver(std::map<std::string, std::vector<std::string>> table = {});
     TNameResolver Function();
     std::vector<std::string> Asked() const;
+    // Lookups that have given their answer.
+    int Answered() const;
     void Block(const std::string& name);
     void Release();
 
-private:
+  private:
     struct Shared {
         std::mutex mutex;
         std::map<std::string, std::vector<std::string>> table;
         std::vector<std::string> asked;
+        int answered = 0;
         std::vector<std::string> blocked;
         std::promise<void> gate;
         std::shared_future<void> released;
