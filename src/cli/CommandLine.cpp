@@ -4,6 +4,7 @@
 #include "engine/JobFromSettings.h"
 
 #include "platform/Exception.h"
+#include "platform/Files.h"
 #include "settings/ColorNames.h"
 
 #include <charconv>
@@ -74,10 +75,14 @@ const std::vector<Option>& Options()
          [](CommandLine& c, const std::string& v) {
              c.settings.Size = static_cast<int16_t>(ParseInt("--frame-size", v, MainRange("Frame size")));
          }},
-        {"--format", "jpg|gif|png|bmp|wmf|emf|tga", "output format (default: keep each source's format)",
+        {"--format", "jpg|gif|png|bmp|wmf|emf|tga",
+         "output format, any letter case, jpeg for jpg (default: keep each source's format)",
          [](CommandLine& c, const std::string& v) {
+             std::string name = LowerCase(v);
+             if (name == "jpeg")
+                 name = "jpg";
              for (int i = 0; i < kOutputFormatCount; ++i)
-                 if (v == FormatExtension(i)) {
+                 if (name == FormatExtension(i)) {
                      c.settings.Format = i;
                      c.formatGiven = true;
                      return;
@@ -94,7 +99,7 @@ const std::vector<Option>& Options()
              c.settings.NameFormat = v;
              c.nameGiven = true;
          }},
-        {"--no-overwrite", nullptr, "never replace existing files; number the new ones instead",
+        {"--no-overwrite", nullptr, "never replace existing pictures; number the new ones instead",
          [](CommandLine& c, const std::string&) { c.settings.Overwrite = false; }},
         {"--quality", "N", "JPEG quality, 1-100 (default 80)",
          [](CommandLine& c, const std::string& v) { c.settings.TrackBar = ParseInt("--quality", v, MainRange("JPG compression")); }},
@@ -258,6 +263,9 @@ std::string HelpText()
             left += "\n" + std::string(36, ' ');
         out += left + o.help + "\n";
     }
+    std::string endOfOptions = "  --";
+    endOfOptions.resize(36, ' ');
+    out += endOfOptions + "end of the options: what follows are folders and file names\n";
     out += "\nExit status: 0 when every file was processed, 1 when any failed or the run was stopped,\n"
            "2 for bad usage.\n";
     return out;

@@ -7,7 +7,9 @@
 #include "platform/Files.h"
 #include "platform/SafeFile.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace tabulonix {
 
@@ -120,7 +122,10 @@ std::string EscapeUrlPath(const std::string &text)
 {
     std::string out;
     for (char c : text) {
-        if (c == '%' || c == '#' || c == '?') {
+        // Bytes outside printable ASCII too, so that a name resolves whatever character
+        // set the browser reads the page in (and a tab or space keeps its link whole).
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (c == '%' || c == '#' || c == '?' || b < 0x21 || b > 0x7E) {
             char buf[4];
             std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(c));
             out += buf;
@@ -240,7 +245,8 @@ bool TGalleryWriter::Save(const std::string &path, const std::vector<std::string
     // process never leaves a truncated page (an update would lose the user's own page).
     if (ReplaceFileContent(ResolveLink(path), JoinLines(lines)))
         return true;
-    host_.ShowError(Format(LangMessage("M006"), {path}));
+    const int error = errno;
+    host_.ShowError(Format(LangMessage("M006"), {path}), error ? std::strerror(error) : "");
     return false;
 }
 
@@ -312,8 +318,8 @@ void TGalleryWriter::WriteUpdate()
     std::string text;
     try {
         text = ReadNormalised(path);
-    } catch (const std::exception &) {
-        host_.ShowError(Format(LangMessage("M004"), {path}));
+    } catch (const std::exception &e) {
+        host_.ShowError(Format(LangMessage("M004"), {path}), FailureReason(e));
         return; // nothing is written, so the page stays as it is
     }
     size_t a = MarkerPair(text);

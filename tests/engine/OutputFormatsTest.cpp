@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
 
 using namespace tabulonix;
 
@@ -35,6 +38,20 @@ struct Case {
     bool exact; // lossless formats give the surface's pixels back
 };
 
+// A convert-only run (the output keeps the source size) from dir/src/ into dir/out/ under
+// the source's own name, without HTML.
+JobSettings ConvertJob(const test::TempDir& dir)
+{
+    JobSettings s;
+    s.ToDo = 1;
+    s.SDir = dir.Path() + "src/";
+    s.DDir = dir.Path() + "out/";
+    s.CreateHTML = 2;
+    s.KeepFormat = false;
+    s.NameFormat = "<same>";
+    return s;
+}
+
 class OutputFormats : public ::testing::TestWithParam<Case> {};
 
 } // namespace
@@ -43,15 +60,9 @@ TEST_P(OutputFormats, ReusedEncoderWritesEachFileOnItsOwn)
 {
     const Case& c = GetParam();
     test::TempDir dir;
-    JobSettings s;
-    s.ToDo = 1; // convert only: the output keeps the source size
-    s.SDir = dir.Path() + "src/";
-    s.DDir = dir.Path() + "out/";
-    s.CreateHTML = 2;
-    s.KeepFormat = false;
+    JobSettings s = ConvertJob(dir);
     s.Format = c.format;
     s.Extension = c.extension; // as the wizard fills it from the chosen format
-    s.NameFormat = "<same>";
     ASSERT_TRUE(ForceDirectories(s.SDir));
     TBitmap first = Pattern(23, 11, 1), second = Pattern(7, 19, 5);
     first.WriteFile(s.SDir + "a.bmp");
@@ -104,6 +115,50 @@ TEST_P(OutputFormats, ReusedEncoderWritesEachFileOnItsOwn)
     }
 }
 
+// A disk that fills up half-way through a picture: the write fails in the middle of the
+// encoder's output (a file size limit stands in for the full disk).
+TEST_P(OutputFormats, FailedSaveKeepsTheOldFileAndLeavesNoTemporary)
+{
+    const Case& c = GetParam();
+    test::TempDir dir;
+    JobSettings s = ConvertJob(dir);
+    s.Format = c.format;
+    s.Extension = c.extension;
+    ASSERT_TRUE(ForceDirectories(s.SDir));
+    ASSERT_TRUE(ForceDirectories(s.DDir));
+    TBitmap noise;
+    noise.SetSize(300, 200); // no format compresses it into the limit below
+    uint32_t state = 12345;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x) {
+            state = state * 1664525u + 1013904223u;
+            noise.SetPixel(x, y, static_cast<TColor>(state >> 8));
+        }
+    noise.WriteFile(s.SDir + "a.bmp");
+    const std::string old = s.DDir + "a." + c.extension;
+    test::WriteText(old, "the earlier output");
+
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 3000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    test::FakeHost host;
+    BatchResult r = DoTheHonkyPonky(s, MakeSelectedFiles({"a.bmp"}), host);
+    setrlimit(RLIMIT_FSIZE, &saved);
+
+    EXPECT_EQ(r.processed, 0);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error saving file " + old + "!");
+    EXPECT_EQ(host.reasons[0], std::strerror(EFBIG));
+    EXPECT_EQ(test::ReadText(old), "the earlier output");
+    std::vector<std::string> left;
+    for (const auto& e : FindFiles(s.DDir, "*"))
+        left.push_back(e.name);
+    EXPECT_EQ(left, std::vector<std::string>{std::string("a.") + c.extension});
+}
+
 INSTANTIATE_TEST_SUITE_P(Engine, OutputFormats,
                          ::testing::Values(Case{ofJPEG, "jpg", false}, Case{ofGIF, "gif", true},
                                            Case{ofPNG, "png", true}, Case{ofBMP, "bmp", true},
@@ -116,13 +171,7 @@ TEST(OutputFormatsSize, WideMetafilesReadBackAtTheSurfaceSize)
     // The reference screen is exactly 96 pixels per inch, so no size drifts on the way
     // through 0.01 mm, whatever the width.
     test::TempDir dir;
-    JobSettings s;
-    s.ToDo = 1;
-    s.SDir = dir.Path() + "src/";
-    s.DDir = dir.Path() + "out/";
-    s.CreateHTML = 2;
-    s.KeepFormat = false;
-    s.NameFormat = "<same>";
+    JobSettings s = ConvertJob(dir);
     ASSERT_TRUE(ForceDirectories(s.SDir));
     for (int w : {471, 997, 1601})
         Pattern(w, 3, w).WriteFile(s.SDir + "w" + std::to_string(w) + ".bmp");
