@@ -139,7 +139,7 @@ void TPSPGraphic::ReadStream(TStream& stream)
     const int major = p.version;
     const int width = p.width, height = p.height, bits = p.bitsPerSample;
     // The channels are decoded before the surface is made: check the budget first.
-    CheckPixelBudget(width, height, 32, FormatError(kInvalidImageFormat, kPSP));
+    CheckPixelBudget(width, height, FormatError(kInvalidImageFormat, kPSP));
 
     // The palette and the first raster layer with its channels.
     std::optional<TPalette> palette;
