@@ -14,7 +14,10 @@
 #   FUZZ_MIN_RUNS    go on past the time until a harness has run this often (default 0)
 #   FUZZ_MAX_SECONDS but stop going on after this many seconds in all (default: no limit)
 #   FUZZ_NICE        nice level of the fuzzers (default 19: the machine stays usable)
-#   FUZZ_TIMEOUT     seconds one input may take before it counts as a hang (default 20)
+#   FUZZ_TIMEOUT     wall-clock seconds one input may take before libFuzzer stops (default 60)
+#   FUZZ_SLOW_CPU    CPU seconds an input that stopped libFuzzer must take when it runs
+#                    again to count as a hang (default 5); under nice, the wall clock alone
+#                    mostly measures the rest of the machine
 #   FUZZ_MALLOC_MB   largest single allocation in MB before it counts as a finding (default 64)
 set -uo pipefail
 
@@ -27,7 +30,8 @@ parallel=${FUZZ_PARALLEL:-$(nproc)}
 min_runs=${FUZZ_MIN_RUNS:-0}
 max_seconds=${FUZZ_MAX_SECONDS:-0}
 niceness=${FUZZ_NICE:-19}
-timeout=${FUZZ_TIMEOUT:-20}
+timeout=${FUZZ_TIMEOUT:-60}
+slow_cpu=${FUZZ_SLOW_CPU:-5}
 malloc_mb=${FUZZ_MALLOC_MB:-64}
 
 case $seconds in
@@ -87,26 +91,28 @@ run_harness() {
             files=${files:+$files,}$seed
         fi
     done
-    local options=(-timeout="$timeout" -rss_limit_mb=2048 -malloc_limit_mb="$malloc_mb"
-        -print_final_stats=1 -artifact_prefix="$findings")
+    local options=(-timeout="$timeout" -report_slow_units="$timeout" -rss_limit_mb=2048
+        -malloc_limit_mb="$malloc_mb" -print_final_stats=1 -artifact_prefix="$findings")
     [ -n "${dict[$name]}" ] && options+=(-dict="${dict[$name]}")
     [ -n "$files" ] && options+=(-seed_inputs="$files")
-    local runs=0 elapsed=0 cpu=0 start end executed round=0 limit dirs
+    local runs=0 elapsed=0 cpu=0 start end executed limit used artifact
     : >"$log"
     while :; do
-        start=$(date +%s)
-        limit=() dirs=()
-        if [ $round -eq 0 ]; then
-            limit=(-max_total_time="$seconds") dirs=("${folders[@]}")
-        else
+        # The time first, then on to FUZZ_MIN_RUNS (within FUZZ_MAX_SECONDS).
+        if [ "$elapsed" -lt "$seconds" ]; then
+            limit=(-max_total_time=$((seconds - elapsed)))
+        elif [ "$runs" -lt "$min_runs" ] && { [ "$max_seconds" -eq 0 ] || [ "$elapsed" -lt "$max_seconds" ]; }; then
             limit=(-runs=$((min_runs - runs)))
             [ "$max_seconds" -gt 0 ] && limit+=(-max_total_time=$((max_seconds - elapsed)))
+        else
+            break
         fi
+        start=$(date +%s)
         # CPU seconds as well as wall-clock ones: under nice the wall clock says more about
         # the other work on the machine than about the harness.
         {
             TIMEFORMAT='%U %S'
-            time nice -n "$niceness" "$bin" "${options[@]}" "${limit[@]}" "$corpus" "${dirs[@]}" \
+            time nice -n "$niceness" "$bin" "${options[@]}" "${limit[@]}" "$corpus" "${folders[@]}" \
                 >"$log.round" 2>&1
         } 2>"$log.cpu"
         end=$(date +%s)
@@ -116,10 +122,20 @@ run_harness() {
         executed=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log.round" | grep -o '[0-9]*$')
         rm -f "$log.round" "$log.cpu"
         runs=$((runs + ${executed:-0}))
-        round=$((round + 1))
-        ls "$findings" | grep -q . && break
-        [ "$runs" -ge "$min_runs" ] && break
-        [ "$max_seconds" -gt 0 ] && [ "$elapsed" -ge "$max_seconds" ] && break
+        # An input that stopped the clock but needs little CPU time when it runs again was
+        # starved by the machine, not slow: it is set aside and the fuzzing goes on.
+        for artifact in "$findings"timeout-* "$findings"slow-unit-*; do
+            [ -f "$artifact" ] || continue
+            used=$({
+                TIMEFORMAT='%U %S'
+                time "$bin" -timeout=0 "$artifact" >/dev/null 2>&1
+            } 2>&1 | awk '{ print $1 + $2 }')
+            if awk -v u="$used" -v s="$slow_cpu" 'BEGIN { exit !(u < s) }'; then
+                mkdir -p "$work/findings/starved"
+                mv "$artifact" "$work/findings/starved/$name-$(basename "$artifact")"
+            fi
+        done
+        [ -n "$(ls -A "$findings")" ] && break
     done
     local coverage features
     coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*')
