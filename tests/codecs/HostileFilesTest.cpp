@@ -88,17 +88,12 @@ template <class Writer> Bytes Written(Writer& writer)
     return out.Bytes();
 }
 
-Bytes Bmp(int w, int h)
+// A picture of one of the writable formats, written by our own writer.
+template <class Writer> Bytes WrittenAs(int w, int h)
 {
-    TBitmap b = Gradient(w, h);
-    return Written(b);
-}
-
-Bytes Png(int w, int h)
-{
-    TPNGWriter png;
-    png.AssignFrom(Gradient(w, h));
-    return Written(png);
+    Writer writer;
+    writer.AssignFrom(Gradient(w, h));
+    return Written(writer);
 }
 
 Bytes Gif(int w, int h)
@@ -108,20 +103,6 @@ Bytes Gif(int w, int h)
     TGIFImage gif;
     gif.AssignFrom(b);
     return Written(gif);
-}
-
-Bytes Jpeg(int w, int h)
-{
-    TJPEGImage jpeg;
-    jpeg.AssignFrom(Gradient(w, h));
-    return Written(jpeg);
-}
-
-Bytes Tga(int w, int h)
-{
-    TTargaGraphic tga;
-    tga.AssignFrom(Gradient(w, h));
-    return Written(tga);
 }
 
 Bytes Pgm(int w, int h)
@@ -208,9 +189,16 @@ struct FormatMaker {
     std::function<Bytes(int, int)> make;
 };
 
-const FormatMaker kFormats[] = {{"bmp", Bmp}, {"png", Png}, {"gif", Gif}, {"jpg", Jpeg},
-                                {"tga", Tga}, {"pgm", Pgm}, {"pcx", Pcx}, {"psd", Psd},
-                                {"sgi", Sgi}, {"tif", Tiff}};
+const FormatMaker kFormats[] = {{"bmp", WrittenAs<TBitmap>},
+                                {"png", WrittenAs<TPNGWriter>},
+                                {"gif", Gif},
+                                {"jpg", WrittenAs<TJPEGImage>},
+                                {"tga", WrittenAs<TTargaGraphic>},
+                                {"pgm", Pgm},
+                                {"pcx", Pcx},
+                                {"psd", Psd},
+                                {"sgi", Sgi},
+                                {"tif", Tiff}};
 
 } // namespace
 
@@ -262,8 +250,10 @@ TEST(HostileFiles, RegressionFilesFailForTheirOwnReason)
         {"bkgd-bitdepth0-divzero.png", "Invalid color format in PNG file."},
         {"trns-bitdepth32-shift.png", "Invalid color format in PNG file."},
         // 61937 bits per sample times 64515 samples: computed in 64 bits, then refused.
-        {"bps-times-spp-overflow.tif", "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16."},
-        {"tiff-preview-bps-overflow.eps", "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16."},
+        {"bps-times-spp-overflow.tif",
+         "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16."},
+        {"tiff-preview-bps-overflow.eps",
+         "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16."},
         {"depth-times-channels-overflow.psd",
          "Cannot load image. Invalid or unexpected PSD or PDD image format."},
         {"empty-1bit-92000x92000-1GiB.bmp", "picture too large: 92000 × 92000"},
@@ -347,11 +337,13 @@ TEST(HostileFiles, ShortDataFillsTheRowsItReachesAndNoMore)
             uint8_t* entry = f.data() + entries + 12 * e;
             const int tag = entry[0] | entry[1] << 8;
             if (tag == 259)
-                entry[8] = static_cast<uint8_t>(compression), entry[9] = static_cast<uint8_t>(compression >> 8);
+                entry[8] = static_cast<uint8_t>(compression),
+                entry[9] = static_cast<uint8_t>(compression >> 8);
             if (tag == 262)
                 entry[8] = 0;
             if (tag == 279)
-                entry[8] = static_cast<uint8_t>(strip.size()), entry[9] = static_cast<uint8_t>(strip.size() >> 8);
+                entry[8] = static_cast<uint8_t>(strip.size()),
+                entry[9] = static_cast<uint8_t>(strip.size() >> 8);
         }
         TempDir dir;
         WriteBytes(dir.File("short.tif"), f);
