@@ -13,7 +13,8 @@
 #   FUZZ_PARALLEL    harnesses run at a time, one process each (default: the number of cores)
 #   FUZZ_MIN_RUNS    go on past the time until a harness has run this often (default 0)
 #   FUZZ_MAX_SECONDS but stop going on after this many seconds in all (default: no limit)
-#   FUZZ_NICE        nice level of the fuzzers (default 19: the machine stays usable)
+#   FUZZ_NICE        nice level of the fuzzers (default 19: the machine stays usable); the
+#                    build itself runs as any build does
 #   FUZZ_TIMEOUT     wall-clock seconds one input may take before libFuzzer stops (default 60)
 #   FUZZ_SLOW_CPU    CPU seconds an input that stopped libFuzzer must take when it runs
 #                    again to count as a hang (default 5); under nice, the wall clock alone
@@ -48,7 +49,7 @@ CC=${CC:-clang} CXX=${CXX:-clang++} cmake -S "$repo" -B "$build" -DCMAKE_BUILD_T
     cat "$work/logs/configure.log" >&2
     exit 1
 }
-nice -n "$niceness" cmake --build "$build" --target fuzz-all -j "$(nproc)" >"$work/logs/build.log" 2>&1 || {
+cmake --build "$build" --target fuzz-all -j "$(nproc)" >"$work/logs/build.log" 2>&1 || {
     tail -40 "$work/logs/build.log" >&2
     exit 1
 }
