@@ -1,13 +1,13 @@
 // Reads arbitrary bytes as a BMP file, then draws and writes what was read.
+#include "FuzzBudget.h"
 #include "codecs/Bitmap.h"
 #include "codecs/Canvas.h"
-#include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetPixelBudget(64u << 20);
+    SetFuzzPixelBudget();
     return 0;
 }
 

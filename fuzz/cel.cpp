@@ -1,13 +1,13 @@
 // Reads arbitrary bytes as an Autodesk CEL or PIC file, then draws what was read.
+#include "FuzzBudget.h"
 #include "codecs/Autodesk.h"
 #include "codecs/Canvas.h"
-#include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetPixelBudget(256u << 10);
+    SetFuzzPixelBudget();
     return 0;
 }
 

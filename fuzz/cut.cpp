@@ -1,13 +1,13 @@
 // Reads arbitrary bytes as a Dr. Halo CUT file (grey, no palette file), then draws what was read.
 #include "codecs/Cut.h"
+#include "FuzzBudget.h"
 #include "codecs/Canvas.h"
-#include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetPixelBudget(256u << 10);
+    SetFuzzPixelBudget();
     return 0;
 }
 

@@ -1,13 +1,13 @@
 // Reads arbitrary bytes as an EPS file with a TIFF preview, then draws what was read.
 #include "codecs/Eps.h"
+#include "FuzzBudget.h"
 #include "codecs/Canvas.h"
-#include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetPixelBudget(64u << 10);
+    SetFuzzPixelBudget();
     return 0;
 }
 

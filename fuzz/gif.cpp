@@ -1,15 +1,15 @@
 // Reads arbitrary bytes as a GIF file, paints the first frame scaled and writes the picture
 // back.
+#include "FuzzBudget.h"
 #include "codecs/Bitmap.h"
 #include "codecs/Canvas.h"
 #include "codecs/GifCodec.h"
-#include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetPixelBudget(4u << 20);
+    SetFuzzPixelBudget();
     return 0;
 }
 

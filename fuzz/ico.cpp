@@ -1,14 +1,14 @@
 // Reads arbitrary bytes as an icon file and draws the chosen entry.
+#include "FuzzBudget.h"
 #include "codecs/Bitmap.h"
 #include "codecs/Canvas.h"
 #include "codecs/Icon.h"
-#include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetPixelBudget(64u << 20);
+    SetFuzzPixelBudget();
     return 0;
 }
 

@@ -1,13 +1,13 @@
 // Reads arbitrary bytes as a JPEG file, decodes the pixels, draws them and encodes again.
 #include "codecs/Jpeg.h"
+#include "FuzzBudget.h"
 #include "codecs/Canvas.h"
-#include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    SetPixelBudget(16u << 20);
+    SetFuzzPixelBudget();
     return 0;
 }
 

@@ -1,16 +1,16 @@
 // Reads arbitrary bytes as a metafile, plays it into a small surface and writes it back in
 // both forms when it is small enough to convert quickly.
 #include "codecs/Metafile.h"
+#include "FuzzBudget.h"
 #include "codecs/Bitmap.h"
 #include "codecs/Canvas.h"
 #include "codecs/MetafilePlayer.h"
-#include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    SetPixelBudget(16u << 20);
+    SetFuzzPixelBudget();
     SetMetafileWorkBudget(4'000'000);
     return 0;
 }

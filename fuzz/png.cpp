@@ -1,14 +1,14 @@
 // Reads arbitrary bytes as a PNG file, then draws what was read and writes it again.
-#include "codecs/Canvas.h"
-#include "codecs/PixelBudget.h"
 #include "codecs/Png.h"
+#include "FuzzBudget.h"
+#include "codecs/Canvas.h"
 #include "codecs/PngWriter.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetPixelBudget(16u << 20);
+    SetFuzzPixelBudget();
     return 0;
 }
 

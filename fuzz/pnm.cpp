@@ -1,13 +1,13 @@
 // Reads arbitrary bytes as a portable bit, grey or pixel map, then draws what was read.
+#include "FuzzBudget.h"
 #include "codecs/Canvas.h"
-#include "codecs/PixelBudget.h"
 #include "codecs/Ppm.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetPixelBudget(256u << 10);
+    SetFuzzPixelBudget();
     return 0;
 }
 

@@ -1,13 +1,13 @@
 // Reads arbitrary bytes as an SGI file, then draws what was read.
 #include "codecs/Sgi.h"
+#include "FuzzBudget.h"
 #include "codecs/Canvas.h"
-#include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetPixelBudget(256u << 10);
+    SetFuzzPixelBudget();
     return 0;
 }
 

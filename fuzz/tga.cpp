@@ -1,13 +1,13 @@
 // Reads arbitrary bytes as a TGA file, then draws what was read and writes it again.
-#include "codecs/Canvas.h"
-#include "codecs/PixelBudget.h"
 #include "codecs/Tga.h"
+#include "FuzzBudget.h"
+#include "codecs/Canvas.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetPixelBudget(16u << 20);
+    SetFuzzPixelBudget();
     return 0;
 }
 

@@ -1,13 +1,13 @@
 // Reads arbitrary bytes as a TIFF file, then draws what was read.
 #include "codecs/Tiff.h"
+#include "FuzzBudget.h"
 #include "codecs/Canvas.h"
-#include "codecs/PixelBudget.h"
 
 using namespace tabulonix;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetPixelBudget(128u << 10);
+    SetFuzzPixelBudget();
     return 0;
 }
 

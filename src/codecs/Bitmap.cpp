@@ -23,7 +23,6 @@ std::mutex& StoreLock()
 
 constexpr std::array<uint32_t, 3> kMasks565 = {0xF800, 0x07E0, 0x001F};
 constexpr std::array<uint32_t, 3> kMasks555 = {0x7C00, 0x03E0, 0x001F};
-constexpr std::array<uint32_t, 3> kMasks888 = {0x00FF0000, 0x0000FF00, 0x000000FF};
 
 int BitsOf(TPixelFormat format)
 {
@@ -248,7 +247,7 @@ void TBitmap::Resize(int width, int height)
     fresh->header.compression = fresh->masks[0] ? 3 : 0;
     fresh->header.sizeImage = 0;
     if (width > 0 && height > 0) {
-        CheckPixelBudget(width, height, fresh->header.bitCount, "Out of system resources");
+        CheckPixelBudget(width, height, "Out of system resources");
         size_t stride = fresh->Stride();
         fresh->pixels.assign(stride * static_cast<size_t>(height), 0);
         fresh->header.sizeImage = static_cast<uint32_t>(std::min<size_t>(stride * height, UINT32_MAX));
@@ -394,7 +393,7 @@ void TBitmap::NewImage(int width, int height, TPixelFormat format)
     fresh->header.width = width;
     fresh->header.height = height;
     if (width > 0 && height > 0) {
-        CheckPixelBudget(width, height, fresh->header.bitCount, "Out of system resources");
+        CheckPixelBudget(width, height, "Out of system resources");
         fresh->pixels.assign(fresh->Stride() * static_cast<size_t>(height), 0);
         fresh->header.sizeImage = static_cast<uint32_t>(std::min<size_t>(fresh->pixels.size(), UINT32_MAX));
     }

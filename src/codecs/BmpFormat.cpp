@@ -178,7 +178,7 @@ void TBitmap::ReadStream(TStream& stream)
         Invalid();
     if (info.compression == 3 && info.bitCount != 16 && info.bitCount != 32)
         Invalid();
-    CheckPixelBudget(width, height, info.bitCount, kInvalidBitmap);
+    CheckPixelBudget(width, height, kInvalidBitmap);
 
     auto image = std::make_shared<TBitmapImage>();
     image->device = false;
@@ -238,8 +238,7 @@ void TBitmap::DecodeRle(const std::vector<uint8_t>& file, size_t infoOffset)
         Invalid();
     int64_t width = info.width;
     int64_t height = info.height < 0 ? -static_cast<int64_t>(info.height) : info.height;
-    CheckPixelBudget(width, height, 32, kInvalidBitmap);
-    CheckPixelBudget(width, height, 8, kInvalidBitmap);
+    CheckPixelBudget(width, height, kInvalidBitmap);
     std::vector<RGBQuad> table = ReadColorTable(in, h);
     size_t dataSize = info.sizeImage ? std::min<size_t>(info.sizeImage, in.Remaining()) : in.Remaining();
     std::vector<uint8_t> indices =

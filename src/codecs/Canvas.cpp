@@ -59,6 +59,30 @@ std::vector<int> SampleMap(int destStart, int destSpan, int srcStart, int srcSpa
     return map;
 }
 
+// Notes which of the two indices occur in pixels from..to-1 of a one-bit row, a byte at a
+// time, so that shrinking a huge monochrome picture costs its bytes, not its pixels.
+void NoteBitsInSpan(const uint8_t* row, int from, int to, bool seen[2])
+{
+    int x = from;
+    for (; x < to && (x & 7); ++x)
+        seen[(row[x >> 3] >> (7 - (x & 7))) & 1] = true;
+    for (; x + 8 <= to && !(seen[0] && seen[1]); x += 8) {
+        const uint8_t b = row[x >> 3];
+        seen[1] = seen[1] || b != 0;
+        seen[0] = seen[0] || b != 0xFF;
+    }
+    for (; x < to && !(seen[0] && seen[1]); ++x)
+        seen[(row[x >> 3] >> (7 - (x & 7))) & 1] = true;
+}
+
+TColor TableColor(const TBitmapImage& image, unsigned index)
+{
+    if (index >= image.colorTable.size())
+        return clBlack;
+    const RGBQuad& q = image.colorTable[index];
+    return RGBColor(q.red, q.green, q.blue);
+}
+
 } // namespace
 
 TCanvas::TCanvas(TBitmap& target) : target_(target) {}
@@ -276,6 +300,8 @@ void TCanvas::ShrinkCombining(const TRect& dest, const TBitmap& source, const TR
     };
     const TBitmapImage& src = source.Image();
     const bool blend = BlendsOnto(source, rop, false);
+    // The common colour of a one-bit block is the AND of the two colours that occur in it.
+    const bool monochrome = src.header.bitCount == 1 && StretchMode != smHalftone;
     for (int y = std::max(d.top, clip.top); y < std::min(d.bottom, clip.bottom); ++y) {
         int ylo, yhi;
         block(y - d.top, nh, mh, ylo, yhi);
@@ -284,6 +310,29 @@ void TCanvas::ShrinkCombining(const TRect& dest, const TBitmap& source, const TR
         for (int x = std::max(d.left, clip.left); x < std::min(d.right, clip.right); ++x) {
             int xlo, xhi;
             block(x - d.left, n, m, xlo, xhi);
+            if (monochrome) {
+                bool seen[2] = {false, false};
+                const int from = std::max(s.left + xlo, 0);
+                const int to = std::min(s.left + xhi, source.Width());
+                const int rowEnd = std::min(s.top + yhi, source.Height());
+                for (int sy = std::max(s.top + ylo, 0); sy < rowEnd && from < to; ++sy) {
+                    NoteBitsInSpan(source.ConstRow(sy), from, to, seen);
+                    if (seen[0] && seen[1])
+                        break;
+                }
+                if (!seen[0] && !seen[1])
+                    continue;
+                uint32_t all = 0xFFFFFF;
+                for (unsigned i = 0; i < 2; ++i)
+                    if (seen[i])
+                        all &= static_cast<uint32_t>(TableColor(src, i));
+                TColor out = static_cast<TColor>(all);
+                if (rop != cmSrcCopy)
+                    out = static_cast<TColor>(
+                        ApplyRop(rop, all, static_cast<uint32_t>(ReadStorePixel(dst, drow, x))));
+                WriteStorePixel(dst, drow, x, out);
+                continue;
+            }
             uint64_t r = 0, g = 0, b = 0, count = 0;
             uint32_t all = 0xFFFFFF;
             const TColor under = blend ? ReadStorePixel(dst, drow, x) : clBlack;

@@ -484,7 +484,7 @@ void TGIFImage::PaintInto(TCanvas& canvas, const TRect& rect) const
     const TGIFSubImage& image = *images_[static_cast<size_t>(frame)];
     // A screen too large for a private bitmap gets the first image painted directly, which
     // shows the same frame.
-    const bool screenFits = uint64_t{4} * uint64_t(Width()) * uint64_t(Height()) <= PixelBudget();
+    const bool screenFits = uint64_t(Width()) * uint64_t(Height()) <= PixelBudget();
     if (Count() == 1 || !Options.paint.animate || Width() == 0 || Height() == 0 || !screenFits) {
         PaintImage(canvas, rect, image);
         return;

@@ -46,7 +46,6 @@ inline constexpr const char* NoColorTable = "No global or local color table defi
 inline constexpr const char* UnknownBlock = "Unknown GIF block type";
 inline constexpr const char* BitBufferUnderrun = "Decoder bit buffer under-run";
 inline constexpr const char* InvalidTrailer = "Invalid Image trailer";
-inline constexpr const char* TooLarge = "Cannot load image. Invalid or unexpected GIF image format.";
 } // namespace gif_text
 
 struct TGIFColor {

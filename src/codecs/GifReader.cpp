@@ -357,7 +357,7 @@ void TGIFImage::ReadImageData(ByteReader& reader, TGIFSubImage& image)
     const uint64_t pixels = uint64_t{image.descriptor.width} * uint64_t{image.descriptor.height};
     // Every image's pixels count against one budget, so many large frames cannot add up.
     if (pixels > PixelBudget() || allocated_ + pixels > PixelBudget())
-        throw GIFException(gif_text::TooLarge);
+        throw GIFException(TooLargeText(image.descriptor.width, image.descriptor.height));
     allocated_ += pixels;
     const uint8_t fill = image.Transparent() ? static_cast<uint8_t>(image.TransparentIndex()) : 0;
     image.data.assign(static_cast<size_t>(pixels), fill);

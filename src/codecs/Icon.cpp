@@ -178,7 +178,7 @@ void TIcon::Decode() const
         int height = std::abs(doubleHeight) / 2;
         if (height == 0 || !(bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32))
             throw EInvalidGraphic(kInvalidIcon);
-        CheckPixelBudget(width, height, 32, kInvalidIcon);
+        CheckPixelBudget(width, height, kInvalidIcon);
         size_t colors = bits <= 8 ? (clrUsed && clrUsed < (1u << bits) ? clrUsed : (1u << bits)) : 0;
         std::vector<RGBQuad> table(colors);
         for (auto& q : table) {

@@ -4,6 +4,7 @@
 #include "codecs/PixelBudget.h"
 
 #include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -141,6 +142,10 @@ bool DecodeOpen(DecodeState *s, const uint8_t *data, size_t size, HeaderInfo *in
         return false;
     jpeg_create_decompress(&s->cinfo);
     s->created = true;
+    // Multi-scan files keep every coefficient in memory: that counts against the budget too
+    // (the library refuses what would need more, having no backing store).
+    s->cinfo.mem->max_memory_to_use =
+        static_cast<long>(std::min<uint64_t>(BufferBudget(), LONG_MAX));
     s->src.init_source = SourceInit;
     s->src.fill_input_buffer = SourceFill;
     s->src.skip_input_data = SourceSkip;
@@ -422,14 +427,21 @@ void TJPEGImage::DIBNeeded() const
     const int width = static_cast<int>(s.cinfo.output_width);
     const int height = static_cast<int>(s.cinfo.output_height);
     const bool indexed = s.cinfo.quantize_colors != 0;
-    CheckPixelBudget(width, height, indexed ? 8 : 24,
-                     "JPEG error #" + std::to_string(JERR_IMAGE_TOO_BIG));
+    // Only grey or colour indices, RGB and CMYK become pixels; frames with other component
+    // counts are refused before the library writes any row.
+    const int components = s.cinfo.out_color_components;
+    const bool handled =
+        indexed ? (components == 1 || components == 3)
+                : (components == 3 || (components == 4 && s.cinfo.out_color_space == JCS_CMYK));
+    if (!handled)
+        Fail(JERR_CONVERSION_NOTIMPL);
+    CheckPixelBudget(width, height, "JPEG error #" + std::to_string(JERR_IMAGE_TOO_BIG));
     if (!DecodeBegin(&s))
         Fail(MessageCode(s));
 
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->NewImage(width, height, indexed ? pf8bit : pf24bit);
-    std::vector<uint8_t> scratch(static_cast<size_t>(width) * 4);
+    std::vector<uint8_t> scratch(static_cast<size_t>(width) * static_cast<size_t>(components));
     std::vector<JSAMPROW> rows(static_cast<size_t>(height));
     if (!DecodeRows(&s, bitmap->Row(0), bitmap->RowSize(), scratch.data(), rows.data()))
         Fail(MessageCode(s));

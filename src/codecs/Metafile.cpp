@@ -239,7 +239,7 @@ std::unique_ptr<TBitmap> TMetafile::Rasterize() const
 {
     // A picture smaller than a pixel still converts, as one pixel.
     int w = std::max(Width(), 1), h = std::max(Height(), 1);
-    CheckPixelBudget(w, h, 32, NotValid);
+    CheckPixelBudget(w, h, NotValid);
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->SetSize(w, h);
     const_cast<TMetafile *>(this)->Paint(bitmap->Canvas(), TRect{0, 0, w, h});
@@ -419,7 +419,7 @@ void TMetafileCanvas::DrawScaled(const TRect &rect, TGraphic *graphic)
     }
     // Other pictures are recorded as the bitmap they paint at their own size.
     int w = graphic->Width(), h = graphic->Height();
-    CheckPixelBudget(w, h, 32, "Metafile is not valid");
+    CheckPixelBudget(w, h, "Metafile is not valid");
     TBitmap copy;
     copy.SetSize(w, h);
     copy.Canvas().DrawAt(0, 0, graphic);

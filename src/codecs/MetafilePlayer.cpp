@@ -180,7 +180,7 @@ bool DecodeBitmap16(const uint8_t* data, size_t size, TColor text, TColor backgr
         int64_t(widthBytes) * height > int64_t(size) - 10)
         return false;
     try {
-        CheckPixelBudget(width, height, 32, "Metafile is not valid");
+        CheckPixelBudget(width, height, "Metafile is not valid");
     } catch (const Exception&) {
         return false;
     }

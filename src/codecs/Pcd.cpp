@@ -76,6 +76,10 @@ void TPCDGraphic::ReadStream(TStream& stream)
     ByteReader r = Reader(data, kPCD);
     r.Seek(dataOffset_);
     std::vector<uint8_t> ycc(static_cast<size_t>(w) * 3), bgr(static_cast<size_t>(w) * 3);
+    // Turned pictures are written a pixel at a time: the rows are looked up once.
+    std::vector<uint8_t*> rows(static_cast<size_t>(Height()));
+    for (size_t k = 0; k < rows.size(); ++k)
+        rows[k] = Row(static_cast<int>(k));
     for (int y = 0; y < h; y += 2) {
         const uint8_t* pair = r.Bytes(pairBytes);
         const uint8_t* c1 = pair + 2 * w;
@@ -109,8 +113,8 @@ void TPCDGraphic::ReadStream(TStream& stream)
                 default:
                     break;
                 }
-                std::memcpy(Row(ty) + 3 * static_cast<size_t>(tx), &bgr[3 * static_cast<size_t>(x)],
-                            3);
+                std::memcpy(rows[static_cast<size_t>(ty)] + 3 * static_cast<size_t>(tx),
+                            &bgr[3 * static_cast<size_t>(x)], 3);
             }
         }
     }

@@ -116,8 +116,7 @@ void TPCXGraphic::ReadStream(TStream& stream)
 
     CreateImage(width, height, format, kPCX);
     // The decoded rows may be far wider than the pixels they hold.
-    CheckPixelBudget(static_cast<int64_t>(rowSize), height, 8,
-                     FormatError(kInvalidImageFormat, kPCX));
+    CheckBufferBudget(rowSize, width, height);
 
     // Palette.
     if (format != pf24bit) {
@@ -145,12 +144,17 @@ void TPCXGraphic::ReadStream(TStream& stream)
     const uint8_t* src = data.data() + kHeaderSize;
     size_t srcSize = end > kHeaderSize ? end - kHeaderSize : 0;
 
-    // Decoded in one piece; rows the data does not reach stay zero.
-    std::vector<uint8_t> pixels(rowSize * static_cast<size_t>(height), 0);
+    // Decoded in one piece; rows the data does not reach stay zero. The buffer holds only
+    // the rows the data can reach (a run of two bytes gives at most 63), so a short file
+    // with a huge header costs no more than its data.
+    const size_t reach = props.compression == ctRLE ? (srcSize / 2 + 1) * 63 : srcSize;
+    const size_t reachedRows = std::min<size_t>(reach / rowSize + 1, static_cast<size_t>(height));
+    std::vector<uint8_t> pixels(rowSize * reachedRows, 0);
     if (props.compression == ctRLE)
         DecodePCXRLE(src, srcSize, pixels.data(), pixels.size());
     else
         std::copy_n(src, std::min(srcSize, pixels.size()), pixels.begin());
+    const std::vector<uint8_t> zeroLine(rowSize, 0);
 
     TColorManager& cm = ColorManager();
     if (layout == Single) {
@@ -163,7 +167,9 @@ void TPCXGraphic::ReadStream(TStream& stream)
     }
     std::vector<uint8_t> widened(static_cast<size_t>(width));
     for (int y = 0; y < height; ++y) {
-        const uint8_t* line = pixels.data() + rowSize * static_cast<size_t>(y);
+        const uint8_t* line = static_cast<size_t>(y) < reachedRows
+                                  ? pixels.data() + rowSize * static_cast<size_t>(y)
+                                  : zeroLine.data();
         uint8_t* out = Row(y);
         switch (layout) {
         case Single:

@@ -9,6 +9,7 @@ namespace tabulonix {
 namespace {
 
 const char* const kPSD = "PSD or PDD";
+constexpr int kMaxChannels = 56;
 
 enum PsdMode {
     pmBitmap = 0,
@@ -61,6 +62,9 @@ bool TPSDGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int)
     int channels = GetU16BE(h + 12);
     uint32_t height = GetU32BE(h + 14), width = GetU32BE(h + 18);
     if (width > INT32_MAX || height > INT32_MAX)
+        return false;
+    // The format allows 1 to 56 channels; the depth is checked by the pixel converter.
+    if (channels < 1 || channels > kMaxChannels)
         return false;
     p.version = 1;
     p.height = static_cast<int>(height);

@@ -139,7 +139,7 @@ void TPSPGraphic::ReadStream(TStream& stream)
     const int major = p.version;
     const int width = p.width, height = p.height, bits = p.bitsPerSample;
     // The channels are decoded before the surface is made: check the budget first.
-    CheckPixelBudget(width, height, 32, FormatError(kInvalidImageFormat, kPSP));
+    CheckPixelBudget(width, height, FormatError(kInvalidImageFormat, kPSP));
 
     // The palette and the first raster layer with its channels.
     std::optional<TPalette> palette;
@@ -207,7 +207,6 @@ void TPSPGraphic::ReadStream(TStream& stream)
                 const size_t rowBytes = bits < 8
                                             ? (static_cast<size_t>(layerWidth) * bits + 31) / 32 * 4
                                             : static_cast<size_t>(layerWidth);
-                const size_t channelBytes = rowBytes * static_cast<size_t>(layerHeight);
                 BlockReader channelBlocks(data, layer.start + r.Position(), layer.end, major);
                 Block channel{};
                 for (int c = 0; c < channelCount && channelBlocks.Next(channel); ++c) {
@@ -233,10 +232,18 @@ void TPSPGraphic::ReadStream(TStream& stream)
                     size_t srcSize = std::min<size_t>(packed, cr.Remaining());
                     const uint8_t* src = cr.Bytes(srcSize);
                     std::vector<uint8_t>& out = channels[slot];
-                    out.assign(channelBytes, 0);
+                    // Only the rows the data can reach are held (a run of two bytes gives
+                    // at most 127); the rows beyond read as zero.
+                    const uint64_t reach = p.compression == ctNone ? srcSize
+                                           : p.compression == ctRLE
+                                               ? (srcSize / 2 + 1) * 127
+                                               : (uint64_t{srcSize} + 1) * 1032;
+                    const size_t rows = static_cast<size_t>(std::min<uint64_t>(
+                        reach / rowBytes + 1, static_cast<uint64_t>(layerHeight)));
+                    out.assign(rowBytes * rows, 0);
                     switch (p.compression) {
                     case ctNone:
-                        std::copy_n(src, std::min(srcSize, channelBytes), out.begin());
+                        std::copy_n(src, std::min(srcSize, out.size()), out.begin());
                         break;
                     case ctRLE:
                         DecodePSPRLE(src, srcSize, out.data(), out.size());
@@ -274,9 +281,11 @@ void TPSPGraphic::ReadStream(TStream& stream)
             continue;
         const int ty = static_cast<int>(ty64);
         auto plane = [&](size_t slot, const std::vector<uint8_t>& fallback) {
-            return channels[slot].empty()
-                       ? fallback.data()
-                       : channels[slot].data() + rowBytes * static_cast<size_t>(y);
+            const std::vector<uint8_t>& c = channels[slot];
+            const size_t at = rowBytes * static_cast<size_t>(y);
+            if (c.empty())
+                return fallback.data();
+            return at < c.size() ? c.data() + at : empty.data();
         };
         std::vector<uint8_t> converted(RowSize());
         if (color) {

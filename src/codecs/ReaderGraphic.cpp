@@ -21,23 +21,6 @@ std::string UnsupportedError(const std::string& feature, const std::string& form
     return Format(kUnsupportedFeature, {feature, formatName});
 }
 
-namespace {
-
-int BitsOfFormat(TPixelFormat format)
-{
-    switch (format) {
-    case pf1bit: return 1;
-    case pf4bit: return 4;
-    case pf8bit: return 8;
-    case pf15bit:
-    case pf16bit: return 16;
-    case pf24bit: return 24;
-    default: return 32;
-    }
-}
-
-} // namespace
-
 bool TReaderGraphic::ReadImageProperties(const std::vector<uint8_t>&, int)
 {
     ResetProperties();
@@ -105,7 +88,7 @@ void TReaderGraphic::CreateImage(int width, int height, TPixelFormat format, con
 {
     if (format == pfCustom)
         Fail(kInvalidColorFormat, formatName);
-    CheckPixelBudget(width, height, BitsOfFormat(format), FormatError(kInvalidImageFormat, formatName));
+    CheckPixelBudget(width, height, FormatError(kInvalidImageFormat, formatName));
     NewImage(width, height, format);
 }
 

@@ -324,13 +324,18 @@ bool TTIFFGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int ima
     }
     if (dir->width == 0 || dir->length == 0 || dir->width > INT32_MAX || dir->length > INT32_MAX)
         return false;
+    // Both are 16-bit fields; larger values (taken from a wider entry type) are no TIFF.
+    if (dir->bitsPerSample < 0 || dir->bitsPerSample > 0xFFFF || dir->samplesPerPixel < 0 ||
+        dir->samplesPerPixel > 0xFFFF)
+        return false;
 
     TImageProperties& p = Properties();
     p.width = static_cast<int>(dir->width);
     p.height = static_cast<int>(dir->length);
     p.bitsPerSample = dir->bitsPerSample;
     p.samplesPerPixel = dir->samplesPerPixel;
-    p.bitsPerPixel = dir->bitsPerSample * dir->samplesPerPixel;
+    p.bitsPerPixel = static_cast<int>(
+        std::min<int64_t>(int64_t{dir->bitsPerSample} * dir->samplesPerPixel, INT32_MAX));
     p.rowsPerStrip = dir->rowsPerStrip;
     p.planarConfig = dir->planar;
     p.predictor = dir->predictor;
@@ -516,38 +521,67 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
     const size_t rowBytes =
         ycc ? (static_cast<size_t>(width) + subH - 1) / subH * blockBytes
             : (static_cast<size_t>(width) * samplesPerPlane * p.bitsPerSample + 7) / 8;
-    const size_t unitRows = (static_cast<size_t>(height) + subV - 1) / subV;
-    // The decoded planes; the budget has been checked for the bitmap, check it for them.
-    CheckPixelBudget(width, static_cast<int64_t>(height) * planes,
-                     ycc ? 24 : samplesPerPlane * p.bitsPerSample,
-                     FormatError(kInvalidImageFormat, kTIFF));
-    const size_t planeBytes = rowBytes * unitRows;
-    std::vector<uint8_t> pixels(planeBytes * planes, 0);
+    // One band of strips (the same strip of every plane) is decoded at a time, into a
+    // buffer of the rows its data can reach, so that a short file with a huge header costs
+    // no more than its data; the rows beyond stay zero.
+    CheckBufferBudget(uint64_t{rowBytes} * static_cast<uint64_t>(planes), width, height);
+    auto reach = [&](uint64_t count) -> uint64_t {
+        switch (p.compression) {
+        case ctNone:
+            return count;
+        case ctPackedBits:
+            return (count / 2 + 1) * 128; // a repeat packet: two bytes, 128 out
+        case ctDeflate:
+            return (count + 1) * 1032; // deflate's largest ratio
+        default:
+            return UINT64_MAX; // the fax, JPEG and Thunderscan decoders fill their rows
+        }
+    };
 
     // Strips of YCbCr blocks hold whole blocks.
     const uint32_t rowsPerStrip = static_cast<uint32_t>(
         (std::clamp<uint32_t>(dir.rowsPerStrip, 1, static_cast<uint32_t>(height)) + subV - 1) /
         subV * subV);
     const size_t stripsPerPlane = (static_cast<size_t>(height) + rowsPerStrip - 1) / rowsPerStrip;
-    std::vector<uint8_t> raw;
-    for (int plane = 0; plane < planes; ++plane) {
-        for (size_t s = 0; s < stripsPerPlane; ++s) {
+    std::vector<uint8_t> band, raw;
+    const std::vector<uint8_t> zeroRow(rowBytes, 0);
+    std::vector<uint8_t> zeroConverted; // a zero row as pixels, made once
+    std::vector<const uint8_t*> sources(static_cast<size_t>(planes));
+    std::vector<uint8_t> wide(widenIndices ? (static_cast<size_t>(width) + 1) / 2 : 0);
+    std::vector<uint8_t> expanded(ycc ? static_cast<size_t>(width) * 3 : 0);
+    for (size_t s = 0; s < stripsPerPlane; ++s) {
+        const size_t firstRow = s * rowsPerStrip;
+        const int pixelRows = static_cast<int>(
+            std::min<size_t>(rowsPerStrip, static_cast<size_t>(height) - firstRow));
+        const size_t unitRows = static_cast<size_t>((pixelRows + subV - 1) / subV);
+        // Each plane's strip, and the rows the band's data reaches.
+        std::vector<std::pair<const uint8_t*, uint64_t>> strips(static_cast<size_t>(planes));
+        size_t reached = 0;
+        for (int plane = 0; plane < planes; ++plane) {
             size_t index = static_cast<size_t>(plane) * stripsPerPlane + s;
             if (index >= dir.stripOffsets.size())
-                break; // strips the file does not list stay zero
+                continue; // strips the file does not list stay zero
             uint64_t offset = dir.stripOffsets[index];
             if (offset >= data.size())
                 Fail(kStreamReadError, kTIFF);
             uint64_t count = index < dir.stripByteCounts.size() ? dir.stripByteCounts[index]
                                                                 : data.size() - offset;
             count = std::min<uint64_t>(count, data.size() - offset);
-            const size_t firstRow = s * rowsPerStrip;
-            const int pixelRows = static_cast<int>(
-                std::min<size_t>(rowsPerStrip, static_cast<size_t>(height) - firstRow));
-            const int rows = (pixelRows + subV - 1) / subV;
-            uint8_t* out = pixels.data() + planeBytes * plane + rowBytes * (firstRow / subV);
-            const size_t outSize = rowBytes * static_cast<size_t>(rows);
-            const uint8_t* src = data.data() + offset;
+            strips[static_cast<size_t>(plane)] = {data.data() + offset, count};
+            const uint64_t rows = reach(count) / rowBytes + 1;
+            reached = std::max<size_t>(reached, std::min<uint64_t>(rows, unitRows));
+        }
+        CheckBufferBudget(uint64_t{rowBytes} * reached * static_cast<uint64_t>(planes), width,
+                          height);
+        band.assign(rowBytes * reached * static_cast<size_t>(planes), 0);
+        const size_t bandPlaneBytes = rowBytes * reached;
+        for (int plane = 0; plane < planes && reached > 0; ++plane) {
+            const uint8_t* src = strips[static_cast<size_t>(plane)].first;
+            const size_t count = strips[static_cast<size_t>(plane)].second;
+            if (!src)
+                continue;
+            uint8_t* out = band.data() + bandPlaneBytes * static_cast<size_t>(plane);
+            const int rows = static_cast<int>(reached);
             if (p.options & ioReversed) {
                 raw.assign(src, src + count);
                 for (auto& b : raw)
@@ -556,13 +590,13 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
             }
             switch (p.compression) {
             case ctNone:
-                std::copy_n(src, std::min<uint64_t>(count, outSize), out);
+                std::copy_n(src, std::min<uint64_t>(count, bandPlaneBytes), out);
                 break;
             case ctPackedBits:
-                DecodePackBits(src, count, out, outSize);
+                DecodePackBits(src, count, out, bandPlaneBytes);
                 break;
             case ctDeflate:
-                InflateBounded(src, count, out, outSize, kTIFF);
+                InflateBounded(src, count, out, bandPlaneBytes, kTIFF);
                 break;
             case ctThunderscan:
                 DecodeThunderscan(src, count, width, rows, out, rowBytes);
@@ -583,57 +617,64 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
             }
             }
         }
-    }
 
-    // Horizontal differencing.
-    if (p.predictor == 2 && !ycc && (p.bitsPerSample == 8 || p.bitsPerSample == 16)) {
-        const size_t stride = static_cast<size_t>(samplesPerPlane);
-        const bool be = (p.options & ioBigEndian) != 0;
-        for (size_t row = 0; row < static_cast<size_t>(height) * planes; ++row) {
-            uint8_t* line = pixels.data() + rowBytes * row;
-            if (p.bitsPerSample == 8) {
-                for (size_t i = stride; i < static_cast<size_t>(width) * stride; ++i)
-                    line[i] = static_cast<uint8_t>(line[i] + line[i - stride]);
-            } else {
-                for (size_t i = stride; i < static_cast<size_t>(width) * stride; ++i) {
-                    uint8_t* a = line + 2 * i;
-                    const uint8_t* b = line + 2 * (i - stride);
-                    uint16_t v = static_cast<uint16_t>((be ? GetU16BE(a) : GetU16LE(a)) +
-                                                       (be ? GetU16BE(b) : GetU16LE(b)));
-                    a[be ? 0 : 1] = static_cast<uint8_t>(v >> 8);
-                    a[be ? 1 : 0] = static_cast<uint8_t>(v);
+        // Horizontal differencing.
+        if (p.predictor == 2 && !ycc && (p.bitsPerSample == 8 || p.bitsPerSample == 16)) {
+            const size_t stride = static_cast<size_t>(samplesPerPlane);
+            const bool be = (p.options & ioBigEndian) != 0;
+            for (size_t row = 0; row < reached * static_cast<size_t>(planes); ++row) {
+                uint8_t* line = band.data() + rowBytes * row;
+                if (p.bitsPerSample == 8) {
+                    for (size_t i = stride; i < static_cast<size_t>(width) * stride; ++i)
+                        line[i] = static_cast<uint8_t>(line[i] + line[i - stride]);
+                } else {
+                    for (size_t i = stride; i < static_cast<size_t>(width) * stride; ++i) {
+                        uint8_t* a = line + 2 * i;
+                        const uint8_t* b = line + 2 * (i - stride);
+                        uint16_t v = static_cast<uint16_t>((be ? GetU16BE(a) : GetU16LE(a)) +
+                                                           (be ? GetU16BE(b) : GetU16LE(b)));
+                        a[be ? 0 : 1] = static_cast<uint8_t>(v >> 8);
+                        a[be ? 1 : 0] = static_cast<uint8_t>(v);
+                    }
                 }
             }
         }
-    }
 
-    std::vector<const uint8_t*> sources(static_cast<size_t>(planes));
-    std::vector<uint8_t> wide(widenIndices ? (static_cast<size_t>(width) + 1) / 2 : 0);
-    std::vector<uint8_t> expanded(ycc ? static_cast<size_t>(width) * 3 : 0);
-    for (int y = 0; y < height; ++y) {
-        for (int k = 0; k < planes; ++k)
-            sources[static_cast<size_t>(k)] =
-                pixels.data() + planeBytes * k + rowBytes * static_cast<size_t>(y);
-        if (ycc) {
-            // One Y, Cb, Cr triple per pixel from the block the pixel lies in.
-            const uint8_t* blocks = pixels.data() + rowBytes * static_cast<size_t>(y / subV);
-            for (int x = 0; x < width; ++x) {
-                const uint8_t* block = blocks + static_cast<size_t>(x / subH) * blockBytes;
-                expanded[3 * static_cast<size_t>(x)] = block[(y % subV) * subH + x % subH];
-                expanded[3 * static_cast<size_t>(x) + 1] = block[blockBytes - 2];
-                expanded[3 * static_cast<size_t>(x) + 2] = block[blockBytes - 1];
+        for (int r = 0; r < pixelRows; ++r) {
+            const int y = static_cast<int>(firstRow) + r;
+            const size_t unit = static_cast<size_t>(r / subV);
+            if (unit >= reached && !zeroConverted.empty()) {
+                std::copy(zeroConverted.begin(), zeroConverted.end(), Row(y));
+                continue;
             }
-            sources[0] = expanded.data();
-        }
-        if (widenIndices) {
-            std::fill(wide.begin(), wide.end(), 0);
-            for (int x = 0; x < width; ++x) {
-                unsigned v = (sources[0][x >> 2] >> (6 - 2 * (x & 3))) & 3u;
-                wide[static_cast<size_t>(x) >> 1] |= static_cast<uint8_t>(x & 1 ? v : v << 4);
+            for (int k = 0; k < planes; ++k)
+                sources[static_cast<size_t>(k)] =
+                    unit < reached ? band.data() + bandPlaneBytes * k + rowBytes * unit
+                                   : zeroRow.data();
+            if (ycc) {
+                // One Y, Cb, Cr triple per pixel from the block the pixel lies in.
+                const uint8_t* blocks = sources[0];
+                for (int x = 0; x < width; ++x) {
+                    const uint8_t* block = blocks + static_cast<size_t>(x / subH) * blockBytes;
+                    expanded[3 * static_cast<size_t>(x)] = block[(r % subV) * subH + x % subH];
+                    expanded[3 * static_cast<size_t>(x) + 1] = block[blockBytes - 2];
+                    expanded[3 * static_cast<size_t>(x) + 2] = block[blockBytes - 1];
+                }
+                sources[0] = expanded.data();
             }
-            sources[0] = wide.data();
+            if (widenIndices) {
+                std::fill(wide.begin(), wide.end(), 0);
+                for (int x = 0; x < width; ++x) {
+                    unsigned v = (sources[0][x >> 2] >> (6 - 2 * (x & 3))) & 3u;
+                    wide[static_cast<size_t>(x) >> 1] |= static_cast<uint8_t>(x & 1 ? v : v << 4);
+                }
+                sources[0] = wide.data();
+            }
+            cm.TranslateRow(sources, 0xFF, width, Row(y));
+            // Every zero row converts alike: the rows no data reaches are copies.
+            if (unit >= reached)
+                zeroConverted.assign(Row(y), Row(y) + RowSize());
         }
-        cm.TranslateRow(sources, 0xFF, width, Row(y));
     }
     FinishLoad();
 }

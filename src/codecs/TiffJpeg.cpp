@@ -7,6 +7,8 @@
 #include "codecs/RasterDecoders.h"
 #include "codecs/ReaderGraphic.h"
 
+#include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -71,6 +73,9 @@ bool RunJob(JpegJob* job)
         return false;
     }
     jpeg_create_decompress(&job->cinfo);
+    // Multi-scan strips keep every coefficient: their memory counts against the budget.
+    job->cinfo.mem->max_memory_to_use =
+        static_cast<long>(std::min<uint64_t>(BufferBudget(), LONG_MAX));
     if (job->tablesSize > 0) {
         jpeg_mem_src(&job->cinfo, job->tables, static_cast<unsigned long>(job->tablesSize));
         jpeg_read_header(&job->cinfo, FALSE); // tables only
@@ -81,7 +86,7 @@ bool RunJob(JpegJob* job)
     jpeg_decompress_struct* c = &job->cinfo;
     if (c->image_width != static_cast<JDIMENSION>(job->width) ||
         c->num_components != job->components ||
-        static_cast<uint64_t>(c->image_width) * c->image_height * c->num_components > job->budget)
+        static_cast<uint64_t>(c->image_width) * c->image_height > job->budget)
         longjmp(job->error.jump, 1);
     c->jpeg_color_space = SpaceOf(job->components, job->colorTransform);
     c->out_color_space = job->components == 3 ? JCS_RGB : c->jpeg_color_space;

@@ -130,7 +130,7 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
                 }
                 if (w < 1 || h < 1 || w > INT_MAX || h > INT_MAX)
                     throw EInvalidGraphic("Invalid output size");
-                CheckPixelBudget(w, h, 32, "Output picture too large");
+                CheckPixelBudget(w, h, "Invalid output size");
                 TBitmap &surface = o.drawing.Picture().AsBitmap();
                 surface.SetWidth(static_cast<int>(w));
                 surface.SetHeight(static_cast<int>(h));
