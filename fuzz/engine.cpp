@@ -34,7 +34,7 @@ class QuietHost : public BatchHost {
     void SetPercentText(const std::string&) override {}
     bool AbortRequested() override { return false; }
     void EndProgress() override {}
-    void ShowError(const std::string&) override {}
+    void ShowError(const std::string&, const std::string&) override {}
     void ShowInformation(const std::string&) override {}
     void ProcessMessages() override {}
 };
@@ -171,7 +171,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         tga = ReadBack(s.DDir + "picture.tga", tgaReader);
         gif = ReadBack(s.DDir + "picture.gif", gifReader);
     } catch (const Exception& e) {
-        std::fprintf(stderr, "an output of the engine does not read back: %s\n", e.Message().c_str());
+        std::fprintf(stderr, "an output of the engine does not read back: %s\n",
+                     e.Message().c_str());
         std::abort();
     }
     RequireSame(png, bmp, "BMP");
