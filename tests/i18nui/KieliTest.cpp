@@ -1,7 +1,6 @@
 #include "i18n/Kieli.h"
 
 #include "codecs/Bitmap.h"
-#include "platform/Files.h"
 
 #include "QtTestApp.h"
 #include "TestSupport.h"
@@ -144,11 +143,11 @@ TEST(TKieliIkkuna, WithoutLanguageFilesOffersOnlyEnglish)
     EXPECT_TRUE(chooser.Ok->isDefault());
 }
 
-TEST(TKieliIkkuna, TheDefaultFolderIsTheLanguagesFolderBesideTheProgram)
+TEST(TKieliIkkuna, TheDefaultFolderIsTheProgramsLanguageFolder)
 {
     test::TestApplication();
     TKieliIkkuna chooser;
-    EXPECT_EQ(chooser.LangDir->text(), QString::fromStdString(ExecutableFolder() + "Languages/"));
+    EXPECT_EQ(chooser.LangDir->text(), QString::fromStdString(LanguageFolder()));
 }
 
 } // namespace

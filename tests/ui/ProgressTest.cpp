@@ -2,6 +2,7 @@
 #include "codecs/Bitmap.h"
 #include "engine/Batch.h"
 #include "i18n/IniLang.h"
+#include "i18n/LanguageList.h"
 #include "platform/Files.h"
 #include "ui/QtBatchHost.h"
 
@@ -214,7 +215,7 @@ TEST(TProgressIkkuna, CannotBeClosedByTheUser)
 TEST(TProgressIkkuna, TranslatesItselfWhenALanguageFileIsChosen)
 {
     const std::string name = "ProgressTest" + std::to_string(::getpid());
-    const std::string path = ExecutableFolder() + LanguageFileRelativePath(name);
+    const std::string path = LanguageFolder() + name + ".txt";
     ForceDirectories(ExtractFilePath(path));
     test::WriteText(path, "[ProgressIkkuna]\r\n"
                           "ProgressIkkuna.Caption=Työskentelen...\r\n"
