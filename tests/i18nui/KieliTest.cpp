@@ -1,8 +1,7 @@
 #include "i18n/Kieli.h"
 
-#include "codecs/Bitmap.h"
-
 #include "QtTestApp.h"
+#include "TestPictures.h"
 #include "TestSupport.h"
 
 #include <QComboBox>
@@ -20,16 +19,6 @@ namespace {
 
 using test::TempDir;
 
-void WriteFlag(const std::string& path, TColor color)
-{
-    TBitmap flag;
-    flag.SetSize(16, 16);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            flag.SetPixel(x, y, color);
-    flag.WriteFile(path);
-}
-
 // A folder with Finnish (and its red flag), German without a flag, a flag without a language,
 // and a folder whose name ends in ".txt".
 struct LanguageChooser : ::testing::Test {
@@ -37,9 +26,9 @@ struct LanguageChooser : ::testing::Test {
     {
         test::TestApplication();
         test::WriteText(dir.File("Finnish.txt"), "[Misc]\r\nM038=Seuraava\r\n");
-        WriteFlag(dir.File("Finnish.bmp"), clRed);
+        test::Filled(16, 16, clRed).WriteFile(dir.File("Finnish.bmp"));
         test::WriteText(dir.File("German.txt"), "[Misc]\r\n");
-        WriteFlag(dir.File("Orphan.bmp"), clBlue);
+        test::Filled(16, 16, clBlue).WriteFile(dir.File("Orphan.bmp"));
         ::mkdir(dir.File("Folder.txt").c_str(), 0700);
     }
     int IndexOf(const TKieliIkkuna& chooser, const char* name)

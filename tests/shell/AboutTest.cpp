@@ -10,9 +10,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <unistd.h>
-
 using namespace tabulonix;
 
 namespace {
@@ -162,29 +159,23 @@ TEST_F(AboutBox, PaintsTheTileOverTheWholeDialog)
 // The translator's credit comes from the language file, like every other text.
 TEST_F(AboutBox, TranslatedWithTheLanguageFileAndTheInterfaceFont)
 {
-    const std::string folder = ExecutableFolder() + "Languages/";
-    ASSERT_TRUE(ForceDirectories(folder));
-    const std::string name = "AboutTest" + std::to_string(::getpid());
-    const std::string path = folder + name + ".txt";
-    test::WriteText(path, "[AboutBox]\r\nAboutBox.Caption=Tietoja\r\n"
-                          "AboutBox.Label11.Caption=Kielen teki:\r\n"
-                          "AboutBox.Label12.Caption=Matti Meikäläinen\r\n"
-                          "AboutBox.Label12.Hint=mailto:matti@example.org\r\n"
-                          "AboutBox.Version.Caption=not shown: the notice is set afterwards\r\n");
-    struct Remove {
-        std::string path;
-        ~Remove()
-        {
-            std::remove(path.c_str());
-            SetCurrentLanguageFile(nullptr);
-        }
-    } remove{path};
+    test::TempDir folder;
+    const std::string name = "Finnish";
+    test::WriteText(folder.File(name + ".txt"),
+                    "[AboutBox]\r\nAboutBox.Caption=Tietoja\r\n"
+                    "AboutBox.Label11.Caption=Kielen teki:\r\n"
+                    "AboutBox.Label12.Caption=Matti Meikäläinen\r\n"
+                    "AboutBox.Label12.Hint=mailto:matti@example.org\r\n"
+                    "AboutBox.Version.Caption=not shown: the notice is set afterwards\r\n");
+    struct Forget {
+        ~Forget() { SetCurrentLanguageFile(nullptr); }
+    } forget;
 
     TFontSpec font;
     font.name = "DejaVu Serif";
     font.size = 11;
     font.italic = true;
-    TAboutBox box(TFormSetup{font, 3, name}, SystemFacts{}, "");
+    TAboutBox box(TFormSetup{font, 3, name, folder.Path()}, SystemFacts{}, "");
     EXPECT_EQ(box.windowTitle(), "Tietoja");
     EXPECT_EQ(box.Label11->text(), "Kielen teki:");
     EXPECT_EQ(box.Label12->text(), QString::fromUtf8("Matti Meikäläinen"));

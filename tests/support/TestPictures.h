@@ -23,6 +23,17 @@ struct ExampleScreen {
     ExampleScreen& operator=(const ExampleScreen&) = delete;
 };
 
+// A true-colour picture of one colour.
+inline TBitmap Filled(int w, int h, TColor color)
+{
+    TBitmap b;
+    b.SetSize(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.SetPixel(x, y, color);
+    return b;
+}
+
 // A true-colour picture whose neighbouring pixels all differ.
 inline TBitmap Pattern(int w, int h)
 {

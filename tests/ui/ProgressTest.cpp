@@ -1,11 +1,11 @@
 #include "ui/Progress.h"
-#include "codecs/Bitmap.h"
 #include "engine/Batch.h"
 #include "i18n/IniLang.h"
 #include "i18n/LanguageList.h"
 #include "platform/Files.h"
 #include "ui/QtBatchHost.h"
 
+#include "TestPictures.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -32,16 +32,6 @@ TWindowLanguage English()
     language.interfaceFont.name = "DejaVu Sans";
     language.interfaceFont.size = 11;
     return language;
-}
-
-void WritePicture(const std::string& path, TColor color)
-{
-    TBitmap bitmap;
-    bitmap.SetSize(40, 30);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            bitmap.SetPixel(x, y, color);
-    bitmap.WriteFile(path);
 }
 
 struct ShownBox {
@@ -110,7 +100,7 @@ TEST(QtBatchHost, AbortDuringTheThirdOfTenFilesFinishesItWritesTheGalleryAndStop
     std::vector<std::string> names;
     for (int i = 1; i <= 10; ++i) {
         names.push_back("pic" + std::to_string(i + 10) + ".bmp");
-        WritePicture(dir.File(names.back()), clBlue);
+        test::Filled(40, 30, clBlue).WriteFile(dir.File(names.back()));
     }
     BatchRun run;
     bool wizardDisabledDuringRun = false;
@@ -150,9 +140,9 @@ TEST(QtBatchHost, AbortDuringTheThirdOfTenFilesFinishesItWritesTheGalleryAndStop
 TEST(QtBatchHost, EveryFailedFileGetsAnErrorBoxAndTheEndTheCount)
 {
     TempDir dir;
-    WritePicture(dir.File("a.bmp"), clRed);
+    test::Filled(40, 30, clRed).WriteFile(dir.File("a.bmp"));
     test::WriteText(dir.File("b.bmp"), "not a picture");
-    WritePicture(dir.File("c.bmp"), clGreen);
+    test::Filled(40, 30, clGreen).WriteFile(dir.File("c.bmp"));
     JobSettings s = Settings(dir);
     s.CreateHTML = 2;
     BatchRun run;
