@@ -107,6 +107,8 @@ int Run(const std::vector<std::string> &args)
         std::fprintf(stderr, "tabulonix-batch: %s\n", e.what());
         return 1;
     }
+    if (result.destinationUnusable)
+        return 2;
     bool allDone = result.processed == result.total && host.ErrorCount() == 0;
     return allDone ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "cli/TerminalHost.h"
 
 #include "i18n/Messages.h"
+#include "platform/SafeFile.h"
 
 namespace tabulonix::cli {
 
@@ -8,9 +9,18 @@ namespace {
 
 volatile std::sig_atomic_t abortFlag = 0;
 
-void OnInterrupt(int)
+void OnSignal(int signal)
 {
-    abortFlag = 1;
+    // The first Ctrl-C asks the run to stop after the current file.
+    if (signal == SIGINT && !abortFlag) {
+        abortFlag = 1;
+        return;
+    }
+    // A second Ctrl-C, or a request to terminate, ends the program at once, without
+    // leaving the file being written half-done.
+    RemovePendingTemporaryFiles();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 } // namespace
@@ -20,16 +30,18 @@ TerminalHost::TerminalHost(bool showBar, FILE *out, FILE *err)
 {
     abortFlag = 0;
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
-    // A second Ctrl-C ends the program at once.
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, &previous_);
+    // The file being read or written when Ctrl-C comes is finished, not cut short.
+    action.sa_flags = SA_RESTART;
+    for (size_t i = 0; i < std::size(kSignals); ++i)
+        sigaction(kSignals[i], &action, &previous_[i]);
 }
 
 TerminalHost::~TerminalHost()
 {
-    sigaction(SIGINT, &previous_, nullptr);
+    for (size_t i = 0; i < std::size(kSignals); ++i)
+        sigaction(kSignals[i], &previous_[i], nullptr);
 }
 
 void TerminalHost::BeginProgress(int maximum)
@@ -68,11 +80,14 @@ void TerminalHost::EndProgress()
     ClearBar();
 }
 
-void TerminalHost::ShowError(const std::string &text)
+void TerminalHost::ShowError(const std::string &text, const std::string &reason)
 {
     ++errors_;
     ClearBar();
-    std::fprintf(err_, "%s\n", text.c_str());
+    if (reason.empty())
+        std::fprintf(err_, "%s\n", text.c_str());
+    else
+        std::fprintf(err_, "%s (%s)\n", text.c_str(), reason.c_str());
     std::fflush(err_);
 }
 

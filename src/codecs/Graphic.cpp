@@ -34,9 +34,11 @@ void TGraphic::ReadFile(const std::string& path)
 
 void TGraphic::WriteFile(const std::string& path)
 {
-    TFileStream stream(path, TFileStream::Create);
+    // Written beside the file and renamed into place when complete, so that a failed or
+    // interrupted save never destroys what was there.
+    TSafeFileStream stream(path);
     WriteStream(stream);
-    stream.Close();
+    stream.Commit();
 }
 
 void TGraphic::AssignFrom(const TGraphic& source)

@@ -72,7 +72,7 @@ public:
     virtual void WriteStream(TStream& stream) = 0;
     // Opens the file read-only and calls ReadStream.
     virtual void ReadFile(const std::string& path);
-    // Creates or truncates the file and calls WriteStream.
+    // Calls WriteStream into a new file that replaces `path` only once it is complete.
     virtual void WriteFile(const std::string& path);
 
     // Takes over another graphic's content; raises EConvertError

@@ -322,9 +322,9 @@ void TMetafile::WriteFile(const std::string &path)
     bool windows = !enhanced_ || LowerCase(Extension(path)) == "wmf";
     // Made before the file is created, so a failed conversion leaves no empty file behind.
     std::vector<uint8_t> bytes = windows ? WindowsBytes() : EnhancedBytes();
-    TFileStream stream(path, TFileStream::Create);
+    TSafeFileStream stream(path);
     stream.WriteBytes(bytes);
-    stream.Close();
+    stream.Commit();
 }
 
 void TMetafile::AssignFrom(const TGraphic &source)

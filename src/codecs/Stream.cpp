@@ -45,9 +45,10 @@ TFileStream::TFileStream(const std::string& path, Mode mode) : path_(path)
 {
     file_ = std::fopen(path.c_str(), mode == OpenRead ? "rb" : "wb");
     if (!file_) {
+        int error = errno;
         if (mode == OpenRead)
-            throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
-        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+            throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(error), error);
+        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(error), error);
     }
 }
 
@@ -65,7 +66,7 @@ size_t TFileStream::Read(void* buffer, size_t count)
 void TFileStream::Write(const void* buffer, size_t count)
 {
     if (count > 0 && std::fwrite(buffer, 1, count, file_) != count)
-        throw EStreamError("Stream write error");
+        throw EStreamError("Stream write error", errno);
 }
 
 uint64_t TFileStream::Position() const
@@ -92,11 +93,14 @@ void TFileStream::Close()
 {
     if (!file_)
         return;
-    bool failed = std::fflush(file_) != 0 || std::ferror(file_);
-    failed = (std::fclose(file_) != 0) || failed;
+    int error = 0;
+    if (std::fflush(file_) != 0 || std::ferror(file_))
+        error = errno ? errno : EIO;
+    if (std::fclose(file_) != 0 && !error)
+        error = errno;
     file_ = nullptr;
-    if (failed)
-        throw EStreamError("Stream write error");
+    if (error)
+        throw EStreamError("Stream write error", error);
 }
 
 } // namespace tabulonix

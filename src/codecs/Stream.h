@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/SafeFile.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -71,6 +73,23 @@ public:
 private:
     std::string path_;
     FILE* file_ = nullptr;
+};
+
+// A file's new content, written beside it: Commit() puts it in place; destroyed without
+// Commit, it leaves the file as it was and no temporary file (see SafeFileWriter).
+class TSafeFileStream : public TStream {
+public:
+    explicit TSafeFileStream(const std::string& path) : file_(path) {}
+
+    size_t Read(void*, size_t) override { return 0; } // written only
+    void Write(const void* buffer, size_t count) override { file_.Write(buffer, count); }
+    uint64_t Position() const override { return file_.Position(); }
+    void Seek(uint64_t position) override { file_.Seek(position); }
+    uint64_t Size() const override { return file_.Size(); }
+    void Commit() { file_.Commit(); }
+
+private:
+    SafeFileWriter file_;
 };
 
 } // namespace tabulonix

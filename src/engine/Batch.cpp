@@ -34,19 +34,23 @@ struct RunObjects {
     TGalleryWriter gallery;
 };
 
-bool LoadSource(TImage &loader, const std::string &path)
+// False, with `reason` set, when the source cannot be opened or holds no picture.
+bool LoadSource(TImage &loader, const std::string &path, std::string &reason)
 {
     try {
         loader.Picture().OpenFile(path);
         TGraphic *g = loader.Picture().Graphic();
-        if (!g || g->Width() <= 0 || g->Height() <= 0)
+        if (!g || g->Width() <= 0 || g->Height() <= 0) {
+            reason = "the file holds no picture";
             return false;
+        }
         // JPEG pixels are decoded on first need; decoding here makes corrupt data a
         // failure to open rather than to save.
         if (auto *jpeg = dynamic_cast<TJPEGImage *>(g))
             jpeg->DIBNeeded();
         return true;
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        reason = FailureReason(e);
         return false;
     }
 }
@@ -66,8 +70,8 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
         if (s.CreateHTML != 2) {
             try {
                 objects->gallery.WriteGallery();
-            } catch (const std::exception &) {
-                host.ShowError(Format(LangMessage("M006"), {s.HTMLFile}));
+            } catch (const std::exception &e) {
+                host.ShowError(Format(LangMessage("M006"), {s.HTMLFile}), FailureReason(e));
             }
         }
         objects.reset();
@@ -78,12 +82,21 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
                                                               std::to_string(result.total)}));
     };
 
-    auto failed = [&](const char *id, const std::string &path, int position) {
-        host.ShowError(Format(LangMessage(id), {path}));
+    auto failed = [&](const char *id, const std::string &path, const std::string &reason,
+                      int position) {
+        host.ShowError(Format(LangMessage(id), {path}), reason);
         host.StepProgress();
         host.SetPercentText(PercentText(position, result.total));
         host.ProcessMessages();
     };
+
+    // One report for a folder no picture can be saved in, rather than one per picture.
+    if (std::string why = PrepareDestinationFolder(s.DDir); !why.empty()) {
+        host.ShowError(Format(LangMessage("M005"), {s.DDir}), why);
+        result.destinationUnusable = true;
+        finish();
+        return result;
+    }
 
     try {
         int position = 0;
@@ -94,8 +107,9 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
             o.drawing.Picture().Assign(static_cast<const TGraphic *>(nullptr));
 
             const std::string sourcePath = s.SDir + name;
-            if (!LoadSource(o.loader, sourcePath)) {
-                failed("M004", sourcePath, position);
+            std::string reason;
+            if (!LoadSource(o.loader, sourcePath, reason)) {
+                failed("M004", sourcePath, reason, position);
                 continue;
             }
 
@@ -140,8 +154,8 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
                 if (!dest.folderReady)
                     throw EFCreateError("Cannot create folder " + s.DDir);
                 o.encoders.Save(dest.format, surface, destPath, dest.extension, s);
-            } catch (const std::exception &) {
-                failed("M005", destPath, position);
+            } catch (const std::exception &e) {
+                failed("M005", destPath, FailureReason(e), position);
                 continue;
             }
 

@@ -9,6 +9,7 @@ struct BatchResult {
     int processed = 0; // loaded, drawn and saved without failure
     int total = 0;     // selected files
     bool aborted = false;
+    bool destinationUnusable = false; // the folder could not be made or written: nothing ran
 };
 
 // Runs one batch: every selected file is loaded, sized, drawn, framed, named, encoded and

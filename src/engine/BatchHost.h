@@ -1,4 +1,5 @@
 #pragma once
+#include <exception>
 #include <string>
 
 namespace tabulonix {
@@ -22,12 +23,19 @@ class BatchHost {
     // Destroy the progress window.
     virtual void EndProgress() = 0;
 
-    // Modal message boxes with one "OK" button.
-    virtual void ShowError(const std::string &text) = 0;
+    // Modal message boxes with one "OK" button. `reason` says why the operation failed (see
+    // FailureReason; empty when there is nothing to add): the wizard shows it as the box's
+    // detailed text, the command-line tool after the message on the same line.
+    virtual void ShowError(const std::string &text, const std::string &reason) = 0;
     virtual void ShowInformation(const std::string &text) = 0;
 
     // Let pending window messages run (repaints, the "Abort" click).
     virtual void ProcessMessages() = 0;
 };
+
+// Why an operation failed, in a few words: the system's error text for file errors that
+// carry one ("No space left on device"), the size of a picture refused for its size
+// ("picture too large: 20000 × 20000"), else the exception's own message.
+std::string FailureReason(const std::exception &error);
 
 } // namespace tabulonix

@@ -1,6 +1,11 @@
 #include "engine/DestinationNaming.h"
 
+#include "platform/Exception.h"
 #include "platform/Files.h"
+#include "platform/SafeFile.h"
+
+#include <cerrno>
+#include <cstring>
 
 namespace tabulonix {
 
@@ -71,6 +76,21 @@ bool ForcesWindowsMetafile(const std::string &extension)
 bool TDestinationNaming::NoCase::operator()(const std::string &a, const std::string &b) const
 {
     return CompareText(a, b) < 0;
+}
+
+std::string PrepareDestinationFolder(const std::string &folder)
+{
+    errno = 0;
+    if (!ForceDirectories(folder))
+        // A file standing where a folder should be: say so rather than "File exists".
+        return std::strerror(errno && errno != EEXIST ? errno : ENOTDIR);
+    try {
+        // The temporary file a save writes first, made and removed again.
+        SafeFileWriter probe(folder + "probe");
+    } catch (const EStreamError &e) {
+        return std::strerror(e.ErrorNumber() ? e.ErrorNumber() : EACCES);
+    }
+    return {};
 }
 
 DestinationName TDestinationNaming::FormDestinationName(const std::string &sourceName, int position)

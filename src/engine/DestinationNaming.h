@@ -25,6 +25,10 @@ std::string ApplyNamePattern(const std::string &pattern, const std::string &base
 // True when the metafile writer must produce the Windows form for this extension.
 bool ForcesWindowsMetafile(const std::string &extension);
 
+// Creates the destination folder with its missing parents and makes sure a picture can be
+// saved in it. Returns "" when it can, else the reason it cannot.
+std::string PrepareDestinationFolder(const std::string &folder);
+
 // Names the output files of one run. Output files of the run never replace each other;
 // existing files are replaced only when Overwrite is set.
 class TDestinationNaming {

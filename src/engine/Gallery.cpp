@@ -7,7 +7,9 @@
 #include "platform/Files.h"
 #include "platform/SafeFile.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace tabulonix {
 
@@ -240,7 +242,8 @@ bool TGalleryWriter::Save(const std::string &path, const std::vector<std::string
     // process never leaves a truncated page (an update would lose the user's own page).
     if (ReplaceFileContent(ResolveLink(path), JoinLines(lines)))
         return true;
-    host_.ShowError(Format(LangMessage("M006"), {path}));
+    const int error = errno;
+    host_.ShowError(Format(LangMessage("M006"), {path}), error ? std::strerror(error) : "");
     return false;
 }
 
@@ -312,8 +315,8 @@ void TGalleryWriter::WriteUpdate()
     std::string text;
     try {
         text = ReadNormalised(path);
-    } catch (const std::exception &) {
-        host_.ShowError(Format(LangMessage("M004"), {path}));
+    } catch (const std::exception &e) {
+        host_.ShowError(Format(LangMessage("M004"), {path}), FailureReason(e));
         return; // nothing is written, so the page stays as it is
     }
     size_t a = MarkerPair(text);

@@ -11,10 +11,18 @@ public:
     std::string Message() const { return what(); }
 };
 
-// A file that cannot be opened, read or written.
+// A file that cannot be opened, read or written. `ErrorNumber` is the system's error code
+// of the call that failed (0 when none), so that a report can say why.
 class EStreamError : public Exception {
 public:
-    using Exception::Exception;
+    explicit EStreamError(const std::string& message, int errorNumber = 0)
+        : Exception(message), errorNumber_(errorNumber)
+    {
+    }
+    int ErrorNumber() const { return errorNumber_; }
+
+private:
+    int errorNumber_;
 };
 
 class EFOpenError : public EStreamError {

@@ -226,27 +226,31 @@ std::string IncludeTrailingSlash(const std::string& folder)
 std::vector<unsigned char> ReadWholeFile(const std::string& path)
 {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!f)
-        throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+    if (!f) {
+        int error = errno;
+        throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(error), error);
+    }
     std::vector<unsigned char> data;
     unsigned char chunk[65536];
     size_t n;
     while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0)
         data.insert(data.end(), chunk, chunk + n);
     if (std::ferror(f.get()))
-        throw EStreamError("Error reading file \"" + path + "\"");
+        throw EStreamError("Error reading file \"" + path + "\"", errno);
     return data;
 }
 
 void WriteWholeFile(const std::string& path, const void* data, size_t size)
 {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!f)
-        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    if (!f) {
+        int error = errno;
+        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(error), error);
+    }
     if (size > 0 && std::fwrite(data, 1, size, f.get()) != size)
-        throw EStreamError("Error writing file \"" + path + "\"");
+        throw EStreamError("Error writing file \"" + path + "\"", errno);
     if (std::fflush(f.get()) != 0)
-        throw EStreamError("Error writing file \"" + path + "\"");
+        throw EStreamError("Error writing file \"" + path + "\"", errno);
 }
 
 } // namespace tabulonix

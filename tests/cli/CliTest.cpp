@@ -6,7 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tabulonix;
 using namespace tabulonix::test;
@@ -92,7 +99,8 @@ TEST(CliUsageTest, BadUsageExitsWithTwoAndOneLine)
     EXPECT_EQ(Batch(d).exitCode, 2);
     CommandResult missing = Batch(ShellQuote(dir.File("absent")) + " " + d);
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_NE(missing.err.find("absent"), std::string::npos);
+    EXPECT_EQ(missing.err,
+              "tabulonix-batch: source folder " + dir.File("absent") + " does not exist\n");
 }
 
 TEST_F(CliFixture, ThumbnailsWithGalleryByDefault)
@@ -136,11 +144,40 @@ TEST_F(CliFixture, FailuresGiveOneLineEachAndExitOne)
     CommandResult r =
         Batch("--name 'pic<inc>' --format bmp --extension BMP " + Q(src) + " " + Q(out));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Error opening file " + src + "broken.bmp!\n");
+    EXPECT_EQ(r.err, "Error opening file " + src + "broken.bmp! (Bitmap image is not valid)\n");
     EXPECT_EQ(r.out, "Complete! 2 of 3 images processed!\n");
     EXPECT_TRUE(FileExists(out + "pic1.BMP"));
     EXPECT_TRUE(FileExists(out + "pic2.BMP"));
     EXPECT_FALSE(FileExists(out + "pic3.BMP")); // A.bmp, b.bmp, broken.bmp in that order
+}
+
+// The reason follows the message on its line. Root reads any file, so the tool then runs as
+// an ordinary user to meet a permission error.
+TEST_F(CliFixture, ReasonFollowsTheMessage)
+{
+    MakeBmp(src + "secret.bmp", 4, 4);
+    ASSERT_EQ(chmod((src + "secret.bmp").c_str(), 0), 0);
+    std::string asUser;
+    if (geteuid() == 0) {
+        for (const std::string &folder : {dir.Path(), src})
+            ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+        asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
+    CommandResult r =
+        RunCommand(asUser + Tool() + " --no-html " + Q(src) + " " + Q(out) + " secret.bmp b.bmp");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Error opening file " + src + "secret.bmp! (Permission denied)\n");
+    EXPECT_TRUE(FileExists(out + "btn.bmp"));
+}
+
+TEST_F(CliFixture, UnusableDestinationIsOneLineBeforeAnyFile)
+{
+    WriteText(dir.File("blocker"), "x");
+    std::string target = dir.File("blocker") + "/thumbs/";
+    CommandResult r = Batch(Q(src) + " " + Q(target));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "Error saving file " + target + "! (Not a directory)\n");
+    EXPECT_EQ(r.out, "");
 }
 
 TEST_F(CliFixture, NoOverwriteAndFrame)

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "codecs/Bitmap.h"
 #include "codecs/Jpeg.h"
+#include "codecs/Stream.h"
 #include "engine/Gallery.h"
 #include "platform/Files.h"
 
@@ -243,16 +244,19 @@ TEST_F(BatchFixture, SameOutputNameInOneRunIsNumbered)
     EXPECT_EQ(ReadBmp(s.DDir + "a(1).bmp").Width(), 5);
 }
 
-TEST_F(BatchFixture, UnwritableDestinationReportsEachFile)
+TEST_F(BatchFixture, UnusableDestinationIsReportedOnceBeforeAnyFile)
 {
     MakeBmp(s.SDir + "a.bmp", 5, 5);
+    MakeBmp(s.SDir + "b.bmp", 5, 5);
     WriteText(dir.File("blocker"), "x");
     s.DDir = dir.File("blocker") + "/out/";
-    s.CreateHTML = 2;
-    DoTheHonkyPonky(s, MakeSelectedFiles({"a.bmp"}), host);
-    ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_EQ(host.errors[0], "Error saving file " + s.DDir + "atn.bmp!");
-    EXPECT_EQ(host.infos.back(), "Complete! 0 of 1 images processed!");
+    BatchResult r = DoTheHonkyPonky(s, MakeSelectedFiles({"a.bmp", "b.bmp"}), host);
+    EXPECT_TRUE(r.destinationUnusable);
+    EXPECT_EQ(r.processed, 0);
+    EXPECT_EQ(host.events, (std::vector<std::string>{"disable", "begin 2",
+                                                     "error Error saving file " + s.DDir + "!",
+                                                     "end", "enable"}));
+    EXPECT_EQ(host.reasons, std::vector<std::string>{"Not a directory"});
 }
 
 TEST_F(BatchFixture, JpegOutputFromAJpegSource)
@@ -285,6 +289,79 @@ TEST_F(BatchFixture, UnknownOutputFormatFailsWithTheSavingMessage)
     DoTheHonkyPonky(s, MakeSelectedFiles({"a.bmp"}), host);
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_EQ(host.errors[0], "Error saving file " + s.DDir + "atn.xyz!");
+}
+
+// A little-endian TIFF of 2 x 2 grey pixels stored with the given compression code.
+std::vector<uint8_t> GreyTiff(uint16_t compression)
+{
+    std::vector<uint8_t> t = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto u16 = [&](unsigned v) {
+        t.push_back(static_cast<uint8_t>(v));
+        t.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    auto u32 = [&](unsigned v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
+    const unsigned entries[][3] = {{256, 3, 2},           {257, 3, 2}, {258, 3, 8},
+                                   {259, 3, compression}, {262, 3, 1}, {273, 4, 8 + 2 + 9 * 12 + 4},
+                                   {277, 3, 1},           {278, 3, 2}, {279, 4, 4}};
+    u16(9);
+    for (const auto &e : entries) {
+        u16(e[0]);
+        u16(e[1]);
+        u32(1);
+        u32(e[2]);
+    }
+    u32(0);
+    for (uint8_t v : {0, 85, 170, 255})
+        t.push_back(v);
+    return t;
+}
+
+// A BMP header that announces a picture far beyond the pixel budget, and no pixels.
+std::vector<uint8_t> HugeBmpHeader(int32_t w, int32_t h)
+{
+    TBitmap small;
+    small.SetSize(1, 1);
+    TMemoryStream m;
+    small.WriteStream(m);
+    std::vector<uint8_t> b = m.Bytes();
+    for (int i = 0; i < 4; ++i) {
+        b[18 + i] = static_cast<uint8_t>(w >> (8 * i));
+        b[22 + i] = static_cast<uint8_t>(h >> (8 * i));
+    }
+    return b;
+}
+
+TEST_F(BatchFixture, EveryFailureSaysWhy)
+{
+    tabulonix::test::WriteBytes(s.SDir + "a_lzw.tif", GreyTiff(5));
+    tabulonix::test::WriteBytes(s.SDir + "b_huge.bmp", HugeBmpHeader(20000, 20000));
+    MakeBmp(s.SDir + "d_fine.bmp", 3, 3);
+    s.CreateHTML = 2;
+    BatchResult r = DoTheHonkyPonky(
+        s, MakeSelectedFiles({"a_lzw.tif", "b_huge.bmp", "c_missing.png", "d_fine.bmp"}), host);
+    EXPECT_EQ(r.processed, 1);
+    ASSERT_EQ(host.errors.size(), 3u);
+    ASSERT_EQ(host.reasons.size(), 3u);
+    // The messages keep their texts; the reasons come on their own.
+    EXPECT_EQ(host.errors[0], "Error opening file " + s.SDir + "a_lzw.tif!");
+    EXPECT_EQ(host.reasons[0],
+              "Cannot load image. The compression scheme is not supported for TIF/TIFF files.");
+    EXPECT_EQ(host.reasons[1], "picture too large: 20000 \u00d7 20000");
+    EXPECT_EQ(host.reasons[2], "No such file or directory");
+}
+
+TEST_F(BatchFixture, OutputTooLargeSaysItsSize)
+{
+    MakeBmp(s.SDir + "strip.bmp", 1, 2);
+    s.Korkeus = 1000000; // favouring the height: 500000 x 1000000 when enlarged
+    s.StretchSmall = true;
+    s.CreateHTML = 2;
+    DoTheHonkyPonky(s, MakeSelectedFiles({"strip.bmp"}), host);
+    ASSERT_EQ(host.reasons.size(), 1u);
+    EXPECT_EQ(host.reasons[0], "picture too large: 500000 \u00d7 1000000");
 }
 
 // A failure outside the per-file handling still runs the end of the run, then escapes.

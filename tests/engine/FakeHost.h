@@ -12,6 +12,7 @@ class FakeHost : public BatchHost {
   public:
     std::vector<std::string> events;
     std::vector<std::string> errors;
+    std::vector<std::string> reasons; // one per error, as given
     std::vector<std::string> infos;
     int position = 0;
     int maximum = -1;
@@ -42,9 +43,10 @@ class FakeHost : public BatchHost {
         return abort;
     }
     void EndProgress() override { events.push_back("end"); }
-    void ShowError(const std::string &text) override
+    void ShowError(const std::string &text, const std::string &reason) override
     {
         errors.push_back(text);
+        reasons.push_back(reason);
         events.push_back("error " + text);
     }
     void ShowInformation(const std::string &text) override

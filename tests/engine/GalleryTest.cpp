@@ -251,6 +251,7 @@ TEST_F(GalleryFixture, FailuresAreReported)
     Run(1);
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_EQ(host.errors[0], "Error saving HTML-output " + s.HTMLFile + "!");
+    EXPECT_EQ(host.reasons[0], "No such file or directory");
 
     // An unreadable page in update mode: reported, nothing written.
     if (getuid() != 0) {

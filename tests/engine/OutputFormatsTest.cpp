@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
 
 using namespace tabulonix;
 
@@ -102,6 +105,56 @@ TEST_P(OutputFormats, ReusedEncoderWritesEachFileOnItsOwn)
             }
         EXPECT_LT(far, ref->width * ref->height / 10) << path;
     }
+}
+
+// A disk that fills up half-way through a picture: the write fails in the middle of the
+// encoder's output (a file size limit stands in for the full disk).
+TEST_P(OutputFormats, FailedSaveKeepsTheOldFileAndLeavesNoTemporary)
+{
+    const Case& c = GetParam();
+    test::TempDir dir;
+    JobSettings s;
+    s.ToDo = 1;
+    s.SDir = dir.Path() + "src/";
+    s.DDir = dir.Path() + "out/";
+    s.CreateHTML = 2;
+    s.KeepFormat = false;
+    s.Format = c.format;
+    s.Extension = c.extension;
+    s.NameFormat = "<same>";
+    ASSERT_TRUE(ForceDirectories(s.SDir));
+    ASSERT_TRUE(ForceDirectories(s.DDir));
+    TBitmap noise;
+    noise.SetSize(300, 200); // no format compresses it into the limit below
+    uint32_t state = 12345;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x) {
+            state = state * 1664525u + 1013904223u;
+            noise.SetPixel(x, y, static_cast<TColor>(state >> 8));
+        }
+    noise.WriteFile(s.SDir + "a.bmp");
+    const std::string old = s.DDir + "a." + c.extension;
+    test::WriteText(old, "the earlier output");
+
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 3000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    test::FakeHost host;
+    BatchResult r = DoTheHonkyPonky(s, MakeSelectedFiles({"a.bmp"}), host);
+    setrlimit(RLIMIT_FSIZE, &saved);
+
+    EXPECT_EQ(r.processed, 0);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], "Error saving file " + old + "!");
+    EXPECT_EQ(host.reasons[0], std::strerror(EFBIG));
+    EXPECT_EQ(test::ReadText(old), "the earlier output");
+    std::vector<std::string> left;
+    for (const auto& e : FindFiles(s.DDir, "*"))
+        left.push_back(e.name);
+    EXPECT_EQ(left, std::vector<std::string>{std::string("a.") + c.extension});
 }
 
 INSTANTIATE_TEST_SUITE_P(Engine, OutputFormats,

@@ -145,3 +145,74 @@ TEST(SafeFile, ReplacesWholeOrNotAtAll)
     EXPECT_FALSE(ReplaceFileContent(dir.File("missing/page.htm"), "x"));
     EXPECT_EQ(FindFiles(dir.Path(), ".page.htm.*").size(), 0u) << "no temporary file left";
 }
+
+// A writer that fails or is dropped half-way leaves the old file and nothing else; a
+// signal handler can remove what is being written at that moment.
+TEST(SafeFile, HalfWrittenContentNeverReplacesTheFile)
+{
+    test::TempDir dir;
+    std::string photo = dir.File("photo.jpg");
+    test::WriteText(photo, "the original photo");
+    auto onlyThePhoto = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : FindFiles(dir.Path(), "*"))
+            names.push_back(e.name);
+        return names == std::vector<std::string>{"photo.jpg"};
+    };
+    {
+        SafeFileWriter file(photo);
+        file.Write("half of", 7);
+        EXPECT_EQ(file.Position(), 7u);
+        EXPECT_EQ(ExtractFilePath(file.TemporaryPath()), dir.Path());
+        EXPECT_TRUE(FileExists(file.TemporaryPath()));
+        // no Commit: an encoder failed
+    }
+    EXPECT_EQ(test::ReadText(photo), "the original photo");
+    EXPECT_TRUE(onlyThePhoto());
+
+    {
+        SafeFileWriter file(photo);
+        file.Write("interrupted", 11);
+        std::string temp = file.TemporaryPath();
+        RemovePendingTemporaryFiles();
+        EXPECT_FALSE(FileExists(temp));
+        EXPECT_THROW(file.Commit(), EStreamError);
+    }
+    EXPECT_EQ(test::ReadText(photo), "the original photo");
+    EXPECT_TRUE(onlyThePhoto());
+
+    SafeFileWriter done(photo);
+    done.Write("new", 3);
+    done.Commit();
+    RemovePendingTemporaryFiles(); // a committed file is no longer pending
+    EXPECT_EQ(test::ReadText(photo), "new");
+    EXPECT_TRUE(onlyThePhoto());
+}
+
+TEST(SafeFile, NewFilesTakeTheDefaultModeAndRefusalsSayWhy)
+{
+    test::TempDir dir;
+    mode_t mask = umask(022);
+    {
+        SafeFileWriter file(dir.File("new.png"));
+        file.Commit();
+    }
+    umask(mask);
+    struct stat st {};
+    ASSERT_EQ(stat(dir.File("new.png").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u) << "not the 0600 of a temporary file";
+
+    try {
+        SafeFileWriter file(dir.File("missing/new.png"));
+        ADD_FAILURE() << "a missing folder is refused";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.ErrorNumber(), ENOENT);
+    }
+    ASSERT_TRUE(ForceDirectories(dir.File("folder.png")));
+    try {
+        SafeFileWriter file(dir.File("folder.png"));
+        ADD_FAILURE() << "a folder is not replaced";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.ErrorNumber(), EISDIR);
+    }
+}
