@@ -280,6 +280,20 @@ void TBitmap::Resize(int width, int height)
     Changed();
 }
 
+bool TBitmap::HasAlphaChannel() const
+{
+    return image_->alpha && image_->header.bitCount == 32;
+}
+
+void TBitmap::SetAlphaChannel(bool value)
+{
+    if (value == HasAlphaChannel())
+        return;
+    Unshare();
+    image_->alpha = value;
+    Changed();
+}
+
 TPixelFormat TBitmap::PixelFormat() const
 {
     const TBitmapImage& im = *image_;

@@ -44,6 +44,7 @@ struct TBitmapImage {
     bool os2 = false;     // read from a file with an OS/2 core header
     bool halftone = false; // the palette is the halftone palette
     std::vector<uint8_t> rleFile; // the file's bytes, for run-length pictures only
+    bool alpha = false; // 32-bit pixels carry alpha in their fourth byte (decoded pictures)
 
     int BitCount() const { return header.bitCount; }
     size_t Stride() const;
@@ -89,6 +90,12 @@ public:
     uint8_t* Row(int r);
     const uint8_t* ConstRow(int r) const;
     size_t RowSize() const;
+
+    // Whether the fourth byte of this 32-bit picture is alpha (set by the readers of formats
+    // that have an alpha channel). Such a picture is blended over an opaque surface it is
+    // drawn on. A new store has none.
+    bool HasAlphaChannel() const;
+    void SetAlphaChannel(bool value);
 
     // Colour table of a surface of 8 bits per pixel or fewer.
     const std::vector<RGBQuad>& ColorTable() const;
@@ -148,6 +155,12 @@ private:
     std::optional<TColor> transparentColor_;
     bool paletteModified_ = false;
 };
+
+// `over` drawn over `under` with opacity `alpha` (0..255), rounded to the nearest value.
+inline uint8_t BlendOver(int over, int under, int alpha)
+{
+    return static_cast<uint8_t>((over * alpha + under * (255 - alpha) + 127) / 255);
+}
 
 // Reads the colour of pixel x of a row of any store format.
 TColor ReadStorePixel(const TBitmapImage& image, const uint8_t* row, int x);

@@ -20,6 +20,7 @@ struct ParsedHeader {
     TBitmapInfoHeader info;
     bool os2 = false;
     std::array<uint32_t, 3> masks{};
+    uint32_t alphaMask = 0; // from headers of 56 bytes and more
     size_t headerSize = 0;
 };
 
@@ -64,6 +65,8 @@ ParsedHeader ReadInfoHeader(ByteReader& in)
     if (size >= 52 && i.compression == 3)
         for (int k = 0; k < 3; ++k)
             h.masks[k] = GetU32LE(body + 36 + 4 * k);
+    if (size >= 56 && i.compression == 3)
+        h.alphaMask = GetU32LE(body + 48);
     return h;
 }
 
@@ -214,6 +217,10 @@ void TBitmap::ReadStream(TStream& stream)
         std::memcpy(image->pixels.data() + target * stride, src + row * stride, n);
     }
     image->header.sizeImage = static_cast<uint32_t>(storeSize);
+    // Only a declared alpha mask makes the fourth byte alpha: in other 32-bit files it is
+    // unused and often zero.
+    image->alpha = info.bitCount == 32 && h.alphaMask == 0xFF000000u &&
+                   image->masks == std::array<uint32_t, 3>{0x00FF0000u, 0x0000FF00u, 0x000000FFu};
     image_ = std::move(image);
     paletteModified_ = false;
     Changed();

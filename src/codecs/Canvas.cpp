@@ -33,6 +33,13 @@ bool IsPlainBgrx(const TBitmapImage& im)
     return im.header.bitCount == 32 && im.masks[0] == 0 && im.masks[1] == 0 && im.masks[2] == 0;
 }
 
+TColor Blend(TColor over, TColor under, int alpha)
+{
+    return RGBColor(BlendOver(GetRValue(over), GetRValue(under), alpha),
+                    BlendOver(GetGValue(over), GetGValue(under), alpha),
+                    BlendOver(GetBValue(over), GetBValue(under), alpha));
+}
+
 // For every destination position of a span, the source position (centre sampling), or -1.
 std::vector<int> SampleMap(int destStart, int destSpan, int srcStart, int srcSpan, bool flip,
                            int clipLo, int clipHi, int srcLimit, int& first, int& last)
@@ -198,8 +205,9 @@ void TCanvas::Stretch(const TRect& dest, const TBitmap& source, const TRect& sou
         return;
     }
     // Plain copies between true-colour stores move bytes; everything else goes through colours.
+    const bool blend = BlendsOnto(source, rop, key.has_value());
     int fastBytes = 0;
-    if (rop == cmSrcCopy && !key && IsPlainBgrx(target_.Image()))
+    if (rop == cmSrcCopy && !key && !blend && IsPlainBgrx(target_.Image()))
         fastBytes = IsPlainBgrx(src) ? 4 : (src.header.bitCount == 24 ? 3 : 0);
     for (int y = yFirst; y < yLast; ++y) {
         int sy = ys[static_cast<size_t>(y - yFirst)];
@@ -220,16 +228,30 @@ void TCanvas::Stretch(const TRect& dest, const TBitmap& source, const TRect& sou
             TColor s = ReadStorePixel(src, srow, sx);
             if (key && s == *key)
                 continue;
-            if (rop != cmSrcCopy)
-                s = static_cast<TColor>(ApplyRop(rop, static_cast<uint32_t>(s),
-                                                 static_cast<uint32_t>(ReadStorePixel(dst, drow, x))));
+            if (blend) {
+                int alpha = srow[4 * sx + 3];
+                if (alpha == 0)
+                    continue;
+                if (alpha < 255)
+                    s = Blend(s, ReadStorePixel(dst, drow, x), alpha);
+            } else if (rop != cmSrcCopy)
+                s = static_cast<TColor>(
+                    ApplyRop(rop, static_cast<uint32_t>(s),
+                             static_cast<uint32_t>(ReadStorePixel(dst, drow, x))));
             WriteStorePixel(dst, drow, x, s);
         }
     }
     target_.PixelsChanged();
 }
 
-void TCanvas::ShrinkCombining(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop)
+bool TCanvas::BlendsOnto(const TBitmap& source, TCopyMode rop, bool keyed) const
+{
+    // A picture with alpha shows the opaque surface beneath through its transparent parts.
+    return rop == cmSrcCopy && !keyed && source.HasAlphaChannel() && !target_.HasAlphaChannel();
+}
+
+void TCanvas::ShrinkCombining(const TRect& dest, const TBitmap& source, const TRect& sourceRect,
+                              TCopyMode rop)
 {
     // Normalised rectangles only: mirrored shrinking copies are drawn by dropping scans.
     TRect d = dest, s = sourceRect;
@@ -253,6 +275,7 @@ void TCanvas::ShrinkCombining(const TRect& dest, const TBitmap& source, const TR
         hi = std::max(lo + 1, static_cast<int>((int64_t{i} + 1) * srcSpan / destSpan));
     };
     const TBitmapImage& src = source.Image();
+    const bool blend = BlendsOnto(source, rop, false);
     for (int y = std::max(d.top, clip.top); y < std::min(d.bottom, clip.bottom); ++y) {
         int ylo, yhi;
         block(y - d.top, nh, mh, ylo, yhi);
@@ -263,6 +286,7 @@ void TCanvas::ShrinkCombining(const TRect& dest, const TBitmap& source, const TR
             block(x - d.left, n, m, xlo, xhi);
             uint64_t r = 0, g = 0, b = 0, count = 0;
             uint32_t all = 0xFFFFFF;
+            const TColor under = blend ? ReadStorePixel(dst, drow, x) : clBlack;
             for (int sy = s.top + ylo; sy < s.top + yhi; ++sy) {
                 if (sy < 0 || sy >= source.Height())
                     continue;
@@ -271,6 +295,8 @@ void TCanvas::ShrinkCombining(const TRect& dest, const TBitmap& source, const TR
                     if (sx < 0 || sx >= source.Width())
                         continue;
                     TColor c = ReadStorePixel(src, srow, sx);
+                    if (blend)
+                        c = Blend(c, under, srow[4 * sx + 3]);
                     r += GetRValue(c);
                     g += GetGValue(c);
                     b += GetBValue(c);

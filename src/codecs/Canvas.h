@@ -89,7 +89,8 @@ public:
     // Stretches the source rectangle of `source` into `dest` (nearest neighbour: destination
     // pixel i of a span of n takes source pixel floor((2i + 1) * m / (2n)) of a span of m,
     // the centre sample), combined with the destination by `rop`. Mirrored rectangles
-    // (negative width or height) flip the copy.
+    // (negative width or height) flip the copy. A plain copy of a picture with an alpha
+    // channel onto a surface without one is blended over what the surface holds.
     void StretchBlit(const TRect& dest, const TBitmap& source, const TRect& sourceRect,
                      TCopyMode rop);
     // As StretchBlit with cmSrcCopy, leaving destination pixels unchanged wherever the
@@ -109,7 +110,10 @@ private:
     // The one stretch loop behind both blits: `key`, when set, is a colour left unpainted.
     void Stretch(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop,
                  std::optional<TColor> key);
-    void ShrinkCombining(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop);
+    void ShrinkCombining(const TRect& dest, const TBitmap& source, const TRect& sourceRect,
+                         TCopyMode rop);
+    // Whether a plain copy of `source` blends it by its alpha over this (opaque) surface.
+    bool BlendsOnto(const TBitmap& source, TCopyMode rop, bool keyed) const;
     TBitmap& target_;
     std::optional<TRect> clip_;
     std::recursive_mutex lock_;

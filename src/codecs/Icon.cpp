@@ -297,8 +297,10 @@ void TIcon::Paint(TCanvas& canvas, const TRect& rect)
                 if (a == 0)
                     continue;
                 TColor d = target.Pixel(tx, ty);
-                auto mix = [a](int fg, int bg) { return static_cast<uint8_t>((fg * a + bg * (255 - a) + 127) / 255); };
-                target.SetPixel(tx, ty, RGBColor(mix(s[2], GetRValue(d)), mix(s[1], GetGValue(d)), mix(s[0], GetBValue(d))));
+                target.SetPixel(tx, ty,
+                                RGBColor(BlendOver(s[2], GetRValue(d), a),
+                                         BlendOver(s[1], GetGValue(d), a),
+                                         BlendOver(s[0], GetBValue(d), a)));
             } else if (mask_[static_cast<size_t>(y) * img.Width() + x]) {
                 // Transparent pixel: the destination XOR the colour (black leaves it alone).
                 if (s[0] | s[1] | s[2]) {

@@ -112,6 +112,8 @@ void TReaderGraphic::CreateImage(int width, int height, TPixelFormat format, con
 void TReaderGraphic::CreateImage(TPixelFormat format, const std::string& formatName)
 {
     CreateImage(properties_.width, properties_.height, format, formatName);
+    if (format == pf32bit && colorManager_.TargetColorScheme() == csBGRA)
+        SetAlphaChannel(true);
     TColorScheme s = properties_.colorScheme;
     if ((s == csG || s == csGA) && colorManager_.TargetColorScheme() == csIndexed)
         SetPalette(colorManager_.MakeGreyPalette((properties_.options & ioMinIsWhite) != 0));

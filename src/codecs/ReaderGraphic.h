@@ -140,9 +140,9 @@ protected:
     // bitmap format of the target; raises the converter's errors for impossible layouts.
     TPixelFormat SetupColorManager();
     // Steps 5-6: checks the pixel budget (kInvalidImageFormat text of `formatName` when it
-    // is exceeded), makes the zero-filled surface and, for indexed targets of grey
-    // sources, the grey palette. Other indexed pictures set their palette afterwards with
-    // SetPalette.
+    // is exceeded), makes the zero-filled surface (marked as having alpha for a BGR target
+    // with alpha) and, for indexed targets of grey sources, the grey palette. Other indexed
+    // pictures set their palette afterwards with SetPalette.
     void CreateImage(TPixelFormat format, const std::string& formatName);
     // The surface without touching the palette rules (for readers with special cases).
     void CreateImage(int width, int height, TPixelFormat format, const std::string& formatName);

@@ -241,6 +241,9 @@ void TTargaGraphic::ReadStream(TStream& stream)
     CreateImage(width, height, format, kFormatName);
     if (format == pf8bit && palette)
         SetPalette(palette);
+    // The fourth byte is alpha only when the descriptor counts attribute bits.
+    if (format == pf32bit && props.hasAlpha)
+        SetAlphaChannel(true);
 
     std::vector<uint8_t> greyRow(greyAlpha ? rowSize : 0);
     TTargaRLEDecoder decoder(pixelSize);

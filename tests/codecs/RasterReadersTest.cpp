@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include "codecs/Autodesk.h"
+#include "codecs/Canvas.h"
 #include "codecs/Cut.h"
 #include "codecs/Pcd.h"
 #include "codecs/Pcx.h"
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cmath>
 #include <cstring>
 #include <sstream>
 
@@ -726,6 +728,27 @@ TEST(PspReader, FirstRasterLayerInEachCompressionAndVersion)
     Bytes wrong = indexed;
     wrong[0] = 'X';
     EXPECT_EQ(Load(psp, wrong), "Cannot load image. Invalid or unexpected PSP image format.");
+}
+
+// The transparency channel is the picture's alpha: drawn onto white, blended over it.
+TEST(PspReader, TransparencyBlendsOverWhiteWhenDrawn)
+{
+    const Bytes red = {10, 20, 30, 40}, green = {1, 2, 3, 4}, blue = {100, 110, 120, 130},
+                alpha = {255, 0, 128, 64};
+    Bytes file =
+        PspFile(5, 2, 2, 24, 0, false, {{0, 1, red}, {0, 2, green}, {0, 3, blue}, {1, 0, alpha}});
+    TPSPGraphic psp;
+    ASSERT_EQ(Load(psp, file), "");
+    ASSERT_TRUE(psp.HasAlphaChannel());
+    TBitmap surface;
+    surface.SetSize(2, 2);
+    surface.Canvas().DrawAt(0, 0, &psp);
+    for (int i = 0; i < 4; ++i) {
+        double a = alpha[i] / 255.0;
+        auto over = [&](int v) { return static_cast<int>(std::lround(v * a + 255 * (1 - a))); };
+        EXPECT_EQ(surface.Pixel(i % 2, i / 2), RGB(over(red[i]), over(green[i]), over(blue[i])))
+            << i;
+    }
 }
 
 // Files the PSP harness found: a layer rectangle whose width overflows, and a bit depth

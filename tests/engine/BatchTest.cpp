@@ -291,6 +291,33 @@ TEST_F(BatchFixture, UnknownOutputFormatFailsWithTheSavingMessage)
     EXPECT_EQ(host.errors[0], "Error saving file " + s.DDir + "atn.xyz!");
 }
 
+// An icon-like TGA: transparent black around an opaque red pixel and a half-transparent blue.
+TEST_F(BatchFixture, TransparentPicturesComeOutOnWhite)
+{
+    std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 0x28};
+    for (uint8_t v : {0, 0, 0, 0, /**/ 0, 0, 255, 255, /**/ 255, 0, 0, 128, /**/ 0, 0, 0, 0})
+        tga.push_back(v); // blue, green, red, alpha; top row first
+    tabulonix::test::WriteBytes(s.SDir + "icon.tga", tga);
+    s.CreateHTML = 2;
+    s.KeepFormat = false;
+    s.Format = ofBMP;
+    s.Extension = "bmp";
+    for (int toDo : {1, 0}) {
+        s.ToDo = toDo;
+        s.NameFormat = toDo == 1 ? "<same>" : "<same>tn";
+        s.Korkeus = 4;
+        s.StretchSmall = true;
+        DoTheHonkyPonky(s, MakeSelectedFiles({"icon.tga"}), host);
+        TBitmap out = ReadBmp(s.DDir + (toDo == 1 ? "icon.bmp" : "icontn.bmp"));
+        const int k = toDo == 1 ? 1 : 2; // source pixel (x, y) covers k x k output pixels
+        EXPECT_EQ(out.Pixel(0, 0), clWhite) << toDo;
+        EXPECT_EQ(out.Pixel(k, 0), clRed) << toDo;
+        EXPECT_EQ(out.Pixel(0, k), RGBColor(127, 127, 255)) << toDo;
+        EXPECT_EQ(out.Pixel(k, k), clWhite) << toDo;
+    }
+    EXPECT_TRUE(host.errors.empty());
+}
+
 // A little-endian TIFF of 2 x 2 grey pixels stored with the given compression code.
 std::vector<uint8_t> GreyTiff(uint16_t compression)
 {
