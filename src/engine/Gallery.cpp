@@ -122,7 +122,10 @@ std::string EscapeUrlPath(const std::string &text)
 {
     std::string out;
     for (char c : text) {
-        if (c == '%' || c == '#' || c == '?') {
+        // Bytes outside printable ASCII too, so that a name resolves whatever character
+        // set the browser reads the page in (and a tab or space keeps its link whole).
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (c == '%' || c == '#' || c == '?' || b < 0x21 || b > 0x7E) {
             char buf[4];
             std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(c));
             out += buf;

@@ -23,7 +23,8 @@ std::vector<std::string> SplitLines(const std::string &text);
 std::string JoinLines(const std::vector<std::string> &lines); // CR LF after every line
 // Attribute values: & < > " become entities.
 std::string EscapeAttribute(const std::string &text);
-// URL paths: % # ? are percent-encoded (the rest stays byte for byte).
+// URL paths: % # ?, blanks, control bytes and bytes above 0x7E are percent-encoded (the
+// rest stays byte for byte).
 std::string EscapeUrlPath(const std::string &text);
 // The file name of page k of a multipage gallery: k inserted before the extension's dot.
 std::string PageFileName(const std::string &htmlFile, int page);

@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 
 #include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -139,6 +140,76 @@ TEST_F(GalleryFixture, AwkwardNamesAreEscaped)
     EXPECT_EQ(w.Lines()[6],
               "<A HREF=\"file:///p&amp;q/x%231%25&quot;&lt;.jpg\" TARGET=\"a&quot;b\">"
               "<IMG SRC=\"t%3F&amp;.jpg\" HEIGHT=\"2\" WIDTH=\"1\" BORDER=\"0\"></A>");
+}
+
+std::string PercentDecoded(const std::string &text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// Every SRC and HREF value of a page, entities resolved.
+std::vector<std::string> Links(const std::string &html)
+{
+    std::vector<std::string> links;
+    for (const char *attribute : {"SRC=\"", "HREF=\""})
+        for (size_t at = html.find(attribute); at != std::string::npos;
+             at = html.find(attribute, at + 1)) {
+            size_t start = at + std::strlen(attribute);
+            std::string value = html.substr(start, html.find('"', start) - start);
+            for (size_t amp; (amp = value.find("&amp;")) != std::string::npos;)
+                value.replace(amp, 5, "&");
+            links.push_back(value);
+        }
+    return links;
+}
+
+// Names with bytes of another character set, tabs and blanks: the links hold printable
+// ASCII only and, decoded, name the files on disk.
+TEST_F(GalleryFixture, EveryFileNameGivesAWorkingLink)
+{
+    const std::vector<std::string> names = {"caf\xC3\xA9 & co.jpg", "\xE6\x97\xA5\xE6\x9C\xAC.jpg",
+                                            "tab\there.jpg", "latin\xE9 100%.jpg"};
+    TempDir elsewhere; // the sources are linked by absolute paths, the thumbnails relatively
+    s.SDir = elsewhere.Path() + "sources/";
+    s.DDir = dir.Path() + "thumbs/";
+    ASSERT_TRUE(ForceDirectories(s.SDir));
+    ASSERT_TRUE(ForceDirectories(s.DDir));
+    selected = MakeSelectedFiles(names);
+    TGalleryWriter writer(s, selected, host);
+    for (const auto &name : selected) {
+        WriteText(s.SDir + name, "source");
+        WriteText(s.DDir + "t " + name, "thumbnail");
+        writer.AddGalleryEntry("t " + name, 4, 3, name);
+    }
+    writer.WriteGallery();
+    std::string html = ReadText(s.HTMLFile);
+    for (unsigned char c : html)
+        ASSERT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c <= 0x7E)) << int(c);
+    std::vector<std::string> links = Links(html);
+    ASSERT_EQ(links.size(), 2 * names.size());
+    EXPECT_EQ(std::count_if(links.begin(), links.end(),
+                            [](const std::string &l) { return l.rfind("file://", 0) == 0; }),
+              4);
+    for (const auto &link : links) {
+        std::string path = PercentDecoded(link);
+        if (path.rfind("file://", 0) == 0)
+            path = path.substr(7);
+        else
+            path = dir.Path() + path; // relative to the page
+        EXPECT_TRUE(FileExists(path)) << link;
+    }
+    // Names of printable ASCII keep today's bytes.
+    EXPECT_EQ(EscapeUrlPath("plain-name_1.jpg"), "plain-name_1.jpg");
+    EXPECT_EQ(EscapeUrlPath("a b\x7F\x7E"), "a%20b%7F\x7E");
 }
 
 TEST_F(GalleryFixture, MultipageLinksThePages)
