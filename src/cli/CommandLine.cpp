@@ -3,6 +3,7 @@
 #include "cli/SettingsFile.h"
 
 #include "platform/Exception.h"
+#include "platform/Files.h"
 #include "settings/ColorNames.h"
 
 #include <charconv>
@@ -69,10 +70,14 @@ const std::vector<Option>& Options()
          [](CommandLine& c, const std::string& v) {
              c.settings.Size = static_cast<int16_t>(ParseInt("--frame-size", v, JobRanges::Size));
          }},
-        {"--format", "jpg|gif|png|bmp|wmf|emf|tga", "output format (default: keep each source's format)",
+        {"--format", "jpg|gif|png|bmp|wmf|emf|tga",
+         "output format, any letter case, jpeg for jpg (default: keep each source's format)",
          [](CommandLine& c, const std::string& v) {
+             std::string name = LowerCase(v);
+             if (name == "jpeg")
+                 name = "jpg";
              for (int i = 0; i < kOutputFormatCount; ++i)
-                 if (v == kFormats[i]) {
+                 if (name == kFormats[i]) {
                      c.settings.Format = i;
                      c.formatGiven = true;
                      return;
@@ -89,7 +94,7 @@ const std::vector<Option>& Options()
              c.settings.NameFormat = v;
              c.nameGiven = true;
          }},
-        {"--no-overwrite", nullptr, "never replace existing files; number the new ones instead",
+        {"--no-overwrite", nullptr, "never replace existing pictures; number the new ones instead",
          [](CommandLine& c, const std::string&) { c.settings.Overwrite = false; }},
         {"--quality", "N", "JPEG quality, 1-100 (default 80)",
          [](CommandLine& c, const std::string& v) { c.settings.TrackBar = ParseInt("--quality", v, JobRanges::TrackBar); }},
@@ -254,6 +259,9 @@ std::string HelpText()
             left += "\n" + std::string(36, ' ');
         out += left + o.help + "\n";
     }
+    std::string endOfOptions = "  --";
+    endOfOptions.resize(36, ' ');
+    out += endOfOptions + "end of the options: what follows are folders and file names\n";
     out += "\nExit status: 0 when every file was processed, 1 when any failed or the run was stopped,\n"
            "2 for bad usage.\n";
     return out;

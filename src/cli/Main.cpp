@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tabulonix;
@@ -56,8 +57,10 @@ int Run(const std::vector<std::string> &args)
     s.SDir = IncludeTrailingSlash(AbsolutePath(c.sourceDir));
     s.DDir = IncludeTrailingSlash(AbsolutePath(c.destDir));
     if (!DirectoryExists(s.SDir)) {
-        std::fprintf(stderr, "tabulonix-batch: source folder %s does not exist\n",
-                     c.sourceDir.c_str());
+        struct stat st {};
+        bool exists = stat(c.sourceDir.c_str(), &st) == 0;
+        std::fprintf(stderr, "tabulonix-batch: source folder %s %s\n", c.sourceDir.c_str(),
+                     exists ? "is a file, not a folder" : "does not exist");
         return 2;
     }
     for (const auto &f : c.files)
@@ -78,6 +81,12 @@ int Run(const std::vector<std::string> &args)
         } catch (const std::exception &) {
             std::fprintf(stderr, "%s\n", Format(LangMessage("M004"), {s.HTMLFile}).c_str());
             return 1;
+        }
+        // A page without its marker pair is the user's own: refuse before anything is done
+        // rather than replace it with a new gallery.
+        if (!markers && FileExists(s.HTMLFile)) {
+            std::fprintf(stderr, "%s\n", LangMessage("M020").c_str());
+            return 2;
         }
         s.CreateHTML = markers ? 1 : 0;
         if (!markers)
@@ -109,6 +118,11 @@ int Run(const std::vector<std::string> &args)
     }
     if (result.destinationUnusable)
         return 2;
+    // The engine reports completion only for a run that was not stopped.
+    if (result.aborted) {
+        std::printf("Stopped: %d of %d images processed.\n", result.processed, result.total);
+        return 1;
+    }
     bool allDone = result.processed == result.total && host.ErrorCount() == 0;
     return allDone ? 0 : 1;
 }

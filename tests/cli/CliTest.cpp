@@ -84,7 +84,7 @@ TEST(CliUsageTest, BadUsageExitsWithTwoAndOneLine)
                          "--per-line 10001 ",
                          "--table-border 21 ",
                          "--aspect tall ",
-                         "--format jpeg ",
+                         "--format jpeg2000 ",
                          "--frame clNoSuchColour ",
                          "--width x ",
                          "--extension png ",
@@ -101,6 +101,19 @@ TEST(CliUsageTest, BadUsageExitsWithTwoAndOneLine)
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_EQ(missing.err,
               "tabulonix-batch: source folder " + dir.File("absent") + " does not exist\n");
+    WriteText(dir.File("photo.jpg"), "x");
+    CommandResult file = Batch(ShellQuote(dir.File("photo.jpg")) + " " + d);
+    EXPECT_EQ(file.exitCode, 2);
+    EXPECT_EQ(file.err, "tabulonix-batch: source folder " + dir.File("photo.jpg") +
+                            " is a file, not a folder\n");
+}
+
+TEST(CliUsageTest, HelpDescribesTheOptionsAsTheyWork)
+{
+    std::string help = Batch("--help").out;
+    EXPECT_NE(help.find("  --no-overwrite                    never replace existing pictures"),
+              std::string::npos);
+    EXPECT_NE(help.find("\n  --                                "), std::string::npos);
 }
 
 TEST_F(CliFixture, ThumbnailsWithGalleryByDefault)
@@ -170,6 +183,18 @@ TEST_F(CliFixture, ReasonFollowsTheMessage)
     EXPECT_TRUE(FileExists(out + "btn.bmp"));
 }
 
+TEST_F(CliFixture, FormatInAnyLetterCase)
+{
+    for (const char *format : {"JPEG", "Jpg", "jpeg", "PNG"}) {
+        TempDir target;
+        CommandResult r = Batch(std::string("--no-html --format ") + format + " " + Q(src) + " " +
+                                Q(target.Path()) + " b.bmp");
+        EXPECT_EQ(r.exitCode, 0) << format << r.err;
+        bool png = std::string(format) == "PNG";
+        EXPECT_TRUE(FileExists(target.Path() + (png ? "btn.png" : "btn.jpg"))) << format;
+    }
+}
+
 TEST_F(CliFixture, UnusableDestinationIsOneLineBeforeAnyFile)
 {
     WriteText(dir.File("blocker"), "x");
@@ -178,6 +203,55 @@ TEST_F(CliFixture, UnusableDestinationIsOneLineBeforeAnyFile)
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err, "Error saving file " + target + "! (Not a directory)\n");
     EXPECT_EQ(r.out, "");
+}
+
+// Ctrl-C: the file in hand is finished, the gallery written, the count printed. The tool
+// is held at a known point by not reading its error lines: two thousand missing files fill
+// the pipe before it reaches the pictures.
+TEST_F(CliFixture, StoppedRunStillPrintsItsCount)
+{
+    std::vector<std::string> args = {BinDir() + "tabulonix-batch", src, out};
+    for (int i = 0; i < 2000; ++i)
+        args.push_back("0-missing-" + std::to_string(1000 + i) + ".bmp");
+    args.push_back("A.bmp");
+    args.push_back("b.bmp");
+    int errPipe[2];
+    ASSERT_EQ(pipe(errPipe), 0);
+    std::string outFile = dir.File("stdout");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    for (auto &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(errPipe[1]);
+
+    // The first error line means the run, and its Ctrl-C handling, has begun; the tool
+    // cannot get past the missing files until the pipe is read.
+    pollfd ready{errPipe[0], POLLIN, 0};
+    ASSERT_EQ(poll(&ready, 1, -1), 1);
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    std::string err;
+    char buffer[65536];
+    for (ssize_t n; (n = read(errPipe[0], buffer, sizeof buffer)) > 0;)
+        err.append(buffer, static_cast<size_t>(n));
+    close(errPipe[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(Lines(err), 2000u);
+    EXPECT_EQ(ReadText(outFile), "Stopped: 1 of 2002 images processed.\n");
+    EXPECT_TRUE(FileExists(out + "Atn.bmp"));
+    EXPECT_FALSE(FileExists(out + "btn.bmp"));
+    EXPECT_NE(ReadText(out + "QVHTML.htm").find("Atn.bmp"), std::string::npos);
 }
 
 TEST_F(CliFixture, NoOverwriteAndFrame)
@@ -203,13 +277,27 @@ TEST_F(CliFixture, NoOverwriteAndFrame)
 
 TEST_F(CliFixture, UpdateHtml)
 {
+    // A hand-written page without the marker pair, or with one marker only, is refused
+    // before the run and stays byte for byte.
     std::string page = dir.File("index.htm");
-    WriteText(page, "<html>no markers here</html>\n");
-    CommandResult r = Batch("--update-html " + Q(page) + " " + Q(src) + " " + Q(out));
+    for (const std::string &text :
+         {std::string("<html>no markers here</html>\n"),
+          "<html>\n" + std::string(kGalleryMarker) + "\nmine\n</html>\n"}) {
+        WriteText(page, text);
+        CommandResult refused = Batch("--update-html " + Q(page) + " " + Q(src) + " " + Q(out));
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_EQ(refused.err, "Can't update, no headers found!\n");
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(ReadText(page), text);
+        EXPECT_FALSE(DirectoryExists(out)) << "nothing processed";
+    }
+
+    // A page that does not exist yet becomes a new gallery.
+    std::string fresh = dir.File("new.htm");
+    CommandResult r = Batch("--update-html " + Q(fresh) + " " + Q(src) + " " + Q(out));
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, "Can't update, no headers found!\n");
-    std::string created = ReadText(page);
-    EXPECT_EQ(created.substr(0, 8), "<HTML>\r\n"); // fell back to a new page
+    std::string created = ReadText(fresh);
+    EXPECT_EQ(created.substr(0, 8), "<HTML>\r\n");
     // Relative to the page: the thumbnails lie in thumbs/, the sources in photos/.
     EXPECT_NE(created.find("<A HREF=\"photos/A.bmp\"><IMG SRC=\"thumbs/Atn.bmp\""),
               std::string::npos);
