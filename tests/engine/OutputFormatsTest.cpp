@@ -38,6 +38,20 @@ struct Case {
     bool exact; // lossless formats give the surface's pixels back
 };
 
+// A convert-only run (the output keeps the source size) from dir/src/ into dir/out/ under
+// the source's own name, without HTML.
+JobSettings ConvertJob(const test::TempDir& dir)
+{
+    JobSettings s;
+    s.ToDo = 1;
+    s.SDir = dir.Path() + "src/";
+    s.DDir = dir.Path() + "out/";
+    s.CreateHTML = 2;
+    s.KeepFormat = false;
+    s.NameFormat = "<same>";
+    return s;
+}
+
 class OutputFormats : public ::testing::TestWithParam<Case> {};
 
 } // namespace
@@ -46,15 +60,9 @@ TEST_P(OutputFormats, ReusedEncoderWritesEachFileOnItsOwn)
 {
     const Case& c = GetParam();
     test::TempDir dir;
-    JobSettings s;
-    s.ToDo = 1; // convert only: the output keeps the source size
-    s.SDir = dir.Path() + "src/";
-    s.DDir = dir.Path() + "out/";
-    s.CreateHTML = 2;
-    s.KeepFormat = false;
+    JobSettings s = ConvertJob(dir);
     s.Format = c.format;
     s.Extension = c.extension; // as the wizard fills it from the chosen format
-    s.NameFormat = "<same>";
     ASSERT_TRUE(ForceDirectories(s.SDir));
     TBitmap first = Pattern(23, 11, 1), second = Pattern(7, 19, 5);
     first.WriteFile(s.SDir + "a.bmp");
@@ -113,15 +121,9 @@ TEST_P(OutputFormats, FailedSaveKeepsTheOldFileAndLeavesNoTemporary)
 {
     const Case& c = GetParam();
     test::TempDir dir;
-    JobSettings s;
-    s.ToDo = 1;
-    s.SDir = dir.Path() + "src/";
-    s.DDir = dir.Path() + "out/";
-    s.CreateHTML = 2;
-    s.KeepFormat = false;
+    JobSettings s = ConvertJob(dir);
     s.Format = c.format;
     s.Extension = c.extension;
-    s.NameFormat = "<same>";
     ASSERT_TRUE(ForceDirectories(s.SDir));
     ASSERT_TRUE(ForceDirectories(s.DDir));
     TBitmap noise;
@@ -169,13 +171,7 @@ TEST(OutputFormatsSize, WideMetafilesReadBackAtTheSurfaceSize)
     // The reference screen is exactly 96 pixels per inch, so no size drifts on the way
     // through 0.01 mm, whatever the width.
     test::TempDir dir;
-    JobSettings s;
-    s.ToDo = 1;
-    s.SDir = dir.Path() + "src/";
-    s.DDir = dir.Path() + "out/";
-    s.CreateHTML = 2;
-    s.KeepFormat = false;
-    s.NameFormat = "<same>";
+    JobSettings s = ConvertJob(dir);
     ASSERT_TRUE(ForceDirectories(s.SDir));
     for (int w : {471, 997, 1601})
         Pattern(w, 3, w).WriteFile(s.SDir + "w" + std::to_string(w) + ".bmp");
