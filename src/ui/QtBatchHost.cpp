@@ -76,10 +76,12 @@ QWidget* TQtBatchHost::MessageParent() const
     return wizard_ ? wizard_->window() : nullptr;
 }
 
-void TQtBatchHost::ShowError(const std::string& text)
+void TQtBatchHost::ShowError(const std::string& text, const std::string& reason)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), ToQString(text),
                     QMessageBox::Ok, MessageParent());
+    if (!reason.empty())
+        box.setDetailedText(ToQString(reason));
     box.exec();
 }
 

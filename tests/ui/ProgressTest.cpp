@@ -47,6 +47,7 @@ void WritePicture(const std::string& path, TColor color)
 struct ShownBox {
     QMessageBox::Icon icon;
     QString text;
+    QString detailedText;
     bool wizardEnabled;
     int barValue;
     QString percent;
@@ -71,7 +72,7 @@ struct BatchRun {
         QObject::connect(&watcher, &QTimer::timeout, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 TProgressIkkuna* progress = host.ProgressWindow();
-                boxes.push_back({box->icon(), box->text(), wizard.isEnabled(),
+                boxes.push_back({box->icon(), box->text(), box->detailedText(), wizard.isEnabled(),
                                  progress ? progress->ProgressBar->value() : -1,
                                  progress ? progress->Edistys->text() : QString()});
                 box->button(QMessageBox::Ok)->click();
@@ -161,12 +162,14 @@ TEST(QtBatchHost, EveryFailedFileGetsAnErrorBoxAndTheEndTheCount)
     const ShownBox& error = run.boxes[0];
     EXPECT_EQ(error.icon, QMessageBox::Critical);
     EXPECT_EQ(error.text, QString::fromStdString("Error opening file " + dir.File("b.bmp") + "!"));
+    EXPECT_EQ(error.detailedText, QStringLiteral("Bitmap image is not valid")); // why it failed
     EXPECT_FALSE(error.wizardEnabled);
     EXPECT_EQ(error.barValue, 1); // the failed file is stepped after its box
     EXPECT_EQ(error.percent, QStringLiteral("33%"));
     const ShownBox& done = run.boxes[1];
     EXPECT_EQ(done.icon, QMessageBox::Information);
     EXPECT_EQ(done.text, QStringLiteral("Complete! 2 of 3 images processed!"));
+    EXPECT_TRUE(done.detailedText.isEmpty());
     EXPECT_TRUE(done.wizardEnabled);
     EXPECT_EQ(done.barValue, -1); // shown after the progress window is gone
     EXPECT_EQ(run.result.processed, 2);
