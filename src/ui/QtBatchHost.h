@@ -24,6 +24,7 @@ class TQtBatchHost : public BatchHost {
     void SetPercentText(const std::string& text) override;
     bool AbortRequested() override;
     void EndProgress() override;
+    // `reason`, when there is one, is the box's detailed text.
     void ShowError(const std::string& text, const std::string& reason) override;
     void ShowInformation(const std::string& text) override;
     void ProcessMessages() override;
