@@ -266,7 +266,7 @@ struct DecodeGuard {
     throw EJPEG(Format("JPEG error #%d", static_cast<long long>(code)));
 }
 
-HeaderInfo ReadHeader(const std::vector<uint8_t> &bytes)
+HeaderInfo ReadHeader(const ByteBuffer& bytes)
 {
     DecodeState s{};
     DecodeGuard guard{s};
@@ -386,7 +386,7 @@ bool TJPEGImage::IsEmpty() const
 void TJPEGImage::ReadStream(TStream &stream)
 {
     auto fresh = std::make_shared<TJPEGData>();
-    fresh->bytes = stream.ReadRemaining();
+    stream.ReadRemaining(fresh->bytes);
     fresh->present = true;
     bool multiScan = false;
     if (!fresh->bytes.empty()) {
@@ -428,7 +428,7 @@ void TJPEGImage::DIBNeeded() const
         Fail(MessageCode(s));
 
     auto bitmap = std::make_unique<TBitmap>();
-    bitmap->NewImage(width, height, indexed ? pf8bit : pf24bit);
+    bitmap->NewImage(width, height, indexed ? pf8bit : pf24bit, false); // every row is decoded
     std::vector<uint8_t> scratch(static_cast<size_t>(width) * 4);
     std::vector<JSAMPROW> rows(static_cast<size_t>(height));
     if (!DecodeRows(&s, bitmap->Row(0), bitmap->RowSize(), scratch.data(), rows.data()))
@@ -485,7 +485,7 @@ void TJPEGImage::WriteStream(TStream &stream)
 {
     if (!data_->present)
         Encode();
-    stream.WriteBytes(data_->bytes);
+    stream.Write(data_->bytes.data(), data_->bytes.size());
 }
 
 void TJPEGImage::Paint(TCanvas &canvas, const TRect &rect)
