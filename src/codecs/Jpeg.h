@@ -46,6 +46,9 @@ class TJPEGImage : public TGraphic {
     bool IsEmpty() const override;
 
     void Paint(TCanvas &canvas, const TRect &rect) override;
+    // Decodes only the rows the sample needs; nullptr once the pixels are decoded (drawing
+    // them is cheaper) and for 8-bit or greyscale output, which is dithered across rows.
+    std::unique_ptr<TBitmap> NearestSample(int width, int height) const override;
     void ReadStream(TStream &stream) override;
     void WriteStream(TStream &stream) override;
     void AssignFrom(const TGraphic &source) override;
