@@ -14,6 +14,7 @@
 #include "platform/Exception.h"
 
 #include <climits>
+#include <exception>
 #include <memory>
 
 namespace tabulonix {
@@ -34,17 +35,30 @@ struct RunObjects {
     TGalleryWriter gallery;
 };
 
+// Opens the source; its pixels may still be undecoded (see DecodeSource).
 bool LoadSource(TImage &loader, const std::string &path)
 {
     try {
         loader.Picture().OpenFile(path);
         TGraphic *g = loader.Picture().Graphic();
-        if (!g || g->Width() <= 0 || g->Height() <= 0)
-            return false;
-        // JPEG pixels are decoded on first need; decoding here makes corrupt data a
-        // failure to open rather than to save.
-        if (auto *jpeg = dynamic_cast<TJPEGImage *>(g))
-            jpeg->DIBNeeded();
+        return g && g->Width() > 0 && g->Height() > 0;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+// Decodes what the draw will take: for a thumbnail the sample of the source pixels it shows
+// when the source can make one, else the whole picture. Decoding here makes corrupt data a
+// failure to open rather than to save.
+bool DecodeSource(TGraphic &source, TBitmap *surface, const TRect &rect,
+                  std::unique_ptr<TBitmap> &sample)
+{
+    try {
+        if (surface)
+            sample = surface->Canvas().NearestSampleFor(rect, source);
+        if (!sample)
+            if (auto *jpeg = dynamic_cast<TJPEGImage *>(&source))
+                jpeg->DIBNeeded();
         return true;
     } catch (const std::exception &) {
         return false;
@@ -71,6 +85,7 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
             }
         }
         objects.reset();
+        ReleaseCachedPixelMemory();
         host.EndProgress();
         host.SetWizardEnabled(true);
         if (ranToEnd)
@@ -99,12 +114,16 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
                 continue;
             }
 
+            // The surface is made before the pixels are decoded, so that a thumbnail decodes
+            // only what it shows; a failure to size it still counts after a decoding failure.
             // Until the name is formed, a failure names the source inside the destination.
             std::string destPath = s.DDir + name;
             int64_t w = 0, h = 0;
             DestinationName dest;
+            TGraphic *source = o.loader.Picture().Graphic();
+            TBitmap *surface = nullptr;
+            std::exception_ptr sizing;
             try {
-                TGraphic *source = o.loader.Picture().Graphic();
                 const int w0 = source->Width(), h0 = source->Height();
                 if (s.ToDo == 1) {
                     w = w0;
@@ -117,15 +136,27 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
                 if (w < 1 || h < 1 || w > INT_MAX || h > INT_MAX)
                     throw EInvalidGraphic("Invalid output size");
                 CheckPixelBudget(w, h, 32, "Output picture too large");
-                TBitmap &surface = o.drawing.Picture().AsBitmap();
-                surface.SetWidth(static_cast<int>(w));
-                surface.SetHeight(static_cast<int>(h));
-                TCanvas &canvas = surface.Canvas();
+                surface = &o.drawing.Picture().AsBitmap();
+                surface->SetWidth(static_cast<int>(w));
+                surface->SetHeight(static_cast<int>(h));
+            } catch (const std::exception &) {
+                sizing = std::current_exception();
+                surface = nullptr;
+            }
+            const TRect rect{0, 0, static_cast<int>(w), static_cast<int>(h)};
+            std::unique_ptr<TBitmap> sample;
+            if (!DecodeSource(*source, s.ToDo == 0 ? surface : nullptr, rect, sample)) {
+                failed("M004", sourcePath, position);
+                continue;
+            }
+            try {
+                if (sizing)
+                    std::rethrow_exception(sizing);
+                TCanvas &canvas = surface->Canvas();
                 if (s.ToDo == 1) {
                     canvas.DrawAt(0, 0, source);
                 } else {
-                    canvas.DrawScaled(TRect{0, 0, static_cast<int>(w), static_cast<int>(h)},
-                                      source);
+                    canvas.DrawScaled(rect, sample ? sample.get() : source);
                     canvas.Brush.Style = bsClear;
                     if (s.DrawFrame) {
                         canvas.Pen.Color = s.Color;
@@ -139,7 +170,7 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
                 destPath = s.DDir + dest.FileName();
                 if (!dest.folderReady)
                     throw EFCreateError("Cannot create folder " + s.DDir);
-                o.encoders.Save(dest.format, surface, destPath, dest.extension, s);
+                o.encoders.Save(dest.format, *surface, destPath, dest.extension, s);
             } catch (const std::exception &) {
                 failed("M005", destPath, position);
                 continue;
