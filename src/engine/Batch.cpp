@@ -9,30 +9,48 @@
 #include "engine/DestinationNaming.h"
 #include "engine/Gallery.h"
 #include "engine/Geometry.h"
+#include "engine/Lookahead.h"
 #include "engine/OutputEncoders.h"
 #include "i18n/Messages.h"
 #include "platform/Exception.h"
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace tabulonix {
 
 namespace {
 
-// The working objects of one run.
-struct RunObjects {
-    RunObjects(const JobSettings &settings, const SelectedFileList &selected, BatchHost &host)
-        : naming(settings), gallery(settings, selected, host)
-    {
-        loader.AutoSize = true;
-    }
-    TImage loader;  // the source picture last loaded
+// A worker's objects, made once and reused for every file it prepares.
+struct FileWorker {
+    FileWorker() { loader.AutoSize = true; }
+    TImage loader;  // the source picture being prepared
     TImage drawing; // holds the work surface
     TOutputEncoders encoders;
-    TDestinationNaming naming;
-    TGalleryWriter gallery;
+
+    // Lets go of the file's pictures as soon as it is prepared, so that their memory serves
+    // the next file instead of waiting beside it.
+    struct Emptied {
+        FileWorker& o;
+        ~Emptied()
+        {
+            o.loader.Picture().Assign(static_cast<const TGraphic*>(nullptr));
+            o.drawing.Picture().Assign(static_cast<const TGraphic*>(nullptr));
+        }
+    };
+};
+
+// What a worker makes of one file: everything up to the encoded output, for the calling
+// thread to name, save and report in file order.
+struct PreparedFile {
+    enum Stage { NotOpened, NotDrawn, NotEncoded, Encoded };
+    Stage stage = NotOpened;
+    int width = 0, height = 0;
+    std::vector<uint8_t> output; // the bytes of the output file
 };
 
 // Opens the source; its pixels may still be undecoded (see DecodeSource).
@@ -65,26 +83,113 @@ bool DecodeSource(TGraphic &source, TBitmap *surface, const TRect &rect,
     }
 }
 
+// Loads, sizes, draws, frames and encodes one file.
+PreparedFile PrepareFile(const JobSettings& s, const std::string& name, FileWorker& o)
+{
+    PreparedFile f;
+    FileWorker::Emptied emptied{o};
+    if (!LoadSource(o.loader, s.SDir + name))
+        return f;
+
+    // The surface is made before the pixels are decoded, so that a thumbnail decodes only
+    // what it shows; a failure to size it still counts after a decoding failure.
+    int64_t w = 0, h = 0;
+    TGraphic* source = o.loader.Picture().Graphic();
+    TBitmap* surface = nullptr;
+    std::exception_ptr sizing;
+    try {
+        const int w0 = source->Width(), h0 = source->Height();
+        if (s.ToDo == 1) {
+            w = w0;
+            h = h0;
+        } else {
+            TargetSize size = ComputeTargetSize(w0, h0, s);
+            w = size.width;
+            h = size.height;
+        }
+        if (w < 1 || h < 1 || w > INT_MAX || h > INT_MAX)
+            throw EInvalidGraphic("Invalid output size");
+        CheckPixelBudget(w, h, 32, "Output picture too large");
+        surface = &o.drawing.Picture().AsBitmap();
+        surface->SetWidth(static_cast<int>(w));
+        surface->SetHeight(static_cast<int>(h));
+    } catch (const std::exception&) {
+        sizing = std::current_exception();
+        surface = nullptr;
+    }
+    const TRect rect{0, 0, static_cast<int>(w), static_cast<int>(h)};
+    std::unique_ptr<TBitmap> sample;
+    if (!DecodeSource(*source, s.ToDo == 0 ? surface : nullptr, rect, sample))
+        return f;
+
+    f.stage = PreparedFile::NotDrawn;
+    try {
+        if (sizing)
+            std::rethrow_exception(sizing);
+        TCanvas& canvas = surface->Canvas();
+        if (s.ToDo == 1) {
+            canvas.DrawAt(0, 0, source);
+        } else {
+            canvas.DrawScaled(rect, sample ? sample.get() : source);
+            canvas.Brush.Style = bsClear;
+            if (s.DrawFrame) {
+                canvas.Pen.Color = s.Color;
+                canvas.Pen.Width = s.Size;
+                canvas.Pen.Style = psSolid;
+                canvas.Rectangle(0, 0, static_cast<int>(w), static_cast<int>(h));
+            }
+        }
+    } catch (const std::exception&) {
+        return f;
+    }
+    f.width = static_cast<int>(w);
+    f.height = static_cast<int>(h);
+
+    f.stage = PreparedFile::NotEncoded;
+    try {
+        std::string extension;
+        int format = ofJPEG;
+        OutputFormatFor(s, name, extension, format);
+        f.output = o.encoders.Encode(format, *surface, extension, s);
+        f.stage = PreparedFile::Encoded;
+    } catch (const std::exception&) {
+    }
+    return f;
+}
+
 } // namespace
 
-BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &selected, BatchHost &host)
+BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& selected, BatchHost& host,
+                            int jobs)
 {
     BatchResult result;
     result.total = static_cast<int>(selected.Count());
     host.SetWizardEnabled(false);
     host.BeginProgress(result.total);
-    auto objects = std::make_unique<RunObjects>(s, selected, host);
+    TDestinationNaming naming(s);
+    auto gallery = std::make_unique<TGalleryWriter>(s, selected, host);
+
+    // Workers load, draw and encode ahead; this thread names, saves and reports in file
+    // order, so every result is that of a plain loop. One job is that loop.
+    const size_t workers = jobs == 1 ? 0 : static_cast<size_t>(jobs > 1 ? jobs : DefaultJobs());
+    std::vector<FileWorker> fileWorkers(std::max<size_t>(workers, 1));
+    auto ahead = std::make_unique<Lookahead<PreparedFile>>(
+        selected.Count(), workers, 2 * workers, [&](size_t index, size_t worker) {
+            return PrepareFile(s, selected[index], fileWorkers[worker]);
+        });
     bool ranToEnd = false;
 
     auto finish = [&] {
+        ahead.reset(); // files still being prepared are finished and dropped
         if (s.CreateHTML != 2) {
             try {
-                objects->gallery.WriteGallery();
+                gallery->WriteGallery();
             } catch (const std::exception &) {
                 host.ShowError(Format(LangMessage("M006"), {s.HTMLFile}));
             }
         }
-        objects.reset();
+        gallery.reset();
+        fileWorkers.clear();
         ReleaseCachedPixelMemory();
         host.EndProgress();
         host.SetWizardEnabled(true);
@@ -104,82 +209,33 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
         int position = 0;
         for (const std::string &name : selected) {
             ++position;
-            RunObjects &o = *objects;
             host.SetFileName(name);
-            o.drawing.Picture().Assign(static_cast<const TGraphic *>(nullptr));
-
-            const std::string sourcePath = s.SDir + name;
-            if (!LoadSource(o.loader, sourcePath)) {
-                failed("M004", sourcePath, position);
+            PreparedFile f = ahead->Take(static_cast<size_t>(position - 1));
+            if (f.stage == PreparedFile::NotOpened) {
+                failed("M004", s.SDir + name, position);
                 continue;
             }
-
-            // The surface is made before the pixels are decoded, so that a thumbnail decodes
-            // only what it shows; a failure to size it still counts after a decoding failure.
             // Until the name is formed, a failure names the source inside the destination.
-            std::string destPath = s.DDir + name;
-            int64_t w = 0, h = 0;
-            DestinationName dest;
-            TGraphic *source = o.loader.Picture().Graphic();
-            TBitmap *surface = nullptr;
-            std::exception_ptr sizing;
-            try {
-                const int w0 = source->Width(), h0 = source->Height();
-                if (s.ToDo == 1) {
-                    w = w0;
-                    h = h0;
-                } else {
-                    TargetSize size = ComputeTargetSize(w0, h0, s);
-                    w = size.width;
-                    h = size.height;
-                }
-                if (w < 1 || h < 1 || w > INT_MAX || h > INT_MAX)
-                    throw EInvalidGraphic("Invalid output size");
-                CheckPixelBudget(w, h, 32, "Output picture too large");
-                surface = &o.drawing.Picture().AsBitmap();
-                surface->SetWidth(static_cast<int>(w));
-                surface->SetHeight(static_cast<int>(h));
-            } catch (const std::exception &) {
-                sizing = std::current_exception();
-                surface = nullptr;
-            }
-            const TRect rect{0, 0, static_cast<int>(w), static_cast<int>(h)};
-            std::unique_ptr<TBitmap> sample;
-            if (!DecodeSource(*source, s.ToDo == 0 ? surface : nullptr, rect, sample)) {
-                failed("M004", sourcePath, position);
+            if (f.stage == PreparedFile::NotDrawn) {
+                failed("M005", s.DDir + name, position);
                 continue;
             }
+            DestinationName dest = naming.FormDestinationName(name, position);
+            const std::string destPath = s.DDir + dest.FileName();
             try {
-                if (sizing)
-                    std::rethrow_exception(sizing);
-                TCanvas &canvas = surface->Canvas();
-                if (s.ToDo == 1) {
-                    canvas.DrawAt(0, 0, source);
-                } else {
-                    canvas.DrawScaled(rect, sample ? sample.get() : source);
-                    canvas.Brush.Style = bsClear;
-                    if (s.DrawFrame) {
-                        canvas.Pen.Color = s.Color;
-                        canvas.Pen.Width = s.Size;
-                        canvas.Pen.Style = psSolid;
-                        canvas.Rectangle(0, 0, static_cast<int>(w), static_cast<int>(h));
-                    }
-                }
-
-                dest = o.naming.FormDestinationName(name, position);
-                destPath = s.DDir + dest.FileName();
                 if (!dest.folderReady)
                     throw EFCreateError("Cannot create folder " + s.DDir);
-                o.encoders.Save(dest.format, *surface, destPath, dest.extension, s);
-            } catch (const std::exception &) {
+                if (f.stage != PreparedFile::Encoded)
+                    throw EInvalidGraphic("Not encoded");
+                WriteOutputFile(destPath, f.output);
+            } catch (const std::exception&) {
                 failed("M005", destPath, position);
                 continue;
             }
 
             host.ProcessMessages();
             if (s.CreateHTML != 2)
-                o.gallery.AddGalleryEntry(dest.FileName(), static_cast<int>(w), static_cast<int>(h),
-                                          name);
+                gallery->AddGalleryEntry(dest.FileName(), f.width, f.height, name);
             host.StepProgress();
             host.SetPercentText(PercentText(position, result.total));
             ++result.processed;
@@ -195,6 +251,12 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
     }
     finish();
     return result;
+}
+
+int DefaultJobs()
+{
+    unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores);
 }
 
 } // namespace tabulonix
