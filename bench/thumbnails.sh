@@ -1,92 +1,145 @@
 #!/usr/bin/env bash
-# thumbnails.sh - time tabulonix-batch making 100-pixel-high JPEG thumbnails of a folder of
-# large JPEG photos against vipsthumbnail and ImageMagick (convert -thumbnail, -sample).
+# thumbnails.sh - time tabulonix-batch against vipsthumbnail, ImageMagick and GraphicsMagick
+# in one run, on the photo sets of ../shared/bench/make-photos.sh:
 #
-#   bench/thumbnails.sh [PHOTO_FOLDER]
+#   thumbnails, 100 pixels high, JPEG quality 80, of
+#     jpg12mp       40 JPEG photos of 12 megapixels (baseline)
+#     jpg12mp-prog  the same photos made progressive (lossless, with jpegtran)
+#     jpg2mp        40 JPEG photos of 2 megapixels
+#     png2mp        10 PNG photos of 2 megapixels
+#   conversion at full size, 12-megapixel JPEG to baseline JPEG quality 80
 #
-# Without a folder argument (or PHOTOS_DIR) the photo sets are made by
-# ../shared/bench/make-photos.sh and the 12-megapixel set is used.
-# The release build of the tool is taken from $BUILD_DIR (default: build/ of the checkout)
-# and made there when it is missing. All tools run on one thread (VIPS_CONCURRENCY=1,
-# MAGICK_THREAD_LIMIT=1) since tabulonix-batch uses one; THREADS=default leaves the others
-# at their own settings.
+#   bench/thumbnails.sh [PHOTOS_DIR]
+#
+# PHOTOS_DIR (argument or environment; default bench/data) is where the sets are made, or
+# found when they exist. Every tool runs with its own default number of threads
+# (tabulonix-batch: one worker per core); JOBS=n passes --jobs n to tabulonix-batch.
+# REPEAT=n (default 3) runs every command n times, taking turns, and keeps the shortest
+# time, so that load from other processes touches every tool alike. Peak memory is the
+# largest resident size of any process of the command.
+# The Release build of the tool is made or brought up to date in $BUILD_DIR (default build/).
 set -euo pipefail
 
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ROOT="$(cd "$HERE/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 TOOL="$BUILD_DIR/bin/tabulonix-batch"
-CONVERT=/usr/bin/convert-im6.q16 # /usr/local/bin/convert may be something else
+REPEAT="${REPEAT:-3}"
+# The real programs: a convert elsewhere on the PATH may be something else.
+CONVERT=/usr/bin/convert-im6.q16
+MOGRIFY=/usr/bin/mogrify-im6.q16
 
 missing=()
 command -v vipsthumbnail >/dev/null 2>&1 || missing+=(libvips-tools)
 [[ -x "$CONVERT" ]] || missing+=(imagemagick)
+[[ -x /usr/bin/gm ]] || missing+=(graphicsmagick)
+command -v jpegtran >/dev/null 2>&1 || missing+=(libjpeg-turbo-progs)
 if ((${#missing[@]})); then
   echo "installing: ${missing[*]}" >&2
-  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" >&2
+  SUDO=""
+  [[ "$(id -u)" -eq 0 ]] || SUDO=sudo
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}" >&2
 fi
 
-if [[ ! -x "$TOOL" ]]; then
-  echo "building tabulonix-batch (Release) in $BUILD_DIR" >&2
-  cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release >&2
-  cmake --build "$BUILD_DIR" --target tabulonix-batch -j2 >&2
-fi
+echo "building tabulonix-batch (Release) in $BUILD_DIR" >&2
+[[ -f "$BUILD_DIR/CMakeCache.txt" ]] || cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release >&2
+cmake --build "$BUILD_DIR" --target tabulonix-batch -j2 >&2
 
-PHOTOS="${1:-}"
-if [[ -z "$PHOTOS" ]]; then
-  MAKER="$ROOT/../shared/bench/make-photos.sh"
-  DATA="${PHOTOS_DIR:-$HERE/data}"
-  PHOTOS_DIR="$DATA" bash "$MAKER" >&2
-  PHOTOS="$DATA/jpg12mp"
-fi
-mapfile -t FILES < <(find "$PHOTOS" -maxdepth 1 -type f \( -iname '*.jpg' -o -iname '*.jpeg' \) | sort)
-((${#FILES[@]})) || { echo "no JPEG files in $PHOTOS" >&2; exit 1; }
-
-if [[ "${THREADS:-1}" != default ]]; then
-  export VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1
+DATA="${1:-${PHOTOS_DIR:-$HERE/data}}"
+PHOTOS_DIR="$DATA" bash "$ROOT/../shared/bench/make-photos.sh" >&2
+if [[ ! -d "$DATA/jpg12mp-prog" || $(ls "$DATA/jpg12mp-prog" | wc -l) -ne $(ls "$DATA/jpg12mp" | wc -l) ]]; then
+  echo "making the progressive set" >&2
+  rm -rf "$DATA/jpg12mp-prog"
+  mkdir -p "$DATA/jpg12mp-prog"
+  for f in "$DATA"/jpg12mp/*.jpg; do
+    jpegtran -progressive -copy none -outfile "$DATA/jpg12mp-prog/$(basename "$f")" "$f"
+  done
 fi
 
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
+TOOL_ARGS=(--quiet --no-html)
+[[ -n "${JOBS:-}" ]] && TOOL_ARGS+=(--jobs "$JOBS")
 
-now() { date +%s.%N; }
-declare -A SECONDS_OF
-run() { # name command...
-  local name=$1 start end
+# The commands, one function per tool and task: $1 the source folder, $2 an empty output folder.
+thumb_tabulonix() { "$TOOL" "${TOOL_ARGS[@]}" --height 100 --format jpg "$1" "$2" >/dev/null; }
+thumb_vips() { vipsthumbnail "$1"/* --size x100 -o "$2/%s.jpg[Q=80]"; }
+thumb_magick() { "$MOGRIFY" -path "$2" -format jpg -thumbnail x100 -quality 80 "$1"/*; }
+# GraphicsMagick puts an input's folder under the output folder: it is given plain names.
+thumb_gm() { (cd "$1" && gm mogrify -output-directory "$2" -format jpg -thumbnail x100 -quality 80 *); }
+convert_tabulonix() {
+  "$TOOL" "${TOOL_ARGS[@]}" --convert --format jpg --baseline --quality 80 "$1" "$2" >/dev/null
+}
+convert_vips() { for f in "$1"/*; do vips copy "$f" "$2/$(basename "$f")[Q=80]"; done; }
+convert_magick() { for f in "$1"/*; do "$CONVERT" "$f" -quality 80 "$2/$(basename "$f")"; done; }
+convert_gm() { for f in "$1"/*; do gm convert "$f" -quality 80 "$2/$(basename "$f")"; done; }
+export -f thumb_tabulonix thumb_vips thumb_magick thumb_gm
+export -f convert_tabulonix convert_vips convert_magick convert_gm
+export TOOL CONVERT MOGRIFY
+export TOOL_ARGS_TEXT="${TOOL_ARGS[*]}"
+
+# Runs "$@" once; prints "seconds peak_kB files".
+measure() {
+  local out=$1
   shift
-  OUT="$WORK/$name"
-  mkdir -p "$OUT"
-  start=$(now)
-  "$@"
-  end=$(now)
-  SECONDS_OF[$name]=$(awk -v a="$start" -v b="$end" 'BEGIN{printf "%.2f", b - a}')
-  printf '%-22s %8s s  (%d files)\n' "$name" "${SECONDS_OF[$name]}" "$(ls "$WORK/$name" | wc -l)"
+  rm -rf "$out"
+  mkdir -p "$out"
+  python3 - "$@" <<'EOF'
+import resource, subprocess, sys, time
+start = time.monotonic()
+code = subprocess.run(sys.argv[1:]).returncode
+elapsed = time.monotonic() - start
+peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+print(f"{elapsed:.3f} {peak}")
+sys.exit(code)
+EOF
 }
 
-tabulonix() {
-  "$TOOL" --quiet --no-html --height 100 --format jpg "$PHOTOS" "$OUT" >/dev/null
-}
-vips() {
-  vipsthumbnail "${FILES[@]}" --size x100 -o "$OUT/%s.jpg[Q=80]"
-}
-im_thumbnail() {
-  for f in "${FILES[@]}"; do "$CONVERT" "$f" -thumbnail x100 -quality 80 "$OUT/$(basename "$f")"; done
-}
-im_sample() {
-  for f in "${FILES[@]}"; do "$CONVERT" "$f" -sample x100 -quality 80 "$OUT/$(basename "$f")"; done
+declare -A BEST PEAK COUNT
+TOOLS=(tabulonix vips magick gm)
+declare -A NAME=([tabulonix]=tabulonix-batch [vips]=vips [magick]=ImageMagick [gm]=GraphicsMagick)
+
+run_set() { # label task folder
+  local label=$1 task=$2 folder=$3 round t line secs peak out
+  for ((round = 1; round <= REPEAT; round++)); do
+    for t in "${TOOLS[@]}"; do
+      out="$WORK/$label-$t"
+      # The functions see TOOL_ARGS again from its text.
+      line=$(measure "$out" bash -c 'TOOL_ARGS=($TOOL_ARGS_TEXT); '"${task}_$t"' "$0" "$1"' "$folder" "$out")
+      read -r secs peak <<<"$line"
+      if [[ -z "${BEST[$label,$t]:-}" ]] || awk -v a="$secs" -v b="${BEST[$label,$t]}" 'BEGIN{exit !(a < b)}'; then
+        BEST[$label,$t]=$secs
+      fi
+      if [[ -z "${PEAK[$label,$t]:-}" || $peak -gt ${PEAK[$label,$t]} ]]; then PEAK[$label,$t]=$peak; fi
+      COUNT[$label,$t]=$(ls "$out" | wc -l)
+    done
+  done
 }
 
-size=$("$CONVERT" -ping "${FILES[0]}" -format '%wx%h' info:)
-echo "${#FILES[@]} photos from $PHOTOS (first ${size}), thumbnails 100 pixels high, JPEG quality 80"
-echo "threads: ${THREADS:-1}"
-run tabulonix tabulonix
-run vipsthumbnail vips
-run convert-thumbnail im_thumbnail
-run convert-sample im_sample
+report() { # label description
+  local label=$1 base t
+  base=${BEST[$label,tabulonix]}
+  printf '\n%s\n' "$2"
+  printf '  %-16s %8s %10s %10s %7s\n' tool seconds "tabulonix÷" "peak MB" files
+  for t in "${TOOLS[@]}"; do
+    awk -v n="${NAME[$t]}" -v s="${BEST[$label,$t]}" -v b="$base" -v p="${PEAK[$label,$t]}" \
+      -v f="${COUNT[$label,$t]}" \
+      'BEGIN{printf "  %-16s %8.2f %10.2f %10.1f %7d\n", n, s, b / s, p / 1024, f}'
+  done
+}
 
-base=${SECONDS_OF[tabulonix]}
+echo "tabulonix-batch $("$TOOL" --version | awk '{print $2}'), $(nproc) cores, best of $REPEAT" \
+  "runs; ${JOBS:+--jobs $JOBS; }load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "\"tabulonix÷\" is tabulonix-batch's time divided by the tool's: below 1 means tabulonix-batch is faster."
+run_set 12mp thumb "$DATA/jpg12mp"
+run_set 12mp-prog thumb "$DATA/jpg12mp-prog"
+run_set 2mp thumb "$DATA/jpg2mp"
+run_set png thumb "$DATA/png2mp"
+run_set convert convert "$DATA/jpg12mp"
+report 12mp "Thumbnails of $(ls "$DATA/jpg12mp" | wc -l) JPEG photos of 12 MP (baseline)"
+report 12mp-prog "Thumbnails of the same photos, progressive"
+report 2mp "Thumbnails of $(ls "$DATA/jpg2mp" | wc -l) JPEG photos of 2 MP"
+report png "Thumbnails of $(ls "$DATA/png2mp" | wc -l) PNG photos of 2 MP"
+report convert "Conversion of the 12 MP JPEG photos to baseline JPEG at full size (vips copy, convert, gm convert; one process per file)"
 echo
-echo "time relative to tabulonix-batch (above 1 = slower than tabulonix-batch):"
-for name in vipsthumbnail convert-thumbnail convert-sample; do
-  awk -v n="$name" -v t="${SECONDS_OF[$name]}" -v b="$base" 'BEGIN{printf "  %-20s %6.2f\n", n, t / b}'
-done
+echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"

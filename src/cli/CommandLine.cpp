@@ -154,6 +154,10 @@ const std::vector<Option>& Options()
          [](CommandLine& c, const std::string& v) { c.settingsFile = v; }},
         {"--language", "FILE|NAME", "messages from a language file or a shipped language",
          [](CommandLine& c, const std::string& v) { c.languageFile = v; }},
+        {"--jobs", "N", "worker threads preparing files, 1-256 (default: one per core)",
+         [](CommandLine& c, const std::string& v) {
+             c.jobs = ParseInt("--jobs", v, IntRange{1, 256});
+         }},
         {"--quiet", nullptr, "no progress bar",
          [](CommandLine& c, const std::string&) { c.quiet = true; }},
         {"--help", nullptr, "show this help",

@@ -16,6 +16,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool quiet = false;
+    int jobs = 0; // worker threads; 0 = one per core
 
     // Resolved after parsing (see Finish in the .cpp).
     bool nameGiven = false;

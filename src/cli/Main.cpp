@@ -111,7 +111,7 @@ int Run(const std::vector<std::string> &args)
     TerminalHost host(!c.quiet && isatty(STDERR_FILENO));
     BatchResult result;
     try {
-        result = DoTheHonkyPonky(s, selected, host);
+        result = DoTheHonkyPonky(s, selected, host, c.jobs);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "tabulonix-batch: %s\n", e.what());
         return 1;

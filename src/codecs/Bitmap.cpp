@@ -86,6 +86,28 @@ size_t RowBytes(int width, int bitsPerPixel)
 
 size_t TBitmapImage::Stride() const { return RowBytes(width, header.bitCount); }
 
+namespace {
+
+// Memory for every row of `image`, the pixels left unset for a caller that writes each of
+// them. The bytes after the last whole pixel byte of a row are zeroed, since files carry
+// them; rows of fewer than 8 bits per pixel are cleared whole, as pixels are set bit by bit.
+void AllocateRows(TBitmapImage& image)
+{
+    size_t stride = image.Stride();
+    size_t rows = static_cast<size_t>(image.height);
+    if (image.header.bitCount < 8) {
+        image.pixels.assign(stride * rows, 0);
+        return;
+    }
+    image.pixels.Allocate(stride * rows);
+    size_t used = static_cast<size_t>(image.width) * image.header.bitCount / 8;
+    if (used < stride)
+        for (size_t y = 0; y < rows; ++y)
+            std::memset(image.pixels.data() + stride * y + used, 0, stride - used);
+}
+
+} // namespace
+
 TColor ReadStorePixel(const TBitmapImage& image, const uint8_t* row, int x)
 {
     auto fromTable = [&](unsigned index) -> TColor {
@@ -249,7 +271,7 @@ void TBitmap::Resize(int width, int height)
     if (width > 0 && height > 0) {
         CheckPixelBudget(width, height, "Out of system resources");
         size_t stride = fresh->Stride();
-        fresh->pixels.assign(stride * static_cast<size_t>(height), 0);
+        AllocateRows(*fresh); // every pixel gets the fill below
         fresh->header.sizeImage = static_cast<uint32_t>(std::min<size_t>(stride * height, UINT32_MAX));
         TColor fill = canvas_ ? ColorToRGB(canvas_->Brush.Color) : clWhite;
         // The fill colour in the store's own encoding, then repeated along the first row.
@@ -353,7 +375,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
     }
     if (old.width > 0 && old.height > 0 && !old.pixels.empty()) {
         size_t stride = fresh->Stride();
-        fresh->pixels.assign(stride * static_cast<size_t>(old.height), 0);
+        AllocateRows(*fresh); // every pixel is taken over below
         fresh->header.sizeImage = static_cast<uint32_t>(std::min<size_t>(fresh->pixels.size(), UINT32_MAX));
         // Same size: every pixel taken over in the new format; for 8 bits and fewer each
         // colour is mapped to the nearest table colour, without dithering.
@@ -373,7 +395,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
     Changed();
 }
 
-void TBitmap::NewImage(int width, int height, TPixelFormat format)
+void TBitmap::NewImage(int width, int height, TPixelFormat format, bool cleared)
 {
     if (format == pfCustom)
         throw EInvalidGraphic("Invalid pixel format");
@@ -394,7 +416,10 @@ void TBitmap::NewImage(int width, int height, TPixelFormat format)
     fresh->header.height = height;
     if (width > 0 && height > 0) {
         CheckPixelBudget(width, height, "Out of system resources");
-        fresh->pixels.assign(fresh->Stride() * static_cast<size_t>(height), 0);
+        if (cleared)
+            fresh->pixels.assign(fresh->Stride() * static_cast<size_t>(height), 0);
+        else
+            AllocateRows(*fresh);
         fresh->header.sizeImage = static_cast<uint32_t>(std::min<size_t>(fresh->pixels.size(), UINT32_MAX));
     }
     {

@@ -1,5 +1,6 @@
 #pragma once
 #include "codecs/Graphic.h"
+#include "codecs/PixelMemory.h"
 #include "platform/Colors.h"
 #include "platform/Halftone.h"
 
@@ -38,7 +39,7 @@ struct TBitmapImage {
     bool device = true; // a device surface (display depth) rather than a DIB of its own format
     TBitmapInfoHeader header;
     std::array<uint32_t, 3> masks{}; // red, green, blue; zero when the store has none
-    std::vector<uint8_t> pixels;     // height rows of RowBytes(width, bitCount)
+    PixelMemory pixels;              // height rows of RowBytes(width, bitCount)
     std::vector<RGBQuad> colorTable; // for 8 bits per pixel and fewer
     std::optional<TPalette> palette;
     bool os2 = false;     // read from a file with an OS/2 core header
@@ -82,8 +83,9 @@ public:
     int BitsPerPixel() const;
 
     // For readers: replaces the store with a zero-filled device-independent surface of the
-    // given format (colour table of 2^bits black entries for 8 bits and fewer).
-    void NewImage(int width, int height, TPixelFormat format);
+    // given format (colour table of 2^bits black entries for 8 bits and fewer). A reader
+    // that writes every pixel passes cleared = false: only the row padding is zeroed then.
+    void NewImage(int width, int height, TPixelFormat format, bool cleared = true);
 
     // Row r counted from the top; "Scan line index out of range" outside 0..height-1.
     // The writable form gives this bitmap a private store first.

@@ -48,8 +48,7 @@ std::vector<int> SampleMap(int destStart, int destSpan, int srcStart, int srcSpa
     last = std::min(destStart + destSpan, clipHi);
     std::vector<int> map(static_cast<size_t>(std::max(0, last - first)), -1);
     for (int d = first; d < last; ++d) {
-        int64_t i = d - destStart;
-        int64_t s = (2 * i + 1) * srcSpan / (2 * static_cast<int64_t>(destSpan));
+        int64_t s = NearestSourceIndex(d - destStart, destSpan, srcSpan);
         if (flip)
             s = srcSpan - 1 - s;
         int64_t sx = srcStart + s;
@@ -102,7 +101,25 @@ void TCanvas::DrawScaled(const TRect& rect, TGraphic* graphic)
     if (!graphic)
         return;
     std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (std::unique_ptr<TBitmap> sample = NearestSampleFor(rect, *graphic)) {
+        sample->Paint(*this, rect);
+        return;
+    }
     graphic->Paint(*this, rect);
+}
+
+std::unique_ptr<TBitmap> TCanvas::NearestSampleFor(const TRect& rect, const TGraphic& graphic) const
+{
+    // Samples are true colour, which a surface of more than 8 bits takes pixel for pixel.
+    // A transparent graphic is left out: its key colour is a pixel of the whole picture.
+    if (rect.Width() <= 0 || rect.Height() <= 0 || DeviceBitsPerPixel() <= 8 ||
+        graphic.Transparent())
+        return nullptr;
+    std::unique_ptr<TBitmap> sample = graphic.NearestSample(rect.Width(), rect.Height());
+    if (sample && (sample->Width() != rect.Width() || sample->Height() != rect.Height() ||
+                   sample->BitsPerPixel() != 24))
+        return nullptr;
+    return sample;
 }
 
 TRect TCanvas::ClipRect() const

@@ -2,6 +2,7 @@
 #include "codecs/Graphic.h"
 #include "platform/Colors.h"
 
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -58,6 +59,13 @@ struct TPoint {
     friend bool operator==(const TPoint&, const TPoint&) = default;
 };
 
+// Nearest-neighbour scaling: the source pixel that destination pixel `i` of a span of
+// `destSpan` takes from a span of `sourceSpan`, the one under its centre.
+inline int NearestSourceIndex(int64_t i, int64_t destSpan, int64_t sourceSpan)
+{
+    return static_cast<int>((2 * i + 1) * sourceSpan / (2 * destSpan));
+}
+
 // Drawing on a bitmap. Everything is clipped to the bitmap.
 class TCanvas {
 public:
@@ -75,8 +83,14 @@ public:
 
     // Paints `graphic` at its own size with its top-left corner at (x, y).
     void DrawAt(int x, int y, TGraphic* graphic);
-    // Paints `graphic` into `rect`, scaled.
+    // Paints `graphic` into `rect`, scaled. A graphic that can supply just the pixels the
+    // draw takes (NearestSampleFor) decodes only those.
     void DrawScaled(const TRect& rect, TGraphic* graphic);
+    // The pixels a scaled draw of `graphic` into `rect` takes, as a picture of the rectangle's
+    // size, when this canvas draws it one source pixel per destination pixel and the graphic
+    // can make them without decoding the rest (TGraphic::NearestSample); nullptr otherwise.
+    // Drawing the result into `rect` gives exactly what drawing the graphic gives.
+    std::unique_ptr<TBitmap> NearestSampleFor(const TRect& rect, const TGraphic& graphic) const;
     // Outline with the pen centred on the lines x1, y1, x2 - 1, y2 - 1 and the inside
     // filled with the brush (nothing when the brush is bsClear).
     void Rectangle(int x1, int y1, int x2, int y2);

@@ -1,5 +1,7 @@
 #include "codecs/Graphic.h"
 
+#include "codecs/Bitmap.h"
+
 namespace tabulonix {
 
 void TGraphic::SetWidth(int) {}
@@ -24,6 +26,11 @@ bool TGraphic::Equals(const TGraphic& other) const
     const_cast<TGraphic*>(this)->WriteStream(a);
     const_cast<TGraphic&>(other).WriteStream(b);
     return a.Bytes() == b.Bytes();
+}
+
+std::unique_ptr<TBitmap> TGraphic::NearestSample(int, int) const
+{
+    return nullptr;
 }
 
 void TGraphic::ReadFile(const std::string& path)

@@ -8,6 +8,7 @@
 
 namespace tabulonix {
 
+class TBitmap;
 class TCanvas;
 
 struct TRect {
@@ -67,6 +68,11 @@ public:
 
     // Draws the whole picture into `rect` of `canvas`.
     virtual void Paint(TCanvas& canvas, const TRect& rect) = 0;
+    // For a draw into a width x height rectangle that takes one source pixel per destination
+    // pixel (NearestSourceIndex in each direction): a 24-bit picture of that size holding
+    // just those pixels, made without decoding the rest. nullptr when the class has no such
+    // shortcut or it would not pay; the picture is then drawn whole.
+    virtual std::unique_ptr<TBitmap> NearestSample(int width, int height) const;
 
     virtual void ReadStream(TStream& stream) = 0;
     virtual void WriteStream(TStream& stream) = 0;

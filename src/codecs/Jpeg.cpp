@@ -201,6 +201,31 @@ bool DecodeBegin(DecodeState *s)
     return true;
 }
 
+// One pixel of library samples as blue, green, red. CMYK is made RGB by hand: Adobe writes
+// it inverted, and the colour is the ink's complement times black.
+inline void ToBgr(const jpeg_decompress_struct& c, const uint8_t* in, uint8_t* out)
+{
+    if (c.out_color_components == 4) {
+        unsigned cc = in[0], m = in[1], y = in[2], k = in[3];
+        if (!c.saw_Adobe_marker) {
+            cc = 255 - cc, m = 255 - m, y = 255 - y, k = 255 - k;
+        }
+        out[0] = static_cast<uint8_t>((y * k + 127) / 255);
+        out[1] = static_cast<uint8_t>((m * k + 127) / 255);
+        out[2] = static_cast<uint8_t>((cc * k + 127) / 255);
+        return;
+    }
+#ifdef JCS_EXTENSIONS
+    if (c.out_color_space == JCS_EXT_BGR) {
+        std::memcpy(out, in, 3);
+        return;
+    }
+#endif
+    out[0] = in[2];
+    out[1] = in[1];
+    out[2] = in[0];
+}
+
 // Reads every row into `pixels` (top-down, `stride` bytes apart): indices for quantised
 // output, else blue, green, red triples. `scratch` holds one row of library samples.
 bool DecodeRows(DecodeState *s, uint8_t *pixels, size_t stride, uint8_t *scratch, JSAMPROW *rows)
@@ -220,31 +245,53 @@ bool DecodeRows(DecodeState *s, uint8_t *pixels, size_t stride, uint8_t *scratch
             jpeg_read_scanlines(&c, rows + c.output_scanline, c.output_height - c.output_scanline);
         return true;
     }
+    const int step = c.out_color_components;
     while (c.output_scanline < c.output_height) {
         uint8_t *out = pixels + stride * c.output_scanline;
         JSAMPROW row = scratch;
         jpeg_read_scanlines(&c, &row, 1);
-        if (c.out_color_components == 4) {
-            // Adobe writes CMYK inverted; the colour is the ink's complement times black.
-            bool inverted = c.saw_Adobe_marker;
-            for (unsigned x = 0; x < width; ++x) {
-                unsigned cc = scratch[4 * x], m = scratch[4 * x + 1], y = scratch[4 * x + 2],
-                         k = scratch[4 * x + 3];
-                if (!inverted) {
-                    cc = 255 - cc, m = 255 - m, y = 255 - y, k = 255 - k;
-                }
-                out[3 * x] = static_cast<uint8_t>((y * k + 127) / 255);
-                out[3 * x + 1] = static_cast<uint8_t>((m * k + 127) / 255);
-                out[3 * x + 2] = static_cast<uint8_t>((cc * k + 127) / 255);
-            }
-        } else {
-            for (unsigned x = 0; x < width; ++x) {
-                out[3 * x] = scratch[3 * x + 2];
-                out[3 * x + 1] = scratch[3 * x + 1];
-                out[3 * x + 2] = scratch[3 * x];
-            }
-        }
+        for (unsigned x = 0; x < width; ++x)
+            ToBgr(c, scratch + step * x, out + 3 * x);
     }
+    return true;
+}
+
+struct SampleParams {
+    const int* columns; // source column of each output column
+    int width;
+    const int* rows; // source row of each output row, never decreasing
+    int height;
+    uint8_t* pixels; // top-down blue, green, red rows, `stride` bytes apart
+    size_t stride;
+    uint8_t* scratch; // one row of library samples
+};
+
+// Reads only the source rows the output needs and skips the others, which the library then
+// entropy-decodes without transforming them. Everything after the last needed row is
+// skipped too, up to the last row, so that damaged data fails as a full decode would.
+bool DecodeSampledRows(DecodeState* s, const SampleParams* p)
+{
+    if (setjmp(s->err.jump))
+        return false;
+    jpeg_decompress_struct& c = s->cinfo;
+    const int step = c.out_color_components;
+    JSAMPROW row = p->scratch;
+    for (int j = 0; j < p->height;) {
+        const auto wanted = static_cast<JDIMENSION>(p->rows[j]);
+        if (wanted > c.output_scanline)
+            jpeg_skip_scanlines(&c, wanted - c.output_scanline);
+        jpeg_read_scanlines(&c, &row, 1);
+        uint8_t* out = p->pixels + p->stride * static_cast<size_t>(j);
+        for (int i = 0; i < p->width; ++i)
+            ToBgr(c, p->scratch + step * p->columns[i], out + 3 * i);
+        for (++j; j < p->height && p->rows[j] == p->rows[j - 1]; ++j)
+            std::memcpy(p->pixels + p->stride * static_cast<size_t>(j), out,
+                        3 * static_cast<size_t>(p->width));
+    }
+    if (c.output_scanline + 1 < c.output_height)
+        jpeg_skip_scanlines(&c, c.output_height - 1 - c.output_scanline);
+    if (c.output_scanline < c.output_height)
+        jpeg_read_scanlines(&c, &row, 1);
     return true;
 }
 
@@ -271,7 +318,7 @@ struct DecodeGuard {
     throw EJPEG(Format("JPEG error #%d", static_cast<long long>(code)));
 }
 
-HeaderInfo ReadHeader(const std::vector<uint8_t> &bytes)
+HeaderInfo ReadHeader(const ByteBuffer& bytes)
 {
     DecodeState s{};
     DecodeGuard guard{s};
@@ -391,7 +438,7 @@ bool TJPEGImage::IsEmpty() const
 void TJPEGImage::ReadStream(TStream &stream)
 {
     auto fresh = std::make_shared<TJPEGData>();
-    fresh->bytes = stream.ReadRemaining();
+    stream.ReadRemaining(fresh->bytes);
     fresh->present = true;
     bool multiScan = false;
     if (!fresh->bytes.empty()) {
@@ -407,40 +454,58 @@ void TJPEGImage::ReadStream(TStream &stream)
     Changed();
 }
 
+namespace {
+
+DecodeParams ParamsOf(const TJPEGImage& image)
+{
+    DecodeParams params{};
+    params.scale = (image.Scale == 2 || image.Scale == 4 || image.Scale == 8) ? image.Scale : 1;
+    params.smoothing = image.Smoothing;
+    params.grayscale = image.Grayscale;
+    params.eightBit = image.PixelFormat == jf8Bit;
+    params.bestSpeed = image.Performance == jpBestSpeed;
+    return params;
+}
+
+// Reads the header and sets the decoder up; the output size is then known and checked.
+void OpenDecoder(DecodeState& s, const ByteBuffer& bytes, const DecodeParams& params)
+{
+    HeaderInfo info{};
+    if (!DecodeOpen(&s, bytes.data(), bytes.size(), &info))
+        Fail(MessageCode(s));
+    if (!DecodeStart(&s, &params))
+        Fail(MessageCode(s));
+    // Only grey or colour indices, RGB and CMYK become pixels; frames with other component
+    // counts are refused before the library writes any row.
+    const int components = s.cinfo.out_color_components;
+    const bool handled =
+        s.cinfo.quantize_colors
+            ? (components == 1 || components == 3)
+            : (components == 3 || (components == 4 && s.cinfo.out_color_space == JCS_CMYK));
+    if (!handled)
+        Fail(JERR_CONVERSION_NOTIMPL);
+    CheckPixelBudget(s.cinfo.output_width, s.cinfo.output_height,
+                     "JPEG error #" + std::to_string(JERR_IMAGE_TOO_BIG));
+}
+
+} // namespace
+
 void TJPEGImage::DIBNeeded() const
 {
     if (bitmap_ || data_->bytes.empty())
         return;
     DecodeState s{};
     DecodeGuard guard{s};
-    HeaderInfo info{};
-    if (!DecodeOpen(&s, data_->bytes.data(), data_->bytes.size(), &info))
-        Fail(MessageCode(s));
-    DecodeParams params{};
-    params.scale = (Scale == 2 || Scale == 4 || Scale == 8) ? Scale : 1;
-    params.smoothing = Smoothing;
-    params.grayscale = Grayscale;
-    params.eightBit = PixelFormat == jf8Bit;
-    params.bestSpeed = Performance == jpBestSpeed;
-    if (!DecodeStart(&s, &params))
-        Fail(MessageCode(s));
+    OpenDecoder(s, data_->bytes, ParamsOf(*this));
     const int width = static_cast<int>(s.cinfo.output_width);
     const int height = static_cast<int>(s.cinfo.output_height);
     const bool indexed = s.cinfo.quantize_colors != 0;
-    // Only grey or colour indices, RGB and CMYK become pixels; frames with other component
-    // counts are refused before the library writes any row.
     const int components = s.cinfo.out_color_components;
-    const bool handled =
-        indexed ? (components == 1 || components == 3)
-                : (components == 3 || (components == 4 && s.cinfo.out_color_space == JCS_CMYK));
-    if (!handled)
-        Fail(JERR_CONVERSION_NOTIMPL);
-    CheckPixelBudget(width, height, "JPEG error #" + std::to_string(JERR_IMAGE_TOO_BIG));
     if (!DecodeBegin(&s))
         Fail(MessageCode(s));
 
     auto bitmap = std::make_unique<TBitmap>();
-    bitmap->NewImage(width, height, indexed ? pf8bit : pf24bit);
+    bitmap->NewImage(width, height, indexed ? pf8bit : pf24bit, false); // every row is decoded
     std::vector<uint8_t> scratch(static_cast<size_t>(width) * static_cast<size_t>(components));
     std::vector<JSAMPROW> rows(static_cast<size_t>(height));
     if (!DecodeRows(&s, bitmap->Row(0), bitmap->RowSize(), scratch.data(), rows.data()))
@@ -460,6 +525,39 @@ void TJPEGImage::DIBNeeded() const
     }
     DecodeFinish(&s); // the pixels are complete; trailing trouble is not an error
     bitmap_ = std::move(bitmap);
+}
+
+std::unique_ptr<TBitmap> TJPEGImage::NearestSample(int width, int height) const
+{
+    if (bitmap_ || data_->bytes.empty() || width <= 0 || height <= 0)
+        return nullptr;
+    DecodeState s{};
+    DecodeGuard guard{s};
+    OpenDecoder(s, data_->bytes, ParamsOf(*this));
+    const int sourceWidth = static_cast<int>(s.cinfo.output_width);
+    const int sourceHeight = static_cast<int>(s.cinfo.output_height);
+    // Quantised output is dithered from row to row, so it needs every row; a sample as large
+    // as the picture saves nothing.
+    if (s.cinfo.quantize_colors || int64_t{width} * height >= int64_t{sourceWidth} * sourceHeight)
+        return nullptr;
+    std::vector<int> columns(static_cast<size_t>(width)), rows(static_cast<size_t>(height));
+    for (int i = 0; i < width; ++i)
+        columns[static_cast<size_t>(i)] = NearestSourceIndex(i, width, sourceWidth);
+    for (int j = 0; j < height; ++j)
+        rows[static_cast<size_t>(j)] = NearestSourceIndex(j, height, sourceHeight);
+    if (!DecodeBegin(&s))
+        Fail(MessageCode(s));
+
+    auto sample = std::make_unique<TBitmap>();
+    sample->NewImage(width, height, pf24bit, false); // every row is written
+    std::vector<uint8_t> scratch(static_cast<size_t>(sourceWidth) *
+                                 static_cast<size_t>(s.cinfo.out_color_components));
+    SampleParams p{columns.data(),    width,         rows.data(), height, sample->Row(0),
+                   sample->RowSize(), scratch.data()};
+    if (!DecodeSampledRows(&s, &p))
+        Fail(MessageCode(s));
+    DecodeFinish(&s);
+    return sample;
 }
 
 void TJPEGImage::Encode()
@@ -497,7 +595,7 @@ void TJPEGImage::WriteStream(TStream &stream)
 {
     if (!data_->present)
         Encode();
-    stream.WriteBytes(data_->bytes);
+    stream.Write(data_->bytes.data(), data_->bytes.size());
 }
 
 void TJPEGImage::Paint(TCanvas &canvas, const TRect &rect)

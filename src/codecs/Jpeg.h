@@ -15,7 +15,7 @@ class EJPEG : public EInvalidGraphic {
 
 // The compressed file, shared by pictures assigned from each other.
 struct TJPEGData {
-    std::vector<uint8_t> bytes; // SOI .. EOI
+    ByteBuffer bytes;           // SOI .. EOI
     bool present = false;       // read or encoded (an empty encoding is present but 0 bytes)
     int width = 0;              // the frame size from the header
     int height = 0;
@@ -46,6 +46,9 @@ class TJPEGImage : public TGraphic {
     bool IsEmpty() const override;
 
     void Paint(TCanvas &canvas, const TRect &rect) override;
+    // Decodes only the rows the sample needs; nullptr once the pixels are decoded (drawing
+    // them is cheaper) and for 8-bit or greyscale output, which is dithered across rows.
+    std::unique_ptr<TBitmap> NearestSample(int width, int height) const override;
     void ReadStream(TStream &stream) override;
     void WriteStream(TStream &stream) override;
     void AssignFrom(const TGraphic &source) override;
@@ -57,7 +60,7 @@ class TJPEGImage : public TGraphic {
     void DIBNeeded() const;
     // The decoded (or assigned) pixels; nullptr when there are none yet.
     const TBitmap *Bitmap() const { return bitmap_.get(); }
-    const std::vector<uint8_t> &CompressedBytes() const { return data_->bytes; }
+    const ByteBuffer& CompressedBytes() const { return data_->bytes; }
 
     int Quality = 90;              // 1..100
     bool ProgressiveScans = false; // set by reading a file with several scans

@@ -317,11 +317,16 @@ void TMetafile::WriteStream(TStream &stream)
     stream.WriteBytes(enhanced_ ? EnhancedBytes() : WindowsBytes());
 }
 
-void TMetafile::WriteFile(const std::string &path)
+std::vector<uint8_t> TMetafile::FileBytes(const std::string& path) const
 {
     bool windows = !enhanced_ || LowerCase(Extension(path)) == "wmf";
+    return windows ? WindowsBytes() : EnhancedBytes();
+}
+
+void TMetafile::WriteFile(const std::string& path)
+{
     // Made before the file is created, so a failed conversion leaves no empty file behind.
-    std::vector<uint8_t> bytes = windows ? WindowsBytes() : EnhancedBytes();
+    std::vector<uint8_t> bytes = FileBytes(path);
     TSafeFileStream stream(path);
     stream.WriteBytes(bytes);
     stream.Commit();

@@ -50,6 +50,8 @@ class TMetafile : public TGraphic {
     void WriteStream(TStream &stream) override;
     // A ".wmf" name (any case) always gives the Windows form; the flag is left unchanged.
     void WriteFile(const std::string &path) override;
+    // The bytes WriteFile writes to `path`.
+    std::vector<uint8_t> FileBytes(const std::string& path) const;
     void AssignFrom(const TGraphic &source) override;
 
     // The bytes of either form, as WriteStream would write them.

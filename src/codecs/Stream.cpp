@@ -21,6 +21,13 @@ std::vector<uint8_t> TStream::ReadRemaining()
     return bytes;
 }
 
+void TStream::ReadRemaining(ByteBuffer& bytes)
+{
+    bytes.resize(static_cast<size_t>(Remaining())); // not cleared: the read overwrites it
+    size_t n = bytes.empty() ? 0 : Read(bytes.data(), bytes.size());
+    bytes.resize(n);
+}
+
 size_t TMemoryStream::Read(void* buffer, size_t count)
 {
     if (position_ >= data_.size())

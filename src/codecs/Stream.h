@@ -3,10 +3,29 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tabulonix {
+
+// An allocator whose vectors leave new elements unset when they grow, for buffers that a
+// read fills at once.
+template <class T> struct UnsetAllocator : std::allocator<T> {
+    template <class U> struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <class U> UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+using ByteBuffer = std::vector<uint8_t, UnsetAllocator<uint8_t>>;
 
 // A sequence of bytes with a position, as the picture classes read and write them.
 class TStream {
@@ -27,6 +46,7 @@ public:
     void WriteBytes(const std::vector<uint8_t>& bytes) { Write(bytes.data(), bytes.size()); }
     // Everything from the position to the end.
     std::vector<uint8_t> ReadRemaining();
+    void ReadRemaining(ByteBuffer& bytes);
 };
 
 class TMemoryStream : public TStream {

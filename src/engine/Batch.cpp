@@ -9,32 +9,53 @@
 #include "engine/DestinationNaming.h"
 #include "engine/Gallery.h"
 #include "engine/Geometry.h"
+#include "engine/Lookahead.h"
 #include "engine/OutputEncoders.h"
 #include "i18n/Messages.h"
 #include "platform/Exception.h"
 
+#include <algorithm>
 #include <climits>
+#include <exception>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace tabulonix {
 
 namespace {
 
-// The working objects of one run.
-struct RunObjects {
-    RunObjects(const JobSettings &settings, const SelectedFileList &selected, BatchHost &host)
-        : naming(settings), gallery(settings, selected, host)
-    {
-        loader.AutoSize = true;
-    }
-    TImage loader;  // the source picture last loaded
+// A worker's objects, made once and reused for every file it prepares.
+struct FileWorker {
+    FileWorker() { loader.AutoSize = true; }
+    TImage loader;  // the source picture being prepared
     TImage drawing; // holds the work surface
     TOutputEncoders encoders;
-    TDestinationNaming naming;
-    TGalleryWriter gallery;
+
+    // Lets go of the file's pictures as soon as it is prepared, so that their memory serves
+    // the next file instead of waiting beside it.
+    struct Emptied {
+        FileWorker& o;
+        ~Emptied()
+        {
+            o.loader.Picture().Assign(static_cast<const TGraphic*>(nullptr));
+            o.drawing.Picture().Assign(static_cast<const TGraphic*>(nullptr));
+        }
+    };
 };
 
-// False, with `reason` set, when the source cannot be opened or holds no picture.
+// What a worker makes of one file: everything up to the encoded output, for the calling
+// thread to name, save and report in file order.
+struct PreparedFile {
+    enum Stage { NotOpened, NotDrawn, NotEncoded, Encoded };
+    Stage stage = NotOpened;
+    int width = 0, height = 0;
+    std::vector<uint8_t> output; // the bytes of the output file
+    std::string reason;          // why it stopped short of Encoded
+};
+
+// Opens the source; its pixels may still be undecoded (see DecodeSource). False, with
+// `reason` set, when the source cannot be opened or holds no picture.
 bool LoadSource(TImage &loader, const std::string &path, std::string &reason)
 {
     try {
@@ -44,10 +65,6 @@ bool LoadSource(TImage &loader, const std::string &path, std::string &reason)
             reason = "the file holds no picture";
             return false;
         }
-        // JPEG pixels are decoded on first need; decoding here makes corrupt data a
-        // failure to open rather than to save.
-        if (auto *jpeg = dynamic_cast<TJPEGImage *>(g))
-            jpeg->DIBNeeded();
         return true;
     } catch (const std::exception &e) {
         reason = FailureReason(e);
@@ -55,26 +72,128 @@ bool LoadSource(TImage &loader, const std::string &path, std::string &reason)
     }
 }
 
+// Decodes what the draw will take: for a thumbnail the sample of the source pixels it shows
+// when the source can make one, else the whole picture. Decoding here makes corrupt data a
+// failure to open rather than to save.
+bool DecodeSource(TGraphic &source, TBitmap *surface, const TRect &rect,
+                  std::unique_ptr<TBitmap> &sample, std::string &reason)
+{
+    try {
+        if (surface)
+            sample = surface->Canvas().NearestSampleFor(rect, source);
+        if (!sample)
+            if (auto *jpeg = dynamic_cast<TJPEGImage *>(&source))
+                jpeg->DIBNeeded();
+        return true;
+    } catch (const std::exception &e) {
+        reason = FailureReason(e);
+        return false;
+    }
+}
+
+// Loads, sizes, draws, frames and encodes one file.
+PreparedFile PrepareFile(const JobSettings& s, const std::string& name, FileWorker& o)
+{
+    PreparedFile f;
+    FileWorker::Emptied emptied{o};
+    if (!LoadSource(o.loader, s.SDir + name, f.reason))
+        return f;
+
+    // The surface is made before the pixels are decoded, so that a thumbnail decodes only
+    // what it shows; a failure to size it still counts after a decoding failure.
+    int64_t w = 0, h = 0;
+    TGraphic* source = o.loader.Picture().Graphic();
+    TBitmap* surface = nullptr;
+    std::exception_ptr sizing;
+    try {
+        const int w0 = source->Width(), h0 = source->Height();
+        if (s.ToDo == 1) {
+            w = w0;
+            h = h0;
+        } else {
+            TargetSize size = ComputeTargetSize(w0, h0, s);
+            w = size.width;
+            h = size.height;
+        }
+        if (w < 1 || h < 1 || w > INT_MAX || h > INT_MAX)
+            throw EInvalidGraphic("Invalid output size");
+        CheckPixelBudget(w, h, "Invalid output size");
+        surface = &o.drawing.Picture().AsBitmap();
+        surface->SetWidth(static_cast<int>(w));
+        surface->SetHeight(static_cast<int>(h));
+    } catch (const std::exception&) {
+        sizing = std::current_exception();
+        surface = nullptr;
+    }
+    const TRect rect{0, 0, static_cast<int>(w), static_cast<int>(h)};
+    std::unique_ptr<TBitmap> sample;
+    if (!DecodeSource(*source, s.ToDo == 0 ? surface : nullptr, rect, sample, f.reason))
+        return f;
+
+    f.stage = PreparedFile::NotDrawn;
+    try {
+        if (sizing)
+            std::rethrow_exception(sizing);
+        TCanvas& canvas = surface->Canvas();
+        if (s.ToDo == 1) {
+            canvas.DrawAt(0, 0, source);
+        } else {
+            canvas.DrawScaled(rect, sample ? sample.get() : source);
+            canvas.Brush.Style = bsClear;
+            if (s.DrawFrame) {
+                canvas.Pen.Color = s.Color;
+                canvas.Pen.Width = s.Size;
+                canvas.Pen.Style = psSolid;
+                canvas.Rectangle(0, 0, static_cast<int>(w), static_cast<int>(h));
+            }
+        }
+    } catch (const std::exception& e) {
+        f.reason = FailureReason(e);
+        return f;
+    }
+    f.width = static_cast<int>(w);
+    f.height = static_cast<int>(h);
+
+    f.stage = PreparedFile::NotEncoded;
+    try {
+        std::string extension;
+        int format = ofJPEG;
+        OutputFormatFor(s, name, extension, format);
+        f.output = o.encoders.Encode(format, *surface, extension, s);
+        f.stage = PreparedFile::Encoded;
+    } catch (const std::exception& e) {
+        f.reason = FailureReason(e);
+    }
+    return f;
+}
+
 } // namespace
 
-BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &selected, BatchHost &host)
+BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& selected, BatchHost& host,
+                            int jobs)
 {
     BatchResult result;
     result.total = static_cast<int>(selected.Count());
     host.SetWizardEnabled(false);
     host.BeginProgress(result.total);
-    auto objects = std::make_unique<RunObjects>(s, selected, host);
+    TDestinationNaming naming(s);
+    auto gallery = std::make_unique<TGalleryWriter>(s, selected, host);
+    std::vector<FileWorker> fileWorkers;
+    std::unique_ptr<Lookahead<PreparedFile>> ahead;
     bool ranToEnd = false;
 
     auto finish = [&] {
+        ahead.reset(); // files still being prepared are finished and dropped
         if (s.CreateHTML != 2) {
             try {
-                objects->gallery.WriteGallery();
+                gallery->WriteGallery();
             } catch (const std::exception &e) {
                 host.ShowError(Format(LangMessage("M006"), {s.HTMLFile}), FailureReason(e));
             }
         }
-        objects.reset();
+        gallery.reset();
+        fileWorkers.clear();
+        ReleaseCachedPixelMemory();
         host.EndProgress();
         host.SetWizardEnabled(true);
         if (ranToEnd)
@@ -98,71 +217,46 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
         return result;
     }
 
+    // Workers load, draw and encode ahead; this thread names, saves and reports in file
+    // order, so every result is that of a plain loop. One job is that loop.
+    const size_t workers = jobs == 1 ? 0 : static_cast<size_t>(jobs > 1 ? jobs : DefaultJobs());
+    fileWorkers = std::vector<FileWorker>(std::max<size_t>(workers, 1));
+    ahead = std::make_unique<Lookahead<PreparedFile>>(
+        selected.Count(), workers, 2 * workers, [&](size_t index, size_t worker) {
+            return PrepareFile(s, selected[index], fileWorkers[worker]);
+        });
+
     try {
         int position = 0;
         for (const std::string &name : selected) {
             ++position;
-            RunObjects &o = *objects;
             host.SetFileName(name);
-            o.drawing.Picture().Assign(static_cast<const TGraphic *>(nullptr));
-
-            const std::string sourcePath = s.SDir + name;
-            std::string reason;
-            if (!LoadSource(o.loader, sourcePath, reason)) {
-                failed("M004", sourcePath, reason, position);
+            PreparedFile f = ahead->Take(static_cast<size_t>(position - 1));
+            if (f.stage == PreparedFile::NotOpened) {
+                failed("M004", s.SDir + name, f.reason, position);
                 continue;
             }
-
             // Until the name is formed, a failure names the source inside the destination.
-            std::string destPath = s.DDir + name;
-            int64_t w = 0, h = 0;
-            DestinationName dest;
+            if (f.stage == PreparedFile::NotDrawn) {
+                failed("M005", s.DDir + name, f.reason, position);
+                continue;
+            }
+            DestinationName dest = naming.FormDestinationName(name, position);
+            const std::string destPath = s.DDir + dest.FileName();
             try {
-                TGraphic *source = o.loader.Picture().Graphic();
-                const int w0 = source->Width(), h0 = source->Height();
-                if (s.ToDo == 1) {
-                    w = w0;
-                    h = h0;
-                } else {
-                    TargetSize size = ComputeTargetSize(w0, h0, s);
-                    w = size.width;
-                    h = size.height;
-                }
-                if (w < 1 || h < 1 || w > INT_MAX || h > INT_MAX)
-                    throw EInvalidGraphic("Invalid output size");
-                CheckPixelBudget(w, h, "Invalid output size");
-                TBitmap &surface = o.drawing.Picture().AsBitmap();
-                surface.SetWidth(static_cast<int>(w));
-                surface.SetHeight(static_cast<int>(h));
-                TCanvas &canvas = surface.Canvas();
-                if (s.ToDo == 1) {
-                    canvas.DrawAt(0, 0, source);
-                } else {
-                    canvas.DrawScaled(TRect{0, 0, static_cast<int>(w), static_cast<int>(h)},
-                                      source);
-                    canvas.Brush.Style = bsClear;
-                    if (s.DrawFrame) {
-                        canvas.Pen.Color = s.Color;
-                        canvas.Pen.Width = s.Size;
-                        canvas.Pen.Style = psSolid;
-                        canvas.Rectangle(0, 0, static_cast<int>(w), static_cast<int>(h));
-                    }
-                }
-
-                dest = o.naming.FormDestinationName(name, position);
-                destPath = s.DDir + dest.FileName();
                 if (!dest.folderReady)
                     throw EFCreateError("Cannot create folder " + s.DDir);
-                o.encoders.Save(dest.format, surface, destPath, dest.extension, s);
-            } catch (const std::exception &e) {
+                if (f.stage != PreparedFile::Encoded)
+                    throw EInvalidGraphic(f.reason);
+                WriteOutputFile(destPath, f.output);
+            } catch (const std::exception& e) {
                 failed("M005", destPath, FailureReason(e), position);
                 continue;
             }
 
             host.ProcessMessages();
             if (s.CreateHTML != 2)
-                o.gallery.AddGalleryEntry(dest.FileName(), static_cast<int>(w), static_cast<int>(h),
-                                          name);
+                gallery->AddGalleryEntry(dest.FileName(), f.width, f.height, name);
             host.StepProgress();
             host.SetPercentText(PercentText(position, result.total));
             ++result.processed;
@@ -178,6 +272,12 @@ BatchResult DoTheHonkyPonky(const JobSettings &s, const SelectedFileList &select
     }
     finish();
     return result;
+}
+
+int DefaultJobs()
+{
+    unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores);
 }
 
 } // namespace tabulonix

@@ -13,10 +13,15 @@ struct BatchResult {
 };
 
 // Runs one batch: every selected file is loaded, sized, drawn, framed, named, encoded and
-// saved, then the HTML gallery is written. Every outcome is shown through `host`; the
-// result is for front ends that need an exit status. An unexpected failure is passed on
-// after the end-of-run steps.
-BatchResult DoTheHonkyPonky(const JobSettings &settings, const SelectedFileList &selectedFiles,
-                            BatchHost &host);
+// saved, then the HTML gallery is written. Every outcome is shown through `host`, always from
+// the calling thread; the result is for front ends that need an exit status. An unexpected
+// failure is passed on after the end-of-run steps.
+// `jobs` worker threads load, draw and encode files ahead (0: DefaultJobs()); the names,
+// files, messages, gallery and abort are those of one thread, which is what 1 runs.
+BatchResult DoTheHonkyPonky(const JobSettings& settings, const SelectedFileList& selectedFiles,
+                            BatchHost& host, int jobs = 0);
+
+// The number of cores.
+int DefaultJobs();
 
 } // namespace tabulonix

@@ -62,6 +62,17 @@ void KeptFormatFor(const std::string &sourceExtension, std::string &extension, i
     format = ofJPEG;
 }
 
+void OutputFormatFor(const JobSettings& settings, const std::string& sourceName,
+                     std::string& extension, int& format)
+{
+    size_t dot = sourceName.rfind('.');
+    std::string sourceExt = dot == std::string::npos ? std::string() : sourceName.substr(dot);
+    extension = "." + settings.Extension;
+    format = settings.Format;
+    if (settings.KeepFormat)
+        KeptFormatFor(sourceExt, extension, format);
+}
+
 std::string ApplyNamePattern(const std::string &pattern, const std::string &base, int position)
 {
     // Two passes in this order: a base that itself holds "<inc>" gets numbered too.
@@ -98,15 +109,10 @@ DestinationName TDestinationNaming::FormDestinationName(const std::string &sourc
     DestinationName out;
     size_t dot = sourceName.rfind('.');
     std::string base = dot == std::string::npos ? sourceName : sourceName.substr(0, dot);
-    std::string sourceExt = dot == std::string::npos ? std::string() : sourceName.substr(dot);
 
     out.name = ApplyNamePattern(settings_.NameFormat, base, position);
-    out.extension = "." + settings_.Extension;
     out.folderReady = ForceDirectories(settings_.DDir);
-    if (settings_.KeepFormat)
-        KeptFormatFor(sourceExt, out.extension, out.format);
-    else
-        out.format = settings_.Format;
+    OutputFormatFor(settings_, sourceName, out.extension, out.format);
 
     // Suffixes accumulate: a, a(1), a(1)(2), ...
     for (int n = 1; used_.count(out.name + out.extension) != 0; ++n)

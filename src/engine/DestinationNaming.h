@@ -19,6 +19,11 @@ struct DestinationName {
 // dot, any letter case) when the source format is kept.
 void KeptFormatFor(const std::string &sourceExtension, std::string &extension, int &format);
 
+// The extension (with its dot) and output format of the file made from `sourceName`: they
+// follow from the settings and the source's extension alone.
+void OutputFormatFor(const JobSettings& settings, const std::string& sourceName,
+                     std::string& extension, int& format);
+
 // The pattern with "<same>" and then "<inc>" replaced, the tags in any letter case.
 std::string ApplyNamePattern(const std::string &pattern, const std::string &base, int position);
 

@@ -14,6 +14,14 @@ void RecordSurface(TMetafile &metafile, TBitmap &surface)
     canvas.Close();
 }
 
+std::vector<uint8_t> EncodeSurfaceAsMetafile(TMetafile& metafile, TBitmap& surface, bool enhanced,
+                                             const std::string& fileName)
+{
+    RecordSurface(metafile, surface);
+    metafile.SetEnhanced(enhanced);
+    return metafile.FileBytes(fileName);
+}
+
 void SaveSurfaceAsMetafile(TMetafile &metafile, TBitmap &surface, bool enhanced,
                            const std::string &path)
 {

@@ -4,8 +4,8 @@
 //   1. include the codec's header below;
 //   2. add its encoder object to `Encoders` (made once per run and reused for every file:
 //      giving it a new picture replaces what it held);
-//   3. fill in the format's Save... function with the steps of its row in the output table
-//      (AssignFrom the surface, set the options from `settings`, WriteFile);
+//   3. fill in the format's Encode... function with the steps of its row in the output table
+//      (AssignFrom the surface, set the options from `settings`, write into memory);
 //   4. return true for it in Available().
 // A format whose function still throws NotAvailable fails each file (the engine shows
 // "Error saving file %s!" for it and goes on).
@@ -41,47 +41,59 @@ using Encoders = TOutputEncoders::Encoders;
     throw EInvalidGraphic(std::string("Writing ") + format + " files is not available in this build");
 }
 
-void SaveJPEG(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings& s)
+// What WriteFile would write.
+std::vector<uint8_t> Bytes(TGraphic& graphic)
+{
+    TMemoryStream out;
+    graphic.WriteStream(out);
+    return std::move(out.Bytes());
+}
+
+std::vector<uint8_t> EncodeJPEG(Encoders& e, TBitmap& surface, const JobSettings& s)
 {
     e.jpeg.AssignFrom(surface);
     e.jpeg.ProgressiveScans = s.Progressive;
     e.jpeg.Quality = s.TrackBar;
     e.jpeg.Encode();
-    e.jpeg.WriteFile(path);
+    return Bytes(e.jpeg);
 }
 
-void SaveGIF(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings&)
+std::vector<uint8_t> EncodeGIF(Encoders& e, TBitmap& surface, const JobSettings&)
 {
     surface.SetPixelFormat(pf8bit); // the halftone palette, nearest colours
     e.gif.AssignFrom(surface);      // a single image with its own table, nothing of the last file
-    e.gif.WriteFile(path);
+    return Bytes(e.gif);
 }
 
-void SavePNG(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings& s)
+std::vector<uint8_t> EncodePNG(Encoders& e, TBitmap& surface, const JobSettings& s)
 {
     e.png.AssignFrom(surface);
     e.png.SetDeflateLevel(s.PNGTrackBar);
-    e.png.WriteFile(path);
+    return Bytes(e.png);
 }
 
-void SaveBMP(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings&)
+std::vector<uint8_t> EncodeBMP(Encoders& e, TBitmap& surface, const JobSettings&)
 {
     e.bmp.AssignFrom(surface);
-    e.bmp.WriteFile(path);
+    std::vector<uint8_t> bytes = Bytes(e.bmp);
     e.bmp.ReleaseCopy();
+    return bytes;
 }
 
-// `enhanced` is false for WMF and for any output whose extension is ".wmf".
-void SaveMetafile(Encoders& e, TBitmap& surface, const std::string& path, bool enhanced, const JobSettings&)
+// `enhanced` is false for WMF; an output whose extension is ".wmf" gets the Windows form too.
+std::vector<uint8_t> EncodeMetafile(Encoders& e, TBitmap& surface, bool enhanced,
+                                    const std::string& extension, const JobSettings&)
 {
-    SaveSurfaceAsMetafile(e.metafile, surface, enhanced, path);
+    // The extension decides the form as the whole file name would: it begins with the dot.
+    return EncodeSurfaceAsMetafile(e.metafile, surface, enhanced, extension);
 }
 
-void SaveTGA(Encoders& e, TBitmap& surface, const std::string& path, const JobSettings&)
+std::vector<uint8_t> EncodeTGA(Encoders& e, TBitmap& surface, const JobSettings&)
 {
     e.tga.AssignFrom(surface);
-    e.tga.WriteFile(path); // run-length compressed
+    std::vector<uint8_t> bytes = Bytes(e.tga); // run-length compressed
     e.tga.ReleaseCopy();
+    return bytes;
 }
 
 } // namespace
@@ -103,22 +115,41 @@ bool TOutputEncoders::Available(int format)
     }
 }
 
-void TOutputEncoders::Save(int format, TBitmap& surface, const std::string& path, const std::string& extension,
-                           const JobSettings& settings)
+std::vector<uint8_t> TOutputEncoders::Encode(int format, TBitmap& surface,
+                                             const std::string& extension,
+                                             const JobSettings& settings)
 {
     Encoders& e = *encoders_;
     switch (format) {
-    case ofJPEG: SaveJPEG(e, surface, path, settings); break;
-    case ofGIF: SaveGIF(e, surface, path, settings); break;
-    case ofPNG: SavePNG(e, surface, path, settings); break;
-    case ofBMP: SaveBMP(e, surface, path, settings); break;
+    case ofJPEG:
+        return EncodeJPEG(e, surface, settings);
+    case ofGIF:
+        return EncodeGIF(e, surface, settings);
+    case ofPNG:
+        return EncodePNG(e, surface, settings);
+    case ofBMP:
+        return EncodeBMP(e, surface, settings);
     case ofWMF:
     case ofEMF:
-        SaveMetafile(e, surface, path, format == ofEMF && !ForcesWindowsMetafile(extension), settings);
-        break;
-    case ofTGA: SaveTGA(e, surface, path, settings); break;
+        return EncodeMetafile(e, surface, format == ofEMF && !ForcesWindowsMetafile(extension),
+                              extension, settings);
+    case ofTGA:
+        return EncodeTGA(e, surface, settings);
     default: throw EInvalidGraphic("Unknown output format " + std::to_string(format));
     }
+}
+
+void TOutputEncoders::Save(int format, TBitmap& surface, const std::string& path,
+                           const std::string& extension, const JobSettings& settings)
+{
+    WriteOutputFile(path, Encode(format, surface, extension, settings));
+}
+
+void WriteOutputFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    TSafeFileStream stream(path); // written beside the file, renamed over it when complete
+    stream.WriteBytes(bytes);
+    stream.Commit();
 }
 
 } // namespace tabulonix

@@ -1,8 +1,10 @@
 #pragma once
 #include "engine/JobSettings.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tabulonix {
 
@@ -17,9 +19,12 @@ class TOutputEncoders {
     TOutputEncoders(const TOutputEncoders &) = delete;
     TOutputEncoders &operator=(const TOutputEncoders &) = delete;
 
-    // Encodes `surface` as output format `format` (TOutputFormat) and writes `path`.
+    // The bytes of `surface` encoded as output format `format` (TOutputFormat).
     // `extension` is the output's extension (".wmf" forces the Windows metafile form).
     // Throws on any failure; the engine reports it for the file.
+    std::vector<uint8_t> Encode(int format, TBitmap& surface, const std::string& extension,
+                                const JobSettings& settings);
+    // Encodes and writes `path`, which ends with `extension`.
     void Save(int format, TBitmap &surface, const std::string &path, const std::string &extension,
               const JobSettings &settings);
 
@@ -31,5 +36,8 @@ class TOutputEncoders {
   private:
     std::unique_ptr<Encoders> encoders_;
 };
+
+// Writes an encoded output file.
+void WriteOutputFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 } // namespace tabulonix

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -332,6 +333,32 @@ TEST_F(CliFixture, NothingToProcess)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, "No images to process!\n");
     EXPECT_FALSE(DirectoryExists(out));
+}
+
+// Worker threads change nothing the tool prints, writes or returns.
+TEST_F(CliFixture, JobsGiveTheSameRun)
+{
+    WriteText(src + "broken.bmp", "xx");
+    MakeBmp(src + "b.dib", 30, 30); // becomes b.bmp as well: a second name for it
+    auto run = [&](const std::string& jobs) {
+        CommandResult r =
+            Batch("--jobs " + jobs + " --name '<same>' --frame clRed " + Q(src) + " " + Q(out));
+        std::vector<std::string> files;
+        for (const auto& e : FindFiles(out, "*"))
+            files.push_back(e.name + "=" + ReadText(out + e.name));
+        std::sort(files.begin(), files.end());
+        RunCommand("rm -rf " + Q(out));
+        return std::make_pair(r, files);
+    };
+    auto [one, oneFiles] = run("1");
+    auto [three, threeFiles] = run("3");
+    EXPECT_EQ(one.exitCode, 1);
+    EXPECT_EQ(three.exitCode, one.exitCode);
+    EXPECT_EQ(three.out, one.out);
+    EXPECT_EQ(three.err, one.err);
+    EXPECT_EQ(threeFiles, oneFiles);
+    EXPECT_EQ(oneFiles.size(), 4u); // three thumbnails and the gallery
+    EXPECT_EQ(Batch("--jobs 0 " + Q(src) + " " + Q(out)).exitCode, 2);
 }
 
 // Every output format through the whole tool; the raster ones read back independently.
