@@ -100,38 +100,6 @@ int CentredLeft(int clientWidth, int buttonWidth)
     return static_cast<int>(RoundDivHalfEven(int64_t{clientWidth} - buttonWidth, 2));
 }
 
-TLinkLabel::TLinkLabel(const QString& text, const QString& link, QWidget* parent)
-    : QLabel(text, parent)
-{
-    setToolTip(link);
-    setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::TabFocus);
-    QFont underlined = font();
-    underlined.setUnderline(true);
-    setFont(underlined);
-    QPalette blue = palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    setPalette(blue);
-    setAccessibleName(text);
-}
-
-void TLinkLabel::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
-    QLabel::mouseReleaseEvent(event);
-}
-
-void TLinkLabel::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
-        event->key() == Qt::Key_Enter) {
-        emit clicked();
-        return;
-    }
-    QLabel::keyPressEvent(event);
-}
-
 TAboutBox::TAboutBox(const TFormSetup& setup, const SystemFacts& facts, const std::string& version,
                      QWidget* parent)
     : QDialog(parent), OpenLink([](const QString& link) { QDesktopServices::openUrl(QUrl(link)); }),

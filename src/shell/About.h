@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/SystemInfo.h"
 #include "ui/FormSetup.h"
+#include "ui/LinkLabel.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -29,21 +30,6 @@ QString MemoryText(uint64_t bytes, const QLocale& locale = QLocale());
 QString MakerNotice(int year);
 // The left edge that centres a button: (client width - button width) / 2, halves to even.
 int CentredLeft(int clientWidth, int buttonWidth);
-
-// A label that is a link: hand cursor, blue underlined text, the link in its hint (tool
-// tip). Clicking it, or Enter or Space while it has the focus, raises `clicked`.
-class TLinkLabel : public QLabel {
-    Q_OBJECT
-  public:
-    TLinkLabel(const QString& text, const QString& link, QWidget* parent);
-
-  signals:
-    void clicked();
-
-  protected:
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-};
 
 class TAboutBox : public QDialog {
     Q_OBJECT

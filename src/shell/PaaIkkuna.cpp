@@ -6,16 +6,24 @@
 #include "engine/JobFromSettings.h"
 #include "i18n/HelpFile.h"
 #include "i18n/IniLang.h"
+#include "i18n/Kieli.h"
 #include "i18n/LanguageList.h"
 #include "i18n/Messages.h"
 #include "i18n/QtText.h"
 #include "i18n/TranslateForms.h"
 #include "platform/Exception.h"
 #include "platform/Files.h"
+#include "platform/Version.h"
 #include "settings/IniFile.h"
+#include "shell/About.h"
 #include "shell/ColorBox.h"
 #include "shell/Odota.h"
+#include "shell/Options.h"
+#include "ui/HelpWindow.h"
+#include "ui/ImageIkkuna.h"
 #include "ui/Pictures.h"
+#include "ui/PreviewIkkuna.h"
+#include "ui/QtBatchHost.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -194,12 +202,17 @@ int CompareNames(const std::string& a, const std::string& b)
 WizardServices WizardServices::Defaults()
 {
     WizardServices services;
-    services.chooseLanguage = [] { return LanguageChoice{0, kDefaultLanguageName}; };
+    services.chooseLanguage = [] {
+        TKieliIkkuna chooser;
+        chooser.exec(); // no cancel: however it closes, the selection is the choice
+        return LanguageChoice{chooser.SelectedIndex(), chooser.SelectedName()};
+    };
     services.message = ShowMessageBox;
     services.chooseFolder = ChooseFolderDialog;
     services.chooseHtmlFile = ChooseHtmlFileDialog;
     services.chooseColor = ChooseColorDialog;
-    services.showHelp = [](const std::string&, const std::string&) {};
+    services.showModal = [](QDialog& dialog) { return dialog.exec(); };
+    services.systemFacts = SystemFacts::OfThisMachine;
     return services;
 }
 
@@ -254,7 +267,7 @@ void TPaaIkkuna::Connect()
 
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);
-    connect(help, &QShortcut::activated, this, [this] { services_.showHelp(helpFile_, "101"); });
+    connect(help, &QShortcut::activated, this, [this] { ShowHelp("101"); });
     // Close is the window's cancel button.
     auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     close->setContext(Qt::WindowShortcut);
@@ -384,6 +397,45 @@ std::string TPaaIkkuna::OptionsPath() const
 void TPaaIkkuna::ShowMessage(QMessageBox::Icon icon, const std::string& text)
 {
     services_.message(icon, ToQString(text));
+}
+
+TFormSetup TPaaIkkuna::FormSetup() const
+{
+    TFormSetup setup;
+    setup.font = InterfaceFont;
+    setup.languageIndex = Startup.general.LanguageIndex;
+    setup.language = Startup.general.Language;
+    if (!services_.folder.empty())
+        setup.languageFolder = services_.folder + "Languages/";
+    return setup;
+}
+
+void TPaaIkkuna::ShowHelp(const std::string& anchor)
+{
+    if (services_.showHelp) {
+        services_.showHelp(helpFile_, anchor);
+        return;
+    }
+    if (!help_)
+        help_ = std::make_unique<THelpWindow>();
+    if (!help_->ShowTopic(helpFile_, anchor))
+        ShowMessage(QMessageBox::Warning, "Cannot open the help file " + helpFile_ + ".");
+}
+
+void TPaaIkkuna::LanguageChanged(const std::string& language)
+{
+    TranslateForms(*this);
+    // The translation leaves the lists without a selection.
+    Aspect->setCurrentIndex(0); // "Yes - Favor height"
+    AspectChange();
+    CreateHTML->setCurrentIndex(HTMLFile->text().isEmpty() ? 2 : 0);
+    CreateHTMLChange();
+    DrawFrameClick();
+    Format->setCurrentIndex(ofJPEG);
+    KeepFormatClick();
+    TrackBarChange();
+    PNGTrackBarChange();
+    ChooseHelpFileFor(language);
 }
 
 void TPaaIkkuna::NotAvailableYet()
@@ -557,22 +609,19 @@ void TPaaIkkuna::RebuildSummary()
 
 void TPaaIkkuna::BrowseSButtonClick()
 {
-    // Until the source image picker exists: a folder, and every picture in it.
-    const std::optional<std::string> folder = services_.chooseFolder(Message("M001"));
-    if (!folder)
-        return;
-    const std::vector<std::string> extensions = ReadableExtensions();
-    std::vector<std::string> names;
-    for (const FolderEntry& entry : FindFiles(IncludeTrailingSlash(*folder), "*")) {
-        if (entry.isDirectory)
-            continue;
-        std::string ext = LowerCase(ExtractFileExt(entry.name));
-        if (!ext.empty())
-            ext.erase(0, 1);
-        if (std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
-            names.push_back(entry.name);
+    // The picker is made once and kept with its folder, list, ticks and thumbnails.
+    if (!picker_) {
+        picker_ = std::make_unique<TKuvaIkkuna>(FormSetup(), this);
+        const std::string folder = FromQString(SDir->text());
+        if (!folder.empty() && DirectoryExists(folder)) {
+            picker_->SetFolder(folder);
+            picker_->SetThumbnailsDown(false);
+            picker_->ListFolder();
+        }
     }
-    SetSelectedFiles(*folder, names);
+    if (services_.showModal(*picker_) != QDialog::Accepted)
+        return;
+    SetSelectedFiles(picker_->Folder(), picker_->CheckedNames());
 }
 
 void TPaaIkkuna::SetSelectedFiles(const std::string& folder, const std::vector<std::string>& names)
@@ -774,7 +823,18 @@ void TPaaIkkuna::CreateMultiClick()
 
 void TPaaIkkuna::btnOptionsClick()
 {
-    NotAvailableYet();
+    TOptionsContext context(Startup.general, Startup.update, InterfaceFont);
+    context.parent = this;
+    if (!services_.folder.empty()) {
+        context.optionsPath = OptionsPath();
+        context.languageFolder = services_.folder + "Languages/";
+    }
+    context.languageChanged = [this](const std::string& language) { LanguageChanged(language); };
+    context.applyInterfaceFont = [this] { ApplyInterfaceFont(InterfaceFont); };
+    context.rearmSchedule = [this] { ArmUpdateSchedule(); };
+    context.showMessage = services_.message;
+    context.showModal = [this](TOptionsIkkuna& dialog) { return services_.showModal(dialog); };
+    RunOptionsDialog(context);
 }
 
 void TPaaIkkuna::btnUpdateClick()
@@ -784,12 +844,13 @@ void TPaaIkkuna::btnUpdateClick()
 
 void TPaaIkkuna::btnAboutClick()
 {
-    NotAvailableYet();
+    TAboutBox about(FormSetup(), services_.systemFacts(), ProgramVersion(), this);
+    services_.showModal(about);
 }
 
 void TPaaIkkuna::btnHelpClick()
 {
-    services_.showHelp(helpFile_, "contents");
+    ShowHelp("contents");
 }
 
 void TPaaIkkuna::btnCloseClick()
@@ -799,7 +860,12 @@ void TPaaIkkuna::btnCloseClick()
 
 void TPaaIkkuna::DoTheHonkyPonky()
 {
-    NotAvailableYet(); // until the progress window and its batch host are part of the build
+    TQtBatchHost host(*this, FormSetup());
+    try {
+        tabulonix::DoTheHonkyPonky(CurrentJob(), selectedFiles_, host);
+    } catch (const std::exception& e) {
+        ShowMessage(QMessageBox::Critical, e.what());
+    }
 }
 
 } // namespace tabulonix

@@ -2,6 +2,7 @@
 #include "engine/JobSettings.h"
 #include "i18n/InterfaceFont.h"
 #include "settings/SettingsKeys.h"
+#include "ui/FormSetup.h"
 
 #include <QMessageBox>
 #include <QWidget>
@@ -12,6 +13,7 @@
 #include <string>
 
 class QButtonGroup;
+class QDialog;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -28,7 +30,11 @@ class QToolButton;
 namespace tabulonix {
 
 class TColorBox;
+class THelpWindow;
+class TKuvaIkkuna;
 class TOdota;
+class TPreview;
+struct SystemFacts;
 
 // The program's title, and the wizard's caption before any translation.
 constexpr const char* kApplicationTitle = "Tabulonix 1.2 by Merovane";
@@ -56,6 +62,10 @@ struct WizardServices {
     std::function<std::optional<TColor>(TColor current)> chooseColor;
     // Shows a help file at an anchor ("contents" or "101").
     std::function<void(const std::string& helpFile, const std::string& anchor)> showHelp;
+    // Shows a dialog modally and returns its result (the picker, options and about box).
+    std::function<int(QDialog& dialog)> showModal;
+    // What the about box reports of the machine.
+    std::function<SystemFacts()> systemFacts;
     // Whether the splash screen may be shown at all (the settings decide when it is).
     bool allowSplash = true;
 
@@ -132,6 +142,13 @@ class TPaaIkkuna : public QWidget {
     const std::string& HelpFile() const { return helpFile_; }
     // The automatic update schedule as start-up arms it.
     void ArmUpdateSchedule();
+    // After the options dialog made another language file the current one: translates the
+    // wizard, sets its lists again and chooses the help file.
+    void LanguageChanged(const std::string& language);
+    // What a window made by the wizard takes from it: the font and the language.
+    TFormSetup FormSetup() const;
+    // The source image picker, made at its first use and kept (null before).
+    TKuvaIkkuna* Picker() const { return picker_.get(); }
 
     // What start-up read from "General" and "Update"; the options dialog edits it.
     StartupSettings Startup;
@@ -174,7 +191,7 @@ class TPaaIkkuna : public QWidget {
 
     QLabel* Label7;
     QLabel* KuvaPaneeli;
-    QWidget* Preview;
+    TPreview* Preview;
     QGroupBox* Dimensions;
     QLabel* Width;
     QLineEdit* Leveys;
@@ -263,7 +280,7 @@ class TPaaIkkuna : public QWidget {
     QWidget* BuildPage5();
     QWidget* BuildPage6();
     QFrame* BuildButtonBar();
-    QWidget* CreatePreviewPane(QWidget& panel);
+    TPreview* CreatePreviewPane(QWidget& panel);
     void Connect();
 
     int PageIndex() const;
@@ -276,11 +293,14 @@ class TPaaIkkuna : public QWidget {
     void ShowMessage(QMessageBox::Icon icon, const std::string& text);
     std::string OptionsPath() const;
     void NotAvailableYet();
+    void ShowHelp(const std::string& anchor);
 
     WizardServices services_;
     SelectedFileList selectedFiles_;
     std::string helpFile_;
     std::unique_ptr<TOdota> splash_;
+    std::unique_ptr<TKuvaIkkuna> picker_;
+    std::unique_ptr<THelpWindow> help_;
     bool destroyed_ = false;
     bool inCreateHtmlChange_ = false;
 };

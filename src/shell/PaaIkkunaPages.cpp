@@ -4,6 +4,7 @@
 #include "i18n/QtText.h"
 #include "shell/ColorBox.h"
 #include "ui/Pictures.h"
+#include "ui/PreviewIkkuna.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -125,34 +126,6 @@ void Row(QGridLayout& grid, int row, QLabel* label, QWidget* control)
     grid.addWidget(control, row, 1);
     label->setBuddy(control);
 }
-
-// The size preview of page 3 until the picker's preview pane takes its place: white, with
-// the frame outline the page's settings describe.
-class PreviewPlaceholder : public QWidget {
-  public:
-    using QWidget::QWidget;
-    void SetFrame(const QColor& color, int width)
-    {
-        color_ = color;
-        width_ = width;
-        update();
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), Qt::white);
-        QPen pen(color_, std::max(1, width_));
-        pen.setJoinStyle(Qt::MiterJoin);
-        painter.setPen(pen);
-        painter.drawRect(QRectF(0.5, 0.5, width() - 1.0, height() - 1.0));
-    }
-
-  private:
-    QColor color_ = Qt::white;
-    int width_ = 1;
-};
 
 } // namespace
 
@@ -346,27 +319,25 @@ QWidget* TPaaIkkuna::BuildPage3()
     return Vaihe3;
 }
 
-QWidget* TPaaIkkuna::CreatePreviewPane(QWidget& panel)
+TPreview* TPaaIkkuna::CreatePreviewPane(QWidget& panel)
 {
-    // The one place that makes the preview pane: at the panel's top-left corner, 100 x 100,
-    // outside the panel's layout so that it can be sized freely.
-    auto* pane = new PreviewPlaceholder(&panel);
-    pane->setObjectName("Preview");
-    pane->setGeometry(0, 0, 100, 100);
+    // At the panel's top-left corner, outside the panel's layout so that it can be sized
+    // freely; a drag on its edge is a new width and height for the thumbnails.
+    auto* pane = new TPreview(&panel);
+    pane->move(0, 0);
     pane->show();
+    connect(pane, &TPreview::UserResized, this, [this](int width, int height) {
+        Leveys->setText(QString::number(width));
+        Korkeus->setText(QString::number(height));
+        ColorChange();
+    });
     return pane;
 }
 
 void TPaaIkkuna::ColorChange()
 {
-    // The pane shows the frame the run would draw: the chosen colour when a frame is on,
-    // white otherwise, with the chosen pen width.
-    QColor color = Qt::white;
-    if (DrawFrame->isChecked()) {
-        const TColor rgb = ColorToRGB(Color->Selected());
-        color = QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
-    }
-    static_cast<PreviewPlaceholder*>(Preview)->SetFrame(color, UpDown->value());
+    // The pane shows the frame the run would draw.
+    Preview->DrawFrameSample(DrawFrame->isChecked(), Color->Selected(), UpDown->value());
 }
 
 QWidget* TPaaIkkuna::BuildPage4()

@@ -18,12 +18,11 @@
 
 namespace tabulonix {
 
-TProgressIkkuna::TProgressIkkuna(const TWindowLanguage& language, QWidget* parent)
+TProgressIkkuna::TProgressIkkuna(const TFormSetup& setup, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("ProgressIkkuna"));
     setWindowTitle(QStringLiteral("Working..."));
-    setFont(ToQFont(language.interfaceFont));
 
     Reunus = new QFrame(this);
     Reunus->setObjectName(QStringLiteral("Reunus"));
@@ -47,7 +46,7 @@ TProgressIkkuna::TProgressIkkuna(const TWindowLanguage& language, QWidget* paren
     Edistys = new QLabel(QStringLiteral("0%"), Reunus);
     Edistys->setObjectName(QStringLiteral("Edistys"));
     Edistys->setAlignment(Qt::AlignCenter);
-    QFont percentFont = ToQFont(language.interfaceFont);
+    QFont percentFont = setup.font ? ToQFont(*setup.font) : font();
     percentFont.setItalic(false);
     percentFont.setUnderline(false);
     percentFont.setStrikeOut(false);
@@ -80,14 +79,11 @@ TProgressIkkuna::TProgressIkkuna(const TWindowLanguage& language, QWidget* paren
     buttonRow->addStretch();
     column->addLayout(buttonRow);
 
-    // 345 pixels at the design font; wider with a larger font, so that names fit as well.
-    setMinimumWidth(std::max(345, 40 * fontMetrics().averageCharWidth()));
     UseTiledBackground(*this);
 
-    if (language.languageIndex != 0) {
-        OpenCurrentLanguage(language.languageName);
-        TranslateForms(*this);
-    }
+    SetUpForm(*this, setup);
+    // 345 pixels at the design font; wider with a larger font, so that names fit as well.
+    setMinimumWidth(std::max(345, 40 * fontMetrics().averageCharWidth()));
     aborted_ = false;
     FileName->clear();
 }

@@ -11,8 +11,8 @@
 
 namespace tabulonix {
 
-TQtBatchHost::TQtBatchHost(QWidget& wizard, TWindowLanguage language)
-    : wizard_(&wizard), language_(std::move(language))
+TQtBatchHost::TQtBatchHost(QWidget& wizard, TFormSetup setup)
+    : wizard_(&wizard), setup_(std::move(setup))
 {
 }
 
@@ -28,7 +28,7 @@ void TQtBatchHost::BeginProgress(int maximum)
 {
     // A window of its own rather than a child: a child of the disabled wizard would be
     // disabled too, and "Abort" could not be pressed.
-    progress_ = std::make_unique<TProgressIkkuna>(language_);
+    progress_ = std::make_unique<TProgressIkkuna>(setup_);
     progress_->ProgressBar->setRange(0, maximum);
     progress_->ProgressBar->setValue(0);
     if (wizard_ && wizard_->window()->windowHandle()) {

@@ -14,7 +14,7 @@ namespace tabulonix {
 // window follows it, each failed file gets a modal error box and the end an information box.
 class TQtBatchHost : public BatchHost {
   public:
-    TQtBatchHost(QWidget& wizard, TWindowLanguage language);
+    TQtBatchHost(QWidget& wizard, TFormSetup setup);
     ~TQtBatchHost() override;
 
     void SetWizardEnabled(bool enabled) override;
@@ -38,7 +38,7 @@ class TQtBatchHost : public BatchHost {
     QWidget* MessageParent() const;
 
     QPointer<QWidget> wizard_;
-    TWindowLanguage language_;
+    TFormSetup setup_;
     std::unique_ptr<TProgressIkkuna> progress_;
 };
 

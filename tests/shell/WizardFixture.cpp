@@ -1,9 +1,11 @@
 #include "WizardFixture.h"
 
 #include "i18n/QtText.h"
+#include "shell/About.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -43,6 +45,11 @@ WizardServices WizardFixture::Services()
     s.showHelp = [this](const std::string& file, const std::string& anchor) {
         helpShown.push_back(file + "#" + anchor);
     };
+    s.showModal = [this](QDialog& dialog) {
+        ++modalCalls;
+        return onModal ? onModal(dialog) : int(QDialog::Rejected);
+    };
+    s.systemFacts = [] { return SystemFacts{}; };
     return s;
 }
 

@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+class QDialog;
 class QWidget;
 
 namespace tabulonix::test {
@@ -30,6 +32,10 @@ class WizardFixture : public ::testing::Test {
     std::optional<std::string> htmlFileAnswer;
     int htmlDialogs = 0;
     std::optional<TColor> colorAnswer;
+    // Answers every modal dialog the wizard opens (the picker, options, about box); without
+    // it they are cancelled.
+    std::function<int(QDialog&)> onModal;
+    int modalCalls = 0;
 
     // Options.ini of a program that has run before (no first-run chooser).
     void WriteOptions(const std::string& text = "[General]\r\nLanguage index=0\r\n");

@@ -26,12 +26,13 @@ using tabulonix::test::TempDir;
 
 namespace {
 
-TWindowLanguage English()
+TFormSetup English()
 {
-    TWindowLanguage language;
-    language.interfaceFont.name = "DejaVu Sans";
-    language.interfaceFont.size = 11;
-    return language;
+    TFormSetup setup;
+    setup.font = TFontSpec{};
+    setup.font->name = "DejaVu Sans";
+    setup.font->size = 11;
+    return setup;
 }
 
 void WritePicture(const std::string& path, TColor color)
@@ -178,8 +179,8 @@ TEST(QtBatchHost, EveryFailedFileGetsAnErrorBoxAndTheEndTheCount)
 
 TEST(TProgressIkkuna, OpensEmptyWithTheInterfaceFontAndABoldBluePercentage)
 {
-    TWindowLanguage language = English();
-    language.interfaceFont.italic = true;
+    TFormSetup language = English();
+    language.font->italic = true;
     TProgressIkkuna window(language);
     EXPECT_EQ(window.objectName(), QStringLiteral("ProgressIkkuna"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Working..."));
@@ -199,8 +200,8 @@ TEST(TProgressIkkuna, OpensEmptyWithTheInterfaceFontAndABoldBluePercentage)
     EXPECT_EQ(window.Edistys->palette().color(QPalette::WindowText), QColor(Qt::blue));
 
     // A larger font makes the window larger rather than clipping its texts.
-    TWindowLanguage large = language;
-    large.interfaceFont.size = 22;
+    TFormSetup large = language;
+    large.font->size = 22;
     TProgressIkkuna big(large);
     EXPECT_GT(big.sizeHint().height(), window.sizeHint().height());
     EXPECT_GE(big.btnAbort->sizeHint().width(), 80);
@@ -225,9 +226,9 @@ TEST(TProgressIkkuna, TranslatesItselfWhenALanguageFileIsChosen)
                           "progressikkuna.btnAbort.caption = Keskeytä\r\n"
                           "ProgressIkkuna.btnAbort.Hint=Keskeytä käsittely\r\n"
                           "ProgressIkkuna.FileName.Caption=ei tyhjennetä?\r\n");
-    TWindowLanguage language = English();
+    TFormSetup language = English();
     language.languageIndex = 3;
-    language.languageName = name;
+    language.language = name;
     {
         TProgressIkkuna window(language);
         EXPECT_EQ(window.windowTitle(), QStringLiteral("Työskentelen..."));
