@@ -202,11 +202,7 @@ int CompareNames(const std::string& a, const std::string& b)
 WizardServices WizardServices::Defaults()
 {
     WizardServices services;
-    services.chooseLanguage = [] {
-        TKieliIkkuna chooser;
-        chooser.exec(); // no cancel: however it closes, the selection is the choice
-        return LanguageChoice{chooser.SelectedIndex(), chooser.SelectedName()};
-    };
+    services.chooseLanguage = [] { return ChooseLanguage(); };
     services.message = ShowMessageBox;
     services.chooseFolder = ChooseFolderDialog;
     services.chooseHtmlFile = ChooseHtmlFileDialog;

@@ -1,5 +1,6 @@
 #pragma once
 #include "engine/JobSettings.h"
+#include "i18n/Kieli.h"
 #include "i18n/InterfaceFont.h"
 #include "settings/SettingsKeys.h"
 #include "ui/FormSetup.h"
@@ -38,11 +39,6 @@ struct SystemFacts;
 
 // The program's title, and the wizard's caption before any translation.
 constexpr const char* kApplicationTitle = "Tabulonix 1.2 by Merovane";
-
-struct LanguageChoice {
-    int index = 0;
-    std::string name;
-};
 
 // What the wizard asks of its surroundings. The defaults are the real dialogs and files;
 // tests replace what they need to answer themselves.

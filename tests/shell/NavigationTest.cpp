@@ -1,6 +1,7 @@
 #include "WizardFixture.h"
 
 #include "i18n/QtText.h"
+#include "ui/PreviewIkkuna.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -12,12 +12,14 @@
 #include "ui/PreviewIkkuna.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -209,7 +211,7 @@ TEST_F(Windows, ProcessRunsTheBatchThroughTheProgressWindow)
     EXPECT_TRUE(boxes[1].second);
     EXPECT_TRUE(w->isEnabled());
     for (const char* name : {"a", "b", "c"})
-        EXPECT_TRUE(FileExists(dir.File("out/") + name + "tn.jpg")) << name;
+        EXPECT_TRUE(FileExists(dir.File("out/") + name + "tn.bmp")) << name; // keeps its format
 }
 
 } // namespace
