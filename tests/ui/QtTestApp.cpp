@@ -4,13 +4,13 @@
 
 namespace {
 
-// The windows need an application object; one serves every test of the suite.
+// The windows need an application object; one serves every test of the suite. It is
+// deleted before the program's exit handlers run, which Qt's input devices need.
 class ApplicationEnvironment : public ::testing::Environment {
   public:
     void SetUp() override
     {
-        // ctest's list of variables reaches discovered tests only in part; the windows must
-        // never need a display.
+        // Windows are made without a display unless a test run asks for another platform.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!QCoreApplication::instance())
