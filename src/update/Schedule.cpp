@@ -51,9 +51,7 @@ TUpdateSchedule::TUpdateSchedule(int& updateStatus, QWidget* owner, TInterfaceLi
 
     SettingsPath = OptionsFilePath();
     Today = [] { return tabulonix::Today(); };
-    ApplicationActive = [] {
-        return QGuiApplication::applicationState() == Qt::ApplicationActive;
-    };
+    ApplicationActive = [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; };
     RunCheck = [](TUpdateIkkuna& dialog) {
         dialog.btnCheckClick();
         return dialog.CheckOutcome();
@@ -68,10 +66,16 @@ TUpdateSchedule::TUpdateSchedule(int& updateStatus, QWidget* owner, TInterfaceLi
     ShowError = [this](const QString& text) {
         QMessageBox::critical(owner_, QStringLiteral("Tabulonix"), text);
     };
+    // A hidden check has no window to close it by: when the program's last window goes, a
+    // server that never finishes must not keep the process alive.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        lastWindowClosed_ = QObject::connect(app, &QGuiApplication::lastWindowClosed,
+                                             [this] { AbandonAutomaticCheck(); });
 }
 
 TUpdateSchedule::~TUpdateSchedule()
 {
+    QObject::disconnect(lastWindowClosed_);
     Internetti.OnChanged = nullptr;
     Paivitys.stop();
 }
@@ -82,9 +86,28 @@ void TUpdateSchedule::Arm(const GeneralSettings& general, const UpdateSettings& 
     general_ = general;
     update_ = update;
     interfaceFont_ = interfaceFont;
-    SetTimerEnabled(Paivitys,
-                    update.AutoUpdate && (update.AlwaysConnected || Internetti.Online()));
+    SetTimerEnabled(Paivitys, update.AutoUpdate && (update.AlwaysConnected || Internetti.Online()));
     Internetti.SetEnabled(update.AutoUpdate && !update.AlwaysConnected);
+}
+
+void TUpdateSchedule::OpenDialog()
+{
+    TUpdateIkkuna dialog(general_, update_, interfaceFont_, updateStatus_, owner_);
+    manual_ = &dialog;
+    struct Done {
+        TUpdateIkkuna*& manual;
+        ~Done() { manual = nullptr; }
+    } done{manual_};
+    if (ShowDialog)
+        ShowDialog(dialog);
+}
+
+void TUpdateSchedule::AbandonAutomaticCheck()
+{
+    if (!automatic_)
+        return;
+    abandoned_ = true;
+    automatic_->Http.Abort();
 }
 
 void TUpdateSchedule::InternettiChanged()
@@ -96,6 +119,10 @@ void TUpdateSchedule::PaivitysTimer()
 {
     SetTimerInterval(Paivitys, kRetryTick);
     if (ApplicationActive && ApplicationActive())
+        return;
+    // The user's own check holds the local copy; an automatic one now would only fail on it
+    // and count an error that is none.
+    if (manual_ && manual_->Transferring())
         return;
     SetTimerEnabled(Paivitys, false);
     try {
@@ -130,8 +157,19 @@ void TUpdateSchedule::AutoCheckForUpdate()
         // opens meanwhile cannot change what this one found.
         auto dialog = std::make_unique<TUpdateIkkuna>(general_, update_, interfaceFont_,
                                                       updateStatus_, owner_);
-        int outcome = RunCheck ? RunCheck(*dialog) : usNone;
-        if (outcome == usNewerFound) {
+        automatic_ = dialog.get();
+        abandoned_ = false;
+        int outcome;
+        {
+            struct Done {
+                TUpdateIkkuna*& automatic;
+                ~Done() { automatic = nullptr; }
+            } done{automatic_};
+            outcome = RunCheck ? RunCheck(*dialog) : usNone;
+        }
+        if (abandoned_) {
+            // The program is closing: no prompt, and no error counted for a check it ended.
+        } else if (outcome == usNewerFound) {
             if (AskNewerVersion && AskNewerVersion(ToQString(LangMessage("M002"))) && ShowDialog)
                 ShowDialog(*dialog);
         } else if (outcome == usFailed) {
@@ -142,7 +180,8 @@ void TUpdateSchedule::AutoCheckForUpdate()
         } else {
             errors = 0;
         }
-        settings.WriteInteger("Update", "Error type 1 count", errors);
+        if (!abandoned_)
+            settings.WriteInteger("Update", "Error type 1 count", errors);
     }
 
     if (Due(lastChecked, today))

@@ -78,32 +78,6 @@ bool IsWebLink(const QString& text)
     return url.isValid() && !url.host().isEmpty() && (scheme == "http" || scheme == "https");
 }
 
-TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent)
-{
-    setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::StrongFocus);
-    QFont f = font();
-    f.setUnderline(true);
-    setFont(f);
-}
-
-void TLinkLabel::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
-    QLabel::mouseReleaseEvent(event);
-}
-
-void TLinkLabel::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
-        event->key() == Qt::Key_Enter) {
-        emit clicked();
-        return;
-    }
-    QLabel::keyPressEvent(event);
-}
-
 TUpdateIkkuna::TUpdateIkkuna(const GeneralSettings& general, const UpdateSettings& update,
                              const TFontSpec& interfaceFont, int& updateStatus, QWidget* parent)
     : QDialog(parent), general_(general), update_(update), interfaceFont_(interfaceFont),
@@ -160,14 +134,16 @@ TUpdateIkkuna::TUpdateIkkuna(const GeneralSettings& general, const UpdateSetting
     btnCheck = Button("btnCheck", "Check", "Check for an update", Reunus);
     btnOk = Button("btnOk", "Close", "Close this dialog (ESC)", Reunus);
 
-    // Each value label follows its caption at the distance of the caption's left margin.
+    // Each value label follows its caption at the distance of the caption's left edge, which
+    // lies inside the frame's border.
     const int margin = 12;
+    const int inset = margin - Reunus->frameWidth();
     auto* rows = new QVBoxLayout(Reunus);
-    rows->setContentsMargins(margin, margin, margin, margin);
-    QLabel* pairs[][2] = {{Label8, CurrentVersion},  {Label5, RemoteAddress},
-                          {Label9, VersionAvailable}, {Label10, VersionDetails},
-                          {Label11, MoreInfo},        {Label12, DownloadURL},
-                          {Label6, Status}};
+    rows->setContentsMargins(inset, inset, inset, inset);
+    QLabel* pairs[][2] = {
+        {Label8, CurrentVersion},  {Label5, RemoteAddress}, {Label9, VersionAvailable},
+        {Label10, VersionDetails}, {Label11, MoreInfo},     {Label12, DownloadURL},
+        {Label6, Status}};
     for (auto& pair : pairs) {
         auto* row = new QHBoxLayout;
         row->setSpacing(margin);

@@ -2,6 +2,7 @@
 #include "i18n/InterfaceFont.h"
 #include "net/HttpClient.h"
 #include "settings/SettingsKeys.h"
+#include "ui/LinkLabel.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -23,26 +24,11 @@ enum TUpdateStatus : int {
     usNewerFound = 3,
 };
 
-// A label that is clicked like a link: hand cursor, underlined, and usable from the keyboard
-// (Space or Enter).
-class TLinkLabel : public QLabel {
-    Q_OBJECT
-public:
-    explicit TLinkLabel(QWidget* parent = nullptr);
-
-signals:
-    void clicked();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-};
-
 // The update dialog: fetches the update information file, tells whether the version it
 // offers is newer than this one, and downloads the update.
 class TUpdateIkkuna : public QDialog {
     Q_OBJECT
-public:
+  public:
     // `updateStatus` is the main window's UpdateStatus, which every check sets.
     TUpdateIkkuna(const GeneralSettings& general, const UpdateSettings& update,
                   const TFontSpec& interfaceFont, int& updateStatus, QWidget* parent = nullptr);
@@ -77,13 +63,13 @@ public:
     QProgressBar* Edistys;
     QPushButton *btnDownload, *btnAbort, *btnCheck, *btnOk;
 
-public slots:
+  public slots:
     void reject() override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void FormCreate();
     void FormShow();
     void HttpDocData(THttpClient& sender, const char* data, int len);

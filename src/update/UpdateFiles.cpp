@@ -9,8 +9,7 @@
 
 namespace tabulonix {
 
-TExclusiveFile::TExclusiveFile(const std::string& path, uint64_t limit)
-    : path_(path), limit_(limit)
+TExclusiveFile::TExclusiveFile(const std::string& path, uint64_t limit) : path_(path), limit_(limit)
 {
     // Not truncated before the lock is ours: the holder's data must stay intact.
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);

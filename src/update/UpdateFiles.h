@@ -17,7 +17,7 @@ constexpr uint64_t kMaxUpdateInfoSize = 1u << 20;
 // transfer of this program holds it, and held until it is closed, so two transfers aimed at
 // the same name cannot write into each other's file.
 class TExclusiveFile : public TReceiveStream {
-public:
+  public:
     // Throws EFCreateError when the file cannot be created or is held by another transfer.
     explicit TExclusiveFile(const std::string& path,
                             uint64_t limit = std::numeric_limits<uint64_t>::max());
@@ -32,7 +32,7 @@ public:
     void Close();
     uint64_t Size() const { return size_; }
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
     uint64_t limit_;

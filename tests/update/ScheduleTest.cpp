@@ -7,9 +7,13 @@
 #include "platform/Version.h"
 #include "settings/IniFile.h"
 
+#include <QGuiApplication>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <future>
 
 using namespace tabulonix;
 using namespace tabulonix::test;
@@ -17,7 +21,7 @@ using namespace tabulonix::test;
 namespace {
 
 class ScheduleTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     std::vector<std::string> interfaces{"127.0.0.1", "192.168.1.5"};
     int updateStatus = -1;
@@ -170,19 +174,20 @@ TEST_F(ScheduleTest, TickWhileTheApplicationIsActiveWaitsTenSeconds)
 
 TEST_F(ScheduleTest, DueByYearOrByMonthEachTestedAlone)
 {
+    Arm();
     struct Case {
         TDate lastChecked, today;
         bool due;
     } cases[] = {
-        {{2023, 12, 12}, {2024, 1, 5}, true},  // an earlier year
-        {{2024, 3, 3}, {2024, 3, 28}, false},  // this month already
-        {{2024, 1, 31}, {2024, 2, 1}, true},   // an earlier month
-        {{2025, 8, 10}, {2024, 6, 5}, false},  // clock set back: 8 is not less than 6
-        {{2025, 3, 10}, {2024, 6, 5}, true},   // clock set back, but month 3 < 6
+        {{2023, 12, 12}, {2024, 1, 5}, true}, // an earlier year
+        {{2024, 3, 3}, {2024, 3, 28}, false}, // this month already
+        {{2024, 1, 31}, {2024, 2, 1}, true},  // an earlier month
+        {{2025, 8, 10}, {2024, 6, 5}, false}, // clock set back: 8 is not less than 6
+        {{2025, 3, 10}, {2024, 6, 5}, true},  // clock set back, but month 3 < 6
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.lastChecked.year << "-" << c.lastChecked.month
-                                          << "-" << c.lastChecked.day);
+        SCOPED_TRACE(::testing::Message() << c.lastChecked.year << "-" << c.lastChecked.month << "-"
+                                          << c.lastChecked.day);
         checks = 0;
         Store(c.lastChecked, 0);
         today = c.today;
@@ -194,6 +199,7 @@ TEST_F(ScheduleTest, DueByYearOrByMonthEachTestedAlone)
 
 TEST_F(ScheduleTest, WithoutAStoredDateOnlyTheFirstOfAMonthIsDue)
 {
+    Arm();
     today = {2024, 6, 1};
     schedule.AutoCheckForUpdate();
     EXPECT_EQ(checks, 1);
@@ -208,6 +214,7 @@ TEST_F(ScheduleTest, WithoutAStoredDateOnlyTheFirstOfAMonthIsDue)
 
 TEST_F(ScheduleTest, LastCheckedIsWrittenBeforeTheCheckRuns)
 {
+    Arm();
     Store({2024, 5, 20}, 3);
     outcome = usFailed;
     schedule.AutoCheckForUpdate();
@@ -228,10 +235,11 @@ TEST_F(ScheduleTest, AfterTheCheckTheScheduleTurnsDaily)
         schedule.PaivitysTimer();
         EXPECT_EQ(schedule.Paivitys.isActive(), always);
         EXPECT_EQ(schedule.Internetti.Enabled(), !always);
-        if (always)
+        if (always) {
             EXPECT_EQ(schedule.Paivitys.interval(), 86400000);
-        else
+        } else {
             EXPECT_EQ(schedule.Internetti.DispatchInterval(), 86400000u);
+        }
         interfaces.pop_back();
     }
 }
@@ -259,6 +267,7 @@ TEST_F(ScheduleTest, DueWithoutAConnectionRunsNothingAndWaits)
 
 TEST_F(ScheduleTest, TenFailuresInARowWarnUntilTheCounterIsReset)
 {
+    Arm();
     outcome = usFailed;
     Store({2024, 1, 10}, 8);
     today = {2024, 2, 3};
@@ -274,12 +283,14 @@ TEST_F(ScheduleTest, TenFailuresInARowWarnUntilTheCounterIsReset)
 
     today = {2024, 4, 3};
     schedule.AutoCheckForUpdate();
+    ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked.back(), M003(11));
     EXPECT_EQ(Errors(), 11);
 
     answer = true;
     today = {2024, 5, 3};
     schedule.AutoCheckForUpdate();
+    ASSERT_EQ(asked.size(), 3u);
     EXPECT_EQ(asked.back(), M003(12));
     EXPECT_EQ(Errors(), 0);
     EXPECT_EQ(checks, 4);
@@ -287,6 +298,7 @@ TEST_F(ScheduleTest, TenFailuresInARowWarnUntilTheCounterIsReset)
 
 TEST_F(ScheduleTest, NewerVersionPromptsAndYesShowsTheDialog)
 {
+    Arm();
     Store({2024, 5, 1}, 4);
     outcome = usNewerFound;
     answer = false;
@@ -367,6 +379,94 @@ TEST_F(ScheduleTest, AutomaticCheckKeepsItsOwnDialogAndOutcome)
     EXPECT_TRUE(downloadOffered);
     EXPECT_EQ(Errors(), 0);
     EXPECT_EQ(newer->Connections(), 1);
+    EXPECT_FALSE(FileExists(dir.File("Tabulonix.upd")));
+    resolver.Release();
+}
+
+// The dialog the user opens takes the armed settings; while its check waits for the server,
+// a tick runs no automatic check (it would only fail on the held local copy) and waits.
+TEST_F(ScheduleTest, HandOpenedDialogTakesTheArmedSettingsAndHoldsOffTheTimer)
+{
+    TestResolver resolver;
+    std::promise<void> go;
+    std::shared_future<void> released = go.get_future().share();
+    TestServer server([&](Connection& c) {
+        c.ReadRequest();
+        released.wait();
+        c.Write("HTTP/1.0 200 OK\r\n\r\n[UpdateInfo]\r\nVersion=0.0.0.1\r\n");
+    });
+    update.Address = server.Url("/Tabulonix.ini");
+    update.SaveTo = dir.Path();
+    Arm();
+    Store({2024, 5, 1}, 0);
+    std::string address;
+    std::string status;
+    schedule.ShowDialog = [&](TUpdateIkkuna& dialog) {
+        ++shown;
+        address = dialog.RemoteAddress->text().toStdString();
+        dialog.Http.Socket().SetNameResolver(resolver.Function());
+        QTimer tick;
+        tick.setInterval(1);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            if (server.Requests().size() != 1)
+                return;
+            tick.stop();
+            schedule.PaivitysTimer(); // the user has left the program meanwhile
+            EXPECT_EQ(checks, 0);
+            EXPECT_TRUE(schedule.Paivitys.isActive());
+            EXPECT_EQ(schedule.Paivitys.interval(), 10000);
+            go.set_value();
+        });
+        tick.start();
+        dialog.btnCheckClick();
+        status = dialog.Status->text().toStdString();
+    };
+    schedule.OpenDialog();
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(address, update.Address);
+    EXPECT_EQ(status, "No updates found!");
+    EXPECT_EQ(updateStatus, usNothingNewer);
+
+    schedule.PaivitysTimer(); // the dialog is gone: the check runs
+    EXPECT_EQ(checks, 1);
+    resolver.Release();
+}
+
+// Closing the program's last window ends a hidden check that a server keeps waiting; the
+// ended check neither prompts nor counts as an error.
+TEST_F(ScheduleTest, LastWindowClosedEndsAWaitingAutomaticCheck)
+{
+    TestResolver resolver;
+    TestServer endless([](Connection& c) {
+        c.ReadRequest();
+        c.Write("HTTP/1.0 200 OK\r\n\r\n[UpdateInfo]\r\n");
+        c.WaitForClose();
+    });
+    update.Address = endless.Url("/Tabulonix.ini");
+    update.SaveTo = dir.Path();
+    Arm();
+    Store({2024, 5, 1}, 4);
+    int outcome = -1;
+    schedule.RunCheck = [&](TUpdateIkkuna& dialog) {
+        dialog.Http.Socket().SetNameResolver(resolver.Function());
+        QTimer closing;
+        closing.setInterval(1);
+        QObject::connect(&closing, &QTimer::timeout, [&] {
+            if (dialog.Http.State() == THttpState::ReceivingBody) {
+                closing.stop();
+                emit qApp->lastWindowClosed();
+            }
+        });
+        closing.start();
+        dialog.btnCheckClick();
+        outcome = dialog.CheckOutcome();
+        return outcome;
+    };
+    schedule.PaivitysTimer();
+    EXPECT_EQ(outcome, usFailed);
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(Errors(), 4);
+    EXPECT_EQ(LastChecked(), today);
     EXPECT_FALSE(FileExists(dir.File("Tabulonix.upd")));
     resolver.Release();
 }

@@ -24,8 +24,8 @@ namespace {
 std::string Ok(const std::string& body, bool withLength = true)
 {
     return "HTTP/1.0 200 OK\r\n" +
-           (withLength ? "Content-Length: " + std::to_string(body.size()) + "\r\n" : "") +
-           "\r\n" + body;
+           (withLength ? "Content-Length: " + std::to_string(body.size()) + "\r\n" : "") + "\r\n" +
+           body;
 }
 
 std::string InfoFile(const std::string& version,
@@ -55,7 +55,7 @@ std::string Buttons(const TUpdateIkkuna& d)
 // Runs `act` once, from inside the event loop that a blocking transfer keeps running, as
 // soon as `when` holds.
 class DuringTransfer {
-public:
+  public:
     DuringTransfer(std::function<bool()> when, std::function<void()> act)
         : when_(std::move(when)), act_(std::move(act))
     {
@@ -71,7 +71,7 @@ public:
     }
     bool Fired() const { return fired_; }
 
-private:
+  private:
     std::function<bool()> when_;
     std::function<void()> act_;
     QTimer timer_;
@@ -79,7 +79,7 @@ private:
 };
 
 class UpdateDialogTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     TestResolver resolver;
     GeneralSettings general = DefaultGeneral();
@@ -117,8 +117,14 @@ protected:
         click();
         EXPECT_TRUE(safety.isActive()) << "the transfer hung and was aborted";
     }
-    void Check() { Run([this] { dialog->btnCheckClick(); }); }
-    void Download() { Run([this] { dialog->btnDownloadClick(); }); }
+    void Check()
+    {
+        Run([this] { dialog->btnCheckClick(); });
+    }
+    void Download()
+    {
+        Run([this] { dialog->btnDownloadClick(); });
+    }
 
     std::string LocalCopy() const { return dir.File(kUpdateInfoCopyName); }
     void ExpectValueLabels(const std::string& version, const std::string& details,
@@ -184,9 +190,9 @@ TEST_F(UpdateDialogTest, CreationShowsTheVersionsAndTheAddress)
             EXPECT_EQ(static_cast<QPushButton*>(c.widget)->text().toStdString(), c.caption);
         EXPECT_EQ(c.widget->toolTip().toStdString(), c.hint) << c.name;
     }
-    for (QLabel* value : {d.CurrentVersion, d.RemoteAddress, d.VersionAvailable,
-                          d.VersionDetails, d.Status, static_cast<QLabel*>(d.MoreInfo),
-                          static_cast<QLabel*>(d.DownloadURL)}) {
+    for (QLabel* value :
+         {d.CurrentVersion, d.RemoteAddress, d.VersionAvailable, d.VersionDetails, d.Status,
+          static_cast<QLabel*>(d.MoreInfo), static_cast<QLabel*>(d.DownloadURL)}) {
         EXPECT_EQ(value->palette().color(QPalette::WindowText), QColor(0, 0, 255))
             << value->objectName().toStdString();
         EXPECT_EQ(value->textFormat(), Qt::PlainText);
@@ -224,15 +230,14 @@ TEST_F(UpdateDialogTest, AnswersWithNothingNewerEndInNoUpdatesFound)
         std::string response;
         std::string version, details, more, url;
     } cases[] = {
-        {"the same version", Ok(InfoFile(ProgramVersion())), ProgramVersion(),
-         "Faster thumbnails", "http://127.0.0.1:1/readme.html",
-         "http://127.0.0.1:1/files/setup.exe"},
-        {"no UpdateInfo section", Ok("[Other]\r\nVersion=" + kNewer + "\r\n"), "N/A", "N/A",
-         "N/A", "N/A"},
+        {"the same version", Ok(InfoFile(ProgramVersion())), ProgramVersion(), "Faster thumbnails",
+         "http://127.0.0.1:1/readme.html", "http://127.0.0.1:1/files/setup.exe"},
+        {"no UpdateInfo section", Ok("[Other]\r\nVersion=" + kNewer + "\r\n"), "N/A", "N/A", "N/A",
+         "N/A"},
         {"an HTML page with 200", Ok("<html><body>Welcome</body></html>", false), "N/A", "N/A",
          "N/A", "N/A"},
-        {"keys in other letter case, quoted", Ok("[updateinfo]\nversion='0.0.0.1'\nDETAILS=\"x\"\n"),
-         "0.0.0.1", "x", "N/A", "N/A"},
+        {"keys in other letter case, quoted",
+         Ok("[updateinfo]\nversion='0.0.0.1'\nDETAILS=\"x\"\n"), "0.0.0.1", "x", "N/A", "N/A"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -303,8 +308,8 @@ TEST_F(UpdateDialogTest, LocalCopyThatCannotBeCreatedFailsWithTheLastReason)
 TEST_F(UpdateDialogTest, RedirectionToTheFileIsFollowed)
 {
     auto file = FixedResponseServer(Ok(InfoFile(kNewer)));
-    auto moved = FixedResponseServer("HTTP/1.0 302 Found\r\nLocation: " +
-                                     file->Url("/real/Tabulonix.ini") + "\r\n\r\n");
+    auto moved = FixedResponseServer(
+        "HTTP/1.0 302 Found\r\nLocation: " + file->Url("/real/Tabulonix.ini") + "\r\n\r\n");
     update.Address = moved->Url("/Tabulonix.ini");
     TUpdateIkkuna& d = Make();
     Check();
@@ -426,7 +431,8 @@ TEST_F(UpdateDialogTest, DownloadStoresTheFileUnderItsLastPathSegment)
         EXPECT_GT(blocks, 1);
         EXPECT_EQ(states, std::vector<std::string>{"0100"});
         const std::string total = length ? std::to_string(body.size()) : "-1";
-        EXPECT_EQ(lastProgress, "Downloading " + std::to_string(body.size()) + " of " + total + "!");
+        EXPECT_EQ(lastProgress,
+                  "Downloading " + std::to_string(body.size()) + " of " + total + "!");
         EXPECT_EQ(indeterminate, !length);
         if (length) {
             EXPECT_EQ(largestMaximum, static_cast<int>(body.size()));
@@ -490,8 +496,9 @@ TEST_F(UpdateDialogTest, FailedDownloadsStoreNothing)
         Download();
         EXPECT_EQ(Text(d.Status), "Error occured!");
         EXPECT_EQ(Buttons(d), "1011");
-        if (!c.leftOver.empty())
+        if (!c.leftOver.empty()) {
             EXPECT_FALSE(FileExists(dir.File(c.leftOver)));
+        }
         EXPECT_TRUE(DirectoryExists(dir.Path()));
         EXPECT_TRUE(information.empty());
     }
@@ -552,9 +559,8 @@ TEST_F(UpdateDialogTest, ShowingPlacesTheValuesAfterTheirCaptionsInTheInterfaceF
     TUpdateIkkuna& d = Make();
     d.show();
     std::pair<QLabel*, QLabel*> pairs[] = {
-        {d.Label8, d.CurrentVersion}, {d.Label5, d.RemoteAddress},
-        {d.Label9, d.VersionAvailable}, {d.Label10, d.VersionDetails},
-        {d.Label11, d.MoreInfo},       {d.Label12, d.DownloadURL},
+        {d.Label8, d.CurrentVersion},  {d.Label5, d.RemoteAddress}, {d.Label9, d.VersionAvailable},
+        {d.Label10, d.VersionDetails}, {d.Label11, d.MoreInfo},     {d.Label12, d.DownloadURL},
         {d.Label6, d.Status}};
     for (auto [caption, value] : pairs) {
         SCOPED_TRACE(value->objectName().toStdString());
@@ -572,8 +578,9 @@ TEST_F(UpdateDialogTest, ShowingTranslatesFromTheChosenLanguage)
     const std::string name = "ZzUpdateTest" + std::to_string(::getpid());
     ASSERT_TRUE(ForceDirectories(ExecutableFolder() + "Languages"));
     const std::string path = ExecutableFolder() + LanguageFileRelativePath(name);
-    WriteText(path, "[UpdateIkkuna]\nUpdateIkkuna.Caption=Nach Updates suchen\n"
-                    "btnCheck.Caption=Pruefen\nLabel6.Caption=Zustand:\n");
+    WriteText(path,
+              "[UpdateIkkuna]\nUpdateIkkuna.Caption=Nach Updates suchen\n"
+              "UpdateIkkuna.btnCheck.Caption=Pruefen\nUpdateIkkuna.Label6.Caption=Zustand:\n");
     general.LanguageIndex = 1;
     general.Language = name;
     TUpdateIkkuna& d = Make();
