@@ -372,6 +372,8 @@ TEST_F(HttpClientTest, AbortDuringTheLookup)
     client.URL = "http://slow.test:1/x";
     EXPECT_EQ(RunGet(), "Connection aborted on request");
     EXPECT_EQ(doneError, 3);
+    // The lookup's worker may take up the name only after the abort.
+    EXPECT_TRUE(WaitUntil([&] { return !resolver.Asked().empty(); }));
     EXPECT_EQ(resolver.Asked(), std::vector<std::string>{"slow.test"});
     EXPECT_EQ(std::count(log.begin(), log.end(), "state Resolved"), 0);
     EXPECT_EQ(client.State(), THttpState::Idle);
