@@ -24,6 +24,8 @@
 #include "ui/Pictures.h"
 #include "ui/PreviewIkkuna.h"
 #include "ui/QtBatchHost.h"
+#include "update/Schedule.h"
+#include "update/Update.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -217,6 +219,10 @@ TPaaIkkuna::TPaaIkkuna(WizardServices services)
 {
     BuildPages();
     Connect();
+    // Made before start-up arms it: the connection detector records the addresses now.
+    updateSchedule_ = std::make_unique<TUpdateSchedule>(UpdateStatus, this);
+    updateSchedule_->SettingsPath = OptionsPath();
+    updateSchedule_->ShowDialog = [this](TUpdateIkkuna& dialog) { services_.showModal(dialog); };
     FormCreate();
 }
 
@@ -380,9 +386,7 @@ void TPaaIkkuna::ChooseHelpFileFor(const std::string& languageName)
 
 void TPaaIkkuna::ArmUpdateSchedule()
 {
-    // The update timer and the connection detector are not part of this build yet; with
-    // them, the timer runs when "Automatic update" and "Always connected to the Internet"
-    // are on, and the detector watches when only the first is.
+    updateSchedule_->Arm(Startup.general, Startup.update, InterfaceFont);
 }
 
 std::string TPaaIkkuna::OptionsPath() const
@@ -434,11 +438,6 @@ void TPaaIkkuna::LanguageChanged(const std::string& language)
     ChooseHelpFileFor(language);
 }
 
-void TPaaIkkuna::NotAvailableYet()
-{
-    services_.message(QMessageBox::Information,
-                      QStringLiteral("This window is not available yet in this build."));
-}
 
 // --- Navigation ------------------------------------------------------------------------
 
@@ -835,7 +834,7 @@ void TPaaIkkuna::btnOptionsClick()
 
 void TPaaIkkuna::btnUpdateClick()
 {
-    NotAvailableYet();
+    updateSchedule_->OpenDialog();
 }
 
 void TPaaIkkuna::btnAboutClick()

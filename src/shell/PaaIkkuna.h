@@ -35,6 +35,7 @@ class THelpWindow;
 class TKuvaIkkuna;
 class TOdota;
 class TPreview;
+class TUpdateSchedule;
 struct SystemFacts;
 
 // The program's title, and the wizard's caption before any translation.
@@ -145,9 +146,13 @@ class TPaaIkkuna : public QWidget {
     TFormSetup FormSetup() const;
     // The source image picker, made at its first use and kept (null before).
     TKuvaIkkuna* Picker() const { return picker_.get(); }
+    // The automatic update check: its timer and connection detector.
+    TUpdateSchedule& UpdateSchedule() const { return *updateSchedule_; }
 
     // What start-up read from "General" and "Update"; the options dialog edits it.
     StartupSettings Startup;
+    // The outcome of the last update check (0 none, 1 failed, 2 nothing newer, 3 newer).
+    int UpdateStatus = 0;
     TFontSpec InterfaceFont;
     std::string BaseTitle;
     // Navigation state: the step count (ToDo's tag), the current step and the Next
@@ -288,7 +293,6 @@ class TPaaIkkuna : public QWidget {
     void ReadMainIntoControls();
     void ShowMessage(QMessageBox::Icon icon, const std::string& text);
     std::string OptionsPath() const;
-    void NotAvailableYet();
     void ShowHelp(const std::string& anchor);
 
     WizardServices services_;
@@ -297,6 +301,7 @@ class TPaaIkkuna : public QWidget {
     std::unique_ptr<TOdota> splash_;
     std::unique_ptr<TKuvaIkkuna> picker_;
     std::unique_ptr<THelpWindow> help_;
+    std::unique_ptr<TUpdateSchedule> updateSchedule_;
     bool destroyed_ = false;
     bool inCreateHtmlChange_ = false;
 };

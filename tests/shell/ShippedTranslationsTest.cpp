@@ -10,6 +10,7 @@
 #include "shell/Options.h"
 #include "ui/ImageIkkuna.h"
 #include "ui/Progress.h"
+#include "update/Update.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -184,6 +185,10 @@ std::set<std::string> Sections(const TLanguageFile& file)
 
 class ShippedTranslations : public WizardFixture {
   protected:
+    GeneralSettings general;
+    UpdateSettings update;
+    int updateStatus = 0;
+
     // Every window the language files translate, built in English.
     std::vector<std::unique_ptr<QWidget>> Windows()
     {
@@ -194,6 +199,8 @@ class ShippedTranslations : public WizardFixture {
         windows.push_back(std::make_unique<TKuvaIkkuna>());
         windows.push_back(std::make_unique<TProgressIkkuna>(TFormSetup{}));
         windows.push_back(std::make_unique<TAboutBox>(TFormSetup{}, SystemFacts{}, "1.2"));
+        windows.push_back(
+            std::make_unique<TUpdateIkkuna>(general, update, TFontSpec{}, updateStatus));
         return windows;
     }
 };

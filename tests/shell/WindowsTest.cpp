@@ -10,6 +10,7 @@
 #include "shell/Options.h"
 #include "ui/ImageIkkuna.h"
 #include "ui/PreviewIkkuna.h"
+#include "update/Update.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -173,6 +174,26 @@ TEST_F(Windows, AboutBoxShowsTheProgramAndTheMachine)
     };
     QTest::mouseClick(w->btnAbout, Qt::LeftButton);
     EXPECT_TRUE(product.startsWith("Tabulonix ")) << product.toStdString();
+}
+
+TEST_F(Windows, UpdatesButtonOpensTheUpdateDialog)
+{
+    WriteOptions();
+    auto w = Start();
+    QString title;
+    onModal = [&](QDialog& dialog) {
+        auto* update = qobject_cast<TUpdateIkkuna*>(&dialog);
+        EXPECT_NE(update, nullptr);
+        if (update) {
+            title = update->windowTitle();
+            EXPECT_FALSE(update->Transferring()) << "nothing is fetched before Check";
+        }
+        return int(QDialog::Accepted);
+    };
+    QTest::mouseClick(w->btnUpdate, Qt::LeftButton);
+    EXPECT_EQ(modalCalls, 1);
+    EXPECT_FALSE(title.isEmpty());
+    EXPECT_EQ(w->UpdateStatus, 0);
 }
 
 TEST_F(Windows, ProcessRunsTheBatchThroughTheProgressWindow)

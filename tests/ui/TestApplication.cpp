@@ -1,0 +1,11 @@
+#include "ApplicationEnvironment.h"
+
+#include <QApplication>
+
+namespace {
+
+// The windows need one widget application for the whole suite.
+[[maybe_unused]] ::testing::Environment* const kApplication = ::testing::AddGlobalTestEnvironment(
+    new tabulonix::test::ApplicationEnvironment<QApplication>("ui_tests"));
+
+} // namespace
