@@ -26,13 +26,12 @@ const char* const kLanguages[] = {"Finnish", "German", "French", "Spanish"};
 std::vector<std::string> ShippedFiles()
 {
     std::vector<std::string> files = {
+        "bin/tabulonix",
         "bin/tabulonix-batch",
         "share/applications/" + kAppId + ".desktop",
         "share/metainfo/" + kAppId + ".metainfo.xml",
         "share/man/man1/tabulonix-batch.1",
     };
-    if (TABULONIX_HAS_WIZARD)
-        files.push_back("bin/tabulonix");
     for (const char* language : kLanguages) {
         files.push_back(std::string("share/tabulonix/Languages/") + language + ".txt");
         files.push_back(std::string("share/tabulonix/Languages/") + language + ".bmp");
@@ -168,7 +167,5 @@ TEST(DebianPackage, HoldsTheInstallTreeAndItsLibraries)
     // The library packages come from the executables themselves.
     for (const char* library : {"libc6", "libjpeg62-turbo", "zlib1g", "libstdc++6"})
         EXPECT_NE(r.out.find(library), std::string::npos) << library << " in " << r.out;
-    if (TABULONIX_HAS_WIZARD) {
-        EXPECT_NE(r.out.find("libqt6widgets6"), std::string::npos) << r.out;
-    }
+    EXPECT_NE(r.out.find("libqt6widgets6"), std::string::npos) << r.out;
 }
