@@ -10,9 +10,11 @@ Run by tools/screenshots.sh (which starts the X server and the accessibility bus
 import os
 import subprocess
 import sys
+import threading
 import time
 
 import pyatspi
+from gi.repository import Atspi, GLib
 
 program_folder, out_folder, suffix, pictures, destination = sys.argv[1:6]
 TITLE = 'Tabulonix 1.2 by Merovane'
@@ -73,7 +75,13 @@ def control(parent, role, name, index=0):
 
 
 def press(node):
-    node.queryAction().doAction(0)
+    # A button that opens a modal dialog may answer only once the dialog is closed; the
+    # press has happened all the same, and the next wait finds the dialog.
+    try:
+        node.queryAction().doAction(0)
+    except GLib.GError as error:
+        if 'Did not receive a reply' not in str(error):
+            raise
 
 
 def type_into(node, text):
@@ -90,11 +98,44 @@ def shot(node, name):
     print('screenshots: ' + path)
 
 
+def x_window(title):
+    """The X window id of a shown window with exactly this title, or None."""
+    found = subprocess.run(['xdotool', 'search', '--onlyvisible', '--name',
+                            '^%s$' % title.replace('.', r'\.')],
+                           capture_output=True, text=True)
+    ids = found.stdout.split()
+    return ids[0] if ids else None
+
+
+def x_shot(window_id, name):
+    path = os.path.join(out_folder, '%s%s.png' % (name, suffix))
+    subprocess.run(['import', '-silent', '-window', window_id, path], check=True)
+    print('screenshots: ' + path)
+
+
 def step(n, count):
     return window('%s %d/%d' % (TITLE, n, count), exact=True)
 
 
+def main_german():
+    """A long translation: the six pages in German, driven by their German captions."""
+    program = subprocess.Popen([os.path.join(program_folder, 'tabulonix')])
+    try:
+        title = 'Tabulonix 1.2 von Merovane'
+        for n in range(1, 7):
+            wizard = window('%s %d/6' % (title, n), exact=True)
+            shot(wizard, 'page%d' % n)
+            if n < 6:
+                press(control(wizard, 'push button', 'Weiter'))
+        press(control(wizard, 'push button', 'Schließen'))
+        program.wait(timeout=60)
+    finally:
+        if program.poll() is None:
+            program.kill()
+
+
 def main():
+    Atspi.set_timeout(5000, 30000)  # a press that opens a modal dialog answers late
     program = subprocess.Popen([os.path.join(program_folder, 'tabulonix')])
     try:
         chooser = window('Choose language', exact=True)
@@ -137,11 +178,15 @@ def main():
         wizard = step(6, 6)
         shot(wizard, 'page6')
 
-        press(control(wizard, 'push button', 'Process!'))
-        progress = window('Working...', exact=True)
-        wait_for('progress', lambda: any(c.name.endswith('%') and c.name != '0%'
-                                         for c in descendants(progress)))
-        shot(progress, 'progress')
+        # The press answers only when the run is over, and the run answers the accessibility
+        # bus only between pictures: the button is pressed from a thread of its own, and the
+        # progress window is found and photographed through the X server.
+        process = control(wizard, 'push button', 'Process!')
+        pressing = threading.Thread(target=press, args=(process,))
+        pressing.start()
+        progress = wait_for('window "Working..."', lambda: x_window('Working...'), 60)
+        x_shot(progress, 'progress')
+        pressing.join()
         done = window('Information', exact=True)
         press(control(done, 'push button', 'OK'))
         press(control(step(6, 6), 'push button', 'Close'))
@@ -151,4 +196,4 @@ def main():
             program.kill()
 
 
-main()
+main_german() if suffix == '-german' else main()

@@ -1,12 +1,12 @@
 #include "shell/Options.h"
 
 #include "i18n/IniLang.h"
+#include "i18n/Kieli.h"
 #include "i18n/Messages.h"
 #include "i18n/QtText.h"
 #include "platform/Files.h"
 #include "settings/IniFile.h"
 #include "ui/Pictures.h"
-#include "ui/Thumbnails.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -225,14 +225,7 @@ TOptionsIkkuna::TOptionsIkkuna(const TFormSetup& setup, QWidget* parent)
 
 void TOptionsIkkuna::SetLanguages(const LanguageList& list)
 {
-    std::vector<QIcon> icons;
-    for (const TBitmap& flag : list.icons)
-        icons.emplace_back(QPixmap::fromImage(ToQImage(flag)));
-    Language->clear();
-    for (const LanguageEntry& entry : list.entries) {
-        const bool known = entry.icon >= 0 && static_cast<size_t>(entry.icon) < icons.size();
-        Language->addItem(known ? icons[entry.icon] : QIcon(), ToQString(entry.text));
-    }
+    FillLanguageCombo(*Language, list); // the chooser's list, flags and all
 }
 
 void TOptionsIkkuna::UseProxyClick()

@@ -1,5 +1,6 @@
 #include "WizardFixture.h"
 
+#include "i18n/IniLang.h"
 #include "i18n/QtText.h"
 #include "shell/About.h"
 
@@ -51,6 +52,11 @@ WizardServices WizardFixture::Services()
     };
     s.systemFacts = [] { return SystemFacts{}; };
     return s;
+}
+
+void WizardFixture::TearDown()
+{
+    SetCurrentLanguageFile(nullptr);
 }
 
 std::unique_ptr<TPaaIkkuna> WizardFixture::Start()

@@ -44,6 +44,8 @@ class WizardFixture : public ::testing::Test {
 
     WizardServices Services();
     std::unique_ptr<TPaaIkkuna> Start();
+    // The language file a test made current does not outlive it.
+    void TearDown() override;
 
   public:
     // Drives the real buttons.

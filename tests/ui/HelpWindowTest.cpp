@@ -31,10 +31,11 @@ TEST(THelpWindow, ShowsTheHelpFileAtItsTopic)
     const QString text = help.Browser->document()->toPlainText();
     EXPECT_TRUE(text.contains("Six steps.")) << text.toStdString();
     EXPECT_FALSE(text.contains("<h2>"));
-    EXPECT_GT(help.Browser->verticalScrollBar()->value(), 0) << "scrolled to the topic";
+    const int topic = help.Browser->verticalScrollBar()->value();
+    EXPECT_GT(topic, 1000) << "scrolled to the topic, below two hundred paragraphs";
 
     ASSERT_TRUE(help.ShowTopic(dir.File("QVEnglish.hlp"), "contents"));
-    EXPECT_EQ(help.Browser->verticalScrollBar()->value(), 0);
+    EXPECT_LT(help.Browser->verticalScrollBar()->value(), 50) << "back at the top";
 
     // A missing file changes nothing.
     EXPECT_FALSE(help.ShowTopic(dir.File("QVSuomi.hlp"), "101"));
