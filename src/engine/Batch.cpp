@@ -56,17 +56,17 @@ struct PreparedFile {
 
 // Opens the source; its pixels may still be undecoded (see DecodeSource). False, with
 // `reason` set, when the source cannot be opened or holds no picture.
-bool LoadSource(TImage &loader, const std::string &path, std::string &reason)
+bool LoadSource(TImage& loader, const std::string& path, std::string& reason)
 {
     try {
         loader.Picture().OpenFile(path);
-        TGraphic *g = loader.Picture().Graphic();
+        TGraphic* g = loader.Picture().Graphic();
         if (!g || g->Width() <= 0 || g->Height() <= 0) {
             reason = "the file holds no picture";
             return false;
         }
         return true;
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         reason = FailureReason(e);
         return false;
     }
@@ -75,17 +75,17 @@ bool LoadSource(TImage &loader, const std::string &path, std::string &reason)
 // Decodes what the draw will take: for a thumbnail the sample of the source pixels it shows
 // when the source can make one, else the whole picture. Decoding here makes corrupt data a
 // failure to open rather than to save.
-bool DecodeSource(TGraphic &source, TBitmap *surface, const TRect &rect,
-                  std::unique_ptr<TBitmap> &sample, std::string &reason)
+bool DecodeSource(TGraphic& source, TBitmap* surface, const TRect& rect,
+                  std::unique_ptr<TBitmap>& sample, std::string& reason)
 {
     try {
         if (surface)
             sample = surface->Canvas().NearestSampleFor(rect, source);
         if (!sample)
-            if (auto *jpeg = dynamic_cast<TJPEGImage *>(&source))
+            if (auto* jpeg = dynamic_cast<TJPEGImage*>(&source))
                 jpeg->DIBNeeded();
         return true;
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         reason = FailureReason(e);
         return false;
     }
@@ -187,7 +187,7 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
         if (s.CreateHTML != 2) {
             try {
                 gallery->WriteGallery();
-            } catch (const std::exception &e) {
+            } catch (const std::exception& e) {
                 host.ShowError(Format(LangMessage("M006"), {s.HTMLFile}), FailureReason(e));
             }
         }
@@ -201,7 +201,7 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
                                                               std::to_string(result.total)}));
     };
 
-    auto failed = [&](const char *id, const std::string &path, const std::string &reason,
+    auto failed = [&](const char* id, const std::string& path, const std::string& reason,
                       int position) {
         host.ShowError(Format(LangMessage(id), {path}), reason);
         host.StepProgress();
@@ -228,7 +228,7 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
 
     try {
         int position = 0;
-        for (const std::string &name : selected) {
+        for (const std::string& name : selected) {
             ++position;
             host.SetFileName(name);
             PreparedFile f = ahead->Take(static_cast<size_t>(position - 1));

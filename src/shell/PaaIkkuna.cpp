@@ -438,7 +438,6 @@ void TPaaIkkuna::LanguageChanged(const std::string& language)
     ChooseHelpFileFor(language);
 }
 
-
 // --- Navigation ------------------------------------------------------------------------
 
 int TPaaIkkuna::ToDoIndex() const

@@ -1,7 +1,7 @@
 #pragma once
 #include "engine/JobSettings.h"
-#include "i18n/Kieli.h"
 #include "i18n/InterfaceFont.h"
+#include "i18n/Kieli.h"
 #include "settings/SettingsKeys.h"
 #include "ui/FormSetup.h"
 

@@ -36,14 +36,19 @@ const char* const kShipped[] = {"Finnish", "German", "French", "Spanish"};
 // Components whose text the program writes while it runs (values, counts, file names);
 // what they show at creation is a placeholder, not a text to translate.
 const std::set<std::string> kValueLabels = {
-    "PAAIKKUNA.HTMLFILE",       "PAAIKKUNA.LABEL31",      "PAAIKKUNA.COMPRESSION",
-    "PAAIKKUNA.PNGCOMPRESSION", "PAAIKKUNA.LABEL20",      "PAAIKKUNA.LABEL32",
-    "PROGRESSIKKUNA.EDISTYS",   "PROGRESSIKKUNA.FILENAME",
-    "OPTIONSIKKUNA.LANGDIR",  "OPTIONSIKKUNA.FONTLABEL", "ABOUTBOX.VERSION",
-    "ABOUTBOX.WINDOWS",       "ABOUTBOX.MEMORY",        "ABOUTBOX.PRODUCTNAME",
-    "ABOUTBOX.CONTACT",       "ABOUTBOX.OUTLABEL4",     "ABOUTBOX.OUTLABEL5",
-    "ABOUTBOX.OUTLABEL7",     "ABOUTBOX.LABEL12",       "ABOUTBOX.LABEL6",
+    "PAAIKKUNA.HTMLFILE",       "PAAIKKUNA.LABEL31",       "PAAIKKUNA.COMPRESSION",
+    "PAAIKKUNA.PNGCOMPRESSION", "PAAIKKUNA.LABEL20",       "PAAIKKUNA.LABEL32",
+    "PROGRESSIKKUNA.EDISTYS",   "PROGRESSIKKUNA.FILENAME", "OPTIONSIKKUNA.LANGDIR",
+    "OPTIONSIKKUNA.FONTLABEL",  "ABOUTBOX.VERSION",        "ABOUTBOX.WINDOWS",
+    "ABOUTBOX.MEMORY",          "ABOUTBOX.PRODUCTNAME",    "ABOUTBOX.CONTACT",
+    "ABOUTBOX.OUTLABEL4",       "ABOUTBOX.OUTLABEL5",      "ABOUTBOX.OUTLABEL7",
+    "ABOUTBOX.LABEL12",         "ABOUTBOX.LABEL6",
 };
+
+LanguageFilePtr Shipped(const std::string& language)
+{
+    return OpenLanguageFileAt(std::string(TABULONIX_LANGUAGES_DIR "/") + language + ".txt");
+}
 
 std::string Upper(std::string text)
 {
@@ -113,7 +118,8 @@ std::map<std::string, QString> TextsOf(QWidget& form)
 bool NamesAProperty(QWidget& form, const std::string& key, std::string& why)
 {
     std::smatch m;
-    static const std::regex pattern(R"(^([A-Z0-9_]+)(?:\.([A-Z0-9_]+))?\.(CAPTION|HINT|ITEMS\[(\d+)\]|LINES\[(\d+)\])$)");
+    static const std::regex pattern(
+        R"(^([A-Z0-9_]+)(?:\.([A-Z0-9_]+))?\.(CAPTION|HINT|ITEMS\[(\d+)\]|LINES\[(\d+)\])$)");
     if (!std::regex_match(key, m, pattern)) {
         why = "not a window, component and property";
         return false;
@@ -159,7 +165,8 @@ bool NamesAProperty(QWidget& form, const std::string& key, std::string& why)
 }
 
 // Every key of the file's section "FORM" as "FORM.COMPONENT.PROPERTY" with its value.
-std::map<std::string, std::string> SectionEntries(const TLanguageFile& file, const std::string& form)
+std::map<std::string, std::string> SectionEntries(const TLanguageFile& file,
+                                                  const std::string& form)
 {
     std::map<std::string, std::string> entries;
     std::istringstream dump(file.Dump());
@@ -210,8 +217,7 @@ TEST_F(ShippedTranslations, EveryKeyNamesAnExistingComponentAndProperty)
     auto windows = Windows();
     for (const char* language : kShipped) {
         SCOPED_TRACE(language);
-        LanguageFilePtr file = OpenLanguageFileAt(std::string(TABULONIX_LANGUAGES_DIR "/") +
-                                                  language + ".txt");
+        LanguageFilePtr file = Shipped(language);
         ASSERT_NE(file, nullptr);
         std::set<std::string> sections = Sections(*file);
         sections.erase("MISC"); // the messages
@@ -232,8 +238,7 @@ TEST_F(ShippedTranslations, EveryEnglishTextOfEveryWindowIsTranslated)
     auto windows = Windows();
     for (const char* language : kShipped) {
         SCOPED_TRACE(language);
-        LanguageFilePtr file = OpenLanguageFileAt(std::string(TABULONIX_LANGUAGES_DIR "/") +
-                                                  language + ".txt");
+        LanguageFilePtr file = Shipped(language);
         ASSERT_NE(file, nullptr);
         for (auto& window : windows) {
             const std::string form = Upper(FromQString(window->objectName()));
@@ -258,8 +263,7 @@ TEST_F(ShippedTranslations, EveryEnglishTextOfEveryWindowIsTranslated)
 TEST_F(ShippedTranslations, TranslatedWindowsShowTheFilesTexts)
 {
     auto windows = Windows();
-    LanguageFilePtr file = OpenLanguageFileAt(std::string(TABULONIX_LANGUAGES_DIR "/") +
-                                              "German.txt");
+    LanguageFilePtr file = Shipped("German");
     ASSERT_NE(file, nullptr);
     for (auto& window : windows) {
         const std::string form = Upper(FromQString(window->objectName()));
