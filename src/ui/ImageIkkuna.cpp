@@ -42,7 +42,7 @@ std::vector<std::string> SplitExtensions(const std::string& text)
         const size_t first = item.find_first_not_of(' ');
         const size_t last = item.find_last_not_of(' ');
         item = first == std::string::npos ? std::string() : item.substr(first, last - first + 1);
-        out.push_back("." + UpperCase(item));
+        out.push_back(std::string(1, '.').append(UpperCase(item)));
         start = comma + 1;
     }
     return out;
