@@ -115,11 +115,13 @@ DestinationName TDestinationNaming::FormDestinationName(const std::string &sourc
     OutputFormatFor(settings_, sourceName, out.extension, out.format);
 
     // Suffixes accumulate: a, a(1), a(1)(2), ...
+    // The suffixes accumulate: "a(1)(2)".
+    auto suffix = [&out](int n) { out.name.append("(").append(std::to_string(n)).append(")"); };
     for (int n = 1; used_.count(out.name + out.extension) != 0; ++n)
-        out.name += "(" + std::to_string(n) + ")";
+        suffix(n);
     if (!settings_.Overwrite)
         for (int n = 1; FileExists(settings_.DDir + out.name + out.extension); ++n)
-            out.name += "(" + std::to_string(n) + ")";
+            suffix(n);
 
     used_.insert(out.name + out.extension);
     return out;
