@@ -28,7 +28,7 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     Browser->setOpenExternalLinks(true); // http, https and mailto go to the desktop
     layout->addWidget(Browser);
     // A comfortable reading width for the font in use, and most of the screen's height.
-    const int width = 70 * fontMetrics().averageCharWidth();
+    const int width = 100 * fontMetrics().averageCharWidth();
     int height = 40 * fontMetrics().height();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         height = std::min(height, screen->availableGeometry().height() * 4 / 5);
