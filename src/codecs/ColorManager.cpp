@@ -104,6 +104,18 @@ struct SourceRows {
     }
 };
 
+// Points base[c] at sample c of the first pixel of whole-byte samples, interleaved or
+// planar; returns the distance in bytes from one pixel to the next.
+size_t SampleBases(const std::vector<const uint8_t*>& rows, int bits, int samples, int channels,
+                   const uint8_t* base[4])
+{
+    const size_t bytes = static_cast<size_t>(bits / 8);
+    const bool planar = rows.size() > 1;
+    for (int c = 0; c < channels; ++c)
+        base[c] = planar ? rows[static_cast<size_t>(c)] : rows[0] + static_cast<size_t>(c) * bytes;
+    return planar ? bytes : bytes * static_cast<size_t>(samples);
+}
+
 // The whole-row case of RowComponents for 8- and 16-bit samples to 8 bits, with every
 // choice made once per row: large pictures spend most of their decoding time here. The
 // results are those of the general per-sample loop.
@@ -424,13 +436,9 @@ void TColorManager::RowComponents(const std::vector<const uint8_t*>& s, uint8_t 
     bool alpha = (sourceOptions_ & coAlpha) && (targetOptions_ & coAlpha);
     bool sourceBlueFirst = IsBlueFirst(sourceScheme_);
     if (mask == 0xFF && targetBits_ == 8 && (sourceBits_ == 8 || sourceBits_ == 16)) {
-        const size_t bytes = static_cast<size_t>(sourceBits_ / 8);
-        const bool planar = s.size() > 1;
         const int channels = alpha ? 4 : 3;
         const uint8_t* base[4] = {};
-        for (int c = 0; c < channels; ++c)
-            base[c] = planar ? s[static_cast<size_t>(c)] : s[0] + static_cast<size_t>(c) * bytes;
-        const size_t stride = planar ? bytes : bytes * static_cast<size_t>(sourceSamples_);
+        const size_t stride = SampleBases(s, sourceBits_, sourceSamples_, channels, base);
         const bool cross = sourceBlueFirst != IsBlueFirst(targetScheme_);
         const uint8_t* gamma = (targetOptions_ & coApplyGamma) ? gammaTable_.data() : nullptr;
         const size_t ts = static_cast<size_t>(targetSamples_);
@@ -523,6 +531,32 @@ void TColorManager::RowLab(const std::vector<const uint8_t*>& s, uint8_t mask, i
 
 void TColorManager::RowYCbCr(const std::vector<const uint8_t*>& s, uint8_t mask, int count, uint8_t* t)
 {
+    if (mask == 0xFF && sourceBits_ == 8 && targetBits_ == 8) {
+        // Whole 8-bit rows: the same arithmetic without the per-sample dispatch.
+        const uint8_t* base[4] = {};
+        const size_t stride = SampleBases(s, 8, sourceSamples_, 3, base);
+        const bool blueFirst = IsBlueFirst(targetScheme_);
+        const bool gamma = (targetOptions_ & coApplyGamma) != 0;
+        const size_t ts = static_cast<size_t>(targetSamples_);
+        for (size_t x = 0; x < static_cast<size_t>(count); ++x) {
+            const size_t at = x * stride;
+            int y = base[0][at];
+            size_t cb = base[1][at], cr = base[2][at];
+            int blue = Clamp255(y + cbToBlue_[cb]);
+            int green = Clamp255(y + cbToGreen_[cb] + crToGreen_[cr]);
+            int red = Clamp255(y + crToRed_[cr]);
+            if (gamma) {
+                blue = gammaTable_[static_cast<size_t>(blue)];
+                green = gammaTable_[static_cast<size_t>(green)];
+                red = gammaTable_[static_cast<size_t>(red)];
+            }
+            uint8_t* out = t + x * ts;
+            out[0] = static_cast<uint8_t>(blueFirst ? blue : red);
+            out[1] = static_cast<uint8_t>(green);
+            out[2] = static_cast<uint8_t>(blueFirst ? red : blue);
+        }
+        return;
+    }
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     SourceRows src{s, sourceSamples_, sourceBits_, swap};
     for (int x = 0; x < count; ++x) {

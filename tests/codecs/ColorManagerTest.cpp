@@ -112,6 +112,9 @@ TEST(ColorManager, WholeRowsMatchPixelByPixelConversion)
         {csRGB, 16, 3, false, csBGR, 3, coNone, coApplyGamma},
         {csRGBA, 16, 4, true, csBGRA, 4, TConvertOptions(coAlpha | coNeedByteSwap), coAlpha},
         {csBGRA, 16, 4, false, csRGB, 3, coAlpha, coNone},
+        {csYCbCr, 8, 3, false, csBGR, 3, coNone, coNone},
+        {csPhotoYCC, 8, 3, true, csRGBA, 4, coNone, coApplyGamma},
+        {csYCbCr, 8, 3, false, csBGRA, 4, coNone, coApplyGamma},
     };
     const int count = 13; // not a multiple of the eight pixels a mask byte covers
     for (const Case& c : cases) {
