@@ -104,6 +104,51 @@ struct SourceRows {
     }
 };
 
+// Points base[c] at sample c of the first pixel of whole-byte samples, interleaved or
+// planar; returns the distance in bytes from one pixel to the next.
+size_t SampleBases(const std::vector<const uint8_t*>& rows, int bits, int samples, int channels,
+                   const uint8_t* base[4])
+{
+    const size_t bytes = static_cast<size_t>(bits / 8);
+    const bool planar = rows.size() > 1;
+    for (int c = 0; c < channels; ++c)
+        base[c] = planar ? rows[static_cast<size_t>(c)] : rows[0] + static_cast<size_t>(c) * bytes;
+    return planar ? bytes : bytes * static_cast<size_t>(samples);
+}
+
+// The whole-row case of RowComponents for 8- and 16-bit samples to 8 bits, with every
+// choice made once per row: large pictures spend most of their decoding time here. The
+// results are those of the general per-sample loop.
+template <int Bits>
+void ComponentsTo8(const uint8_t* const base[4], size_t stride, bool byteSwap, int count,
+                   int channels, bool crossOrder, const uint8_t* gamma, uint8_t* t,
+                   size_t targetSamples)
+{
+    auto level = [&](int c, size_t x) -> uint8_t {
+        const uint8_t* p = base[c] + x * stride;
+        if constexpr (Bits == 8)
+            return *p;
+        else
+            return static_cast<uint8_t>(uint32_t{byteSwap ? GetU16BE(p) : GetU16LE(p)} * 255 /
+                                        65535);
+    };
+    const int first = crossOrder ? 2 : 0, third = crossOrder ? 0 : 2;
+    for (size_t x = 0; x < static_cast<size_t>(count); ++x) {
+        uint8_t* out = t + x * targetSamples;
+        uint8_t v0 = level(first, x), v1 = level(1, x), v2 = level(third, x);
+        if (gamma) {
+            v0 = gamma[v0];
+            v1 = gamma[v1];
+            v2 = gamma[v2];
+        }
+        out[0] = v0;
+        out[1] = v1;
+        out[2] = v2;
+        if (channels == 4)
+            out[3] = level(3, x);
+    }
+}
+
 } // namespace
 
 TColorManager::TColorManager() { BuildGammaTable(); }
@@ -389,8 +434,21 @@ void TColorManager::RowComponents(const std::vector<const uint8_t*>& s, uint8_t 
 {
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     bool alpha = (sourceOptions_ & coAlpha) && (targetOptions_ & coAlpha);
-    SourceRows src{s, sourceSamples_, sourceBits_, swap};
     bool sourceBlueFirst = IsBlueFirst(sourceScheme_);
+    if (mask == 0xFF && targetBits_ == 8 && (sourceBits_ == 8 || sourceBits_ == 16)) {
+        const int channels = alpha ? 4 : 3;
+        const uint8_t* base[4] = {};
+        const size_t stride = SampleBases(s, sourceBits_, sourceSamples_, channels, base);
+        const bool cross = sourceBlueFirst != IsBlueFirst(targetScheme_);
+        const uint8_t* gamma = (targetOptions_ & coApplyGamma) ? gammaTable_.data() : nullptr;
+        const size_t ts = static_cast<size_t>(targetSamples_);
+        if (sourceBits_ == 8)
+            ComponentsTo8<8>(base, stride, swap, count, channels, cross, gamma, t, ts);
+        else
+            ComponentsTo8<16>(base, stride, swap, count, channels, cross, gamma, t, ts);
+        return;
+    }
+    SourceRows src{s, sourceSamples_, sourceBits_, swap};
     for (int x = 0; x < count; ++x) {
         if (!Selected(mask, x))
             continue;
@@ -473,6 +531,32 @@ void TColorManager::RowLab(const std::vector<const uint8_t*>& s, uint8_t mask, i
 
 void TColorManager::RowYCbCr(const std::vector<const uint8_t*>& s, uint8_t mask, int count, uint8_t* t)
 {
+    if (mask == 0xFF && sourceBits_ == 8 && targetBits_ == 8) {
+        // Whole 8-bit rows: the same arithmetic without the per-sample dispatch.
+        const uint8_t* base[4] = {};
+        const size_t stride = SampleBases(s, 8, sourceSamples_, 3, base);
+        const bool blueFirst = IsBlueFirst(targetScheme_);
+        const bool gamma = (targetOptions_ & coApplyGamma) != 0;
+        const size_t ts = static_cast<size_t>(targetSamples_);
+        for (size_t x = 0; x < static_cast<size_t>(count); ++x) {
+            const size_t at = x * stride;
+            int y = base[0][at];
+            size_t cb = base[1][at], cr = base[2][at];
+            int blue = Clamp255(y + cbToBlue_[cb]);
+            int green = Clamp255(y + cbToGreen_[cb] + crToGreen_[cr]);
+            int red = Clamp255(y + crToRed_[cr]);
+            if (gamma) {
+                blue = gammaTable_[static_cast<size_t>(blue)];
+                green = gammaTable_[static_cast<size_t>(green)];
+                red = gammaTable_[static_cast<size_t>(red)];
+            }
+            uint8_t* out = t + x * ts;
+            out[0] = static_cast<uint8_t>(blueFirst ? blue : red);
+            out[1] = static_cast<uint8_t>(green);
+            out[2] = static_cast<uint8_t>(blueFirst ? red : blue);
+        }
+        return;
+    }
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     SourceRows src{s, sourceSamples_, sourceBits_, swap};
     for (int x = 0; x < count; ++x) {

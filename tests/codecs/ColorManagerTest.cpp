@@ -90,6 +90,56 @@ TEST(ColorManager, ComponentCopierOrdersAndAlpha)
     EXPECT_EQ((std::vector<uint8_t>(planar, planar + 6)), (std::vector<uint8_t>{5, 3, 1, 6, 4, 2}));
 }
 
+TEST(ColorManager, WholeRowsMatchPixelByPixelConversion)
+{
+    // A full mask takes the per-row route; the two alternating masks take the per-pixel
+    // one. Both must produce the same bytes for every layout that shares the row route.
+    struct Case {
+        TColorScheme source;
+        int bits, samples;
+        bool planar;
+        TColorScheme target;
+        int targetSamples;
+        TConvertOptions sourceOptions, targetOptions;
+    };
+    const Case cases[] = {
+        {csRGB, 8, 3, false, csBGR, 3, coNone, coNone},
+        {csRGB, 8, 3, true, csBGRA, 4, coNone, coNone},
+        {csBGR, 8, 3, false, csBGR, 3, coNone, coApplyGamma},
+        {csRGBA, 8, 4, true, csBGRA, 4, coAlpha, coAlpha},
+        {csRGBA, 8, 4, false, csRGBA, 4, coAlpha, TConvertOptions(coAlpha | coApplyGamma)},
+        {csRGB, 16, 3, true, csBGR, 3, coNeedByteSwap, coNone},
+        {csRGB, 16, 3, false, csBGR, 3, coNone, coApplyGamma},
+        {csRGBA, 16, 4, true, csBGRA, 4, TConvertOptions(coAlpha | coNeedByteSwap), coAlpha},
+        {csBGRA, 16, 4, false, csRGB, 3, coAlpha, coNone},
+        {csYCbCr, 8, 3, false, csBGR, 3, coNone, coNone},
+        {csPhotoYCC, 8, 3, true, csRGBA, 4, coNone, coApplyGamma},
+        {csYCbCr, 8, 3, false, csBGRA, 4, coNone, coApplyGamma},
+    };
+    const int count = 13; // not a multiple of the eight pixels a mask byte covers
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(&c - cases));
+        const size_t bytes = static_cast<size_t>(c.bits / 8);
+        std::vector<uint8_t> data(count * c.samples * bytes);
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<uint8_t>(i * 37 + 11);
+        std::vector<const uint8_t*> sources = {data.data()};
+        if (c.planar)
+            for (int s = 1; s < c.samples; ++s)
+                sources.push_back(data.data() + static_cast<size_t>(s) * count * bytes);
+
+        TColorManager cm = Converter(c.source, c.bits, c.samples, c.target, 8, c.targetSamples);
+        cm.SetSourceOptions(c.sourceOptions);
+        cm.SetTargetOptions(c.targetOptions);
+        cm.ConfigureGamma(1.0, 0.5);
+        std::vector<uint8_t> whole(count * c.targetSamples, 0xEE), pieces = whole;
+        cm.TranslateRow(sources, 0xFF, count, whole.data());
+        cm.TranslateRow(sources, 0xAA, count, pieces.data());
+        cm.TranslateRow(sources, 0x55, count, pieces.data());
+        EXPECT_EQ(whole, pieces);
+    }
+}
+
 TEST(ColorManager, MaskWritesOnlySelectedPixels)
 {
     std::vector<uint8_t> grey = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
