@@ -4,4 +4,7 @@
 #pragma once
 #include "codecs/PixelBudget.h"
 
-inline void SetFuzzPixelBudget() { tabulonix::SetPixelBudget(uint64_t{1} << 20); }
+inline void SetFuzzPixelBudget()
+{
+    tabulonix::SetPixelBudget(uint64_t{1} << 20);
+}

@@ -5,20 +5,20 @@
 
 using namespace tabulonix;
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     SetFuzzPixelBudget();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     TMemoryStream in(std::vector<uint8_t>(data, data + size));
     TJPEGImage jpeg;
     try {
         jpeg.ReadStream(in);
         jpeg.DIBNeeded();
-    } catch (const Exception &) {
+    } catch (const Exception&) {
         return 0;
     }
     TBitmap target;

@@ -8,20 +8,20 @@
 
 using namespace tabulonix;
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     SetFuzzPixelBudget();
     SetMetafileWorkBudget(4'000'000);
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     TMemoryStream in(std::vector<uint8_t>(data, data + size));
     TMetafile metafile;
     try {
         metafile.ReadStream(in);
-    } catch (const Exception &) {
+    } catch (const Exception&) {
         return 0;
     }
     TBitmap target;
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             TMetafile back;
             TMemoryStream again(windows);
             back.ReadStream(again);
-        } catch (const Exception &) {
+        } catch (const Exception&) {
         }
     }
     return 0;

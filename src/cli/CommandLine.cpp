@@ -31,8 +31,8 @@ int ParseInt(const std::string& option, const std::string& text, IntRange range)
     if (ec != std::errc() || end != text.data() + text.size() || text.empty())
         throw UsageError{option + ": '" + text + "' is not a whole number"};
     if (!range.Contains(v))
-        throw UsageError{option + ": " + text + " is out of range (" + std::to_string(range.low) + "-" +
-                         std::to_string(range.high) + ")"};
+        throw UsageError{option + ": " + text + " is out of range (" + std::to_string(range.low) +
+                         "-" + std::to_string(range.high) + ")"};
     return static_cast<int>(v);
 }
 
@@ -50,15 +50,24 @@ const std::vector<Option>& Options()
         {"--convert", nullptr, "only convert (default: make thumbnails)",
          [](CommandLine& c, const std::string&) { c.settings.ToDo = 1; }},
         {"--width", "N", "requested width in pixels (default 100)",
-         [](CommandLine& c, const std::string& v) { c.settings.Leveys = ParseInt("--width", v, kSide); }},
-        {"--height", "N", "requested height in pixels (default 100)",
-         [](CommandLine& c, const std::string& v) { c.settings.Korkeus = ParseInt("--height", v, kSide); }},
-        {"--aspect", "height|width|none", "keep the aspect ratio favouring the height (default) or width, or not",
          [](CommandLine& c, const std::string& v) {
-             if (v == "height") c.settings.Aspect = 0;
-             else if (v == "width") c.settings.Aspect = 1;
-             else if (v == "none") c.settings.Aspect = 2;
-             else throw UsageError{"--aspect: expected height, width or none, not '" + v + "'"};
+             c.settings.Leveys = ParseInt("--width", v, kSide);
+         }},
+        {"--height", "N", "requested height in pixels (default 100)",
+         [](CommandLine& c, const std::string& v) {
+             c.settings.Korkeus = ParseInt("--height", v, kSide);
+         }},
+        {"--aspect", "height|width|none",
+         "keep the aspect ratio favouring the height (default) or width, or not",
+         [](CommandLine& c, const std::string& v) {
+             if (v == "height")
+                 c.settings.Aspect = 0;
+             else if (v == "width")
+                 c.settings.Aspect = 1;
+             else if (v == "none")
+                 c.settings.Aspect = 2;
+             else
+                 throw UsageError{"--aspect: expected height, width or none, not '" + v + "'"};
          }},
         {"--enlarge", nullptr, "enlarge pictures smaller than the requested size",
          [](CommandLine& c, const std::string&) { c.settings.StretchSmall = true; }},
@@ -73,7 +82,8 @@ const std::vector<Option>& Options()
          }},
         {"--frame-size", "N", "frame width in pixels, 1-100 (default 1)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.Size = static_cast<int16_t>(ParseInt("--frame-size", v, MainRange("Frame size")));
+             c.settings.Size =
+                 static_cast<int16_t>(ParseInt("--frame-size", v, MainRange("Frame size")));
          }},
         {"--format", "jpg|gif|png|bmp|wmf|emf|tga",
          "output format, any letter case, jpeg for jpg (default: keep each source's format)",
@@ -94,7 +104,8 @@ const std::vector<Option>& Options()
              c.settings.Extension = v;
              c.extensionGiven = true;
          }},
-        {"--name", "PATTERN", "output name with <same> and <inc> (default <same>tn, or <same> with --convert)",
+        {"--name", "PATTERN",
+         "output name with <same> and <inc> (default <same>tn, or <same> with --convert)",
          [](CommandLine& c, const std::string& v) {
              c.settings.NameFormat = v;
              c.nameGiven = true;
@@ -102,7 +113,9 @@ const std::vector<Option>& Options()
         {"--no-overwrite", nullptr, "never replace existing pictures; number the new ones instead",
          [](CommandLine& c, const std::string&) { c.settings.Overwrite = false; }},
         {"--quality", "N", "JPEG quality, 1-100 (default 80)",
-         [](CommandLine& c, const std::string& v) { c.settings.TrackBar = ParseInt("--quality", v, MainRange("JPG compression")); }},
+         [](CommandLine& c, const std::string& v) {
+             c.settings.TrackBar = ParseInt("--quality", v, MainRange("JPG compression"));
+         }},
         {"--baseline", nullptr, "baseline JPEG (default: progressive)",
          [](CommandLine& c, const std::string&) { c.settings.Progressive = false; }},
         {"--png-level", "N", "PNG compression level, 0-9 (default 9)",
@@ -125,29 +138,35 @@ const std::vector<Option>& Options()
          [](CommandLine& c, const std::string& v) { c.settings.Target = v; }},
         {"--per-line", "N", "images on one line without a table, 1-10000 (default 5)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.BRUp = static_cast<int16_t>(ParseInt("--per-line", v, MainRange("Images on same line")));
+             c.settings.BRUp =
+                 static_cast<int16_t>(ParseInt("--per-line", v, MainRange("Images on same line")));
          }},
         {"--image-border", "N", "image border, 0-20 (default 0)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.IBorderUp = static_cast<int16_t>(ParseInt("--image-border", v, MainRange("Image border")));
+             c.settings.IBorderUp =
+                 static_cast<int16_t>(ParseInt("--image-border", v, MainRange("Image border")));
          }},
         {"--table-border", "N", "table border, 0-20 (default 1)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.BorderUp = static_cast<int16_t>(ParseInt("--table-border", v, MainRange("Table border")));
+             c.settings.BorderUp =
+                 static_cast<int16_t>(ParseInt("--table-border", v, MainRange("Table border")));
          }},
         {"--per-cell", "N", "images in one table cell, 1-10000 (default 1)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.TDUp = static_cast<int16_t>(ParseInt("--per-cell", v, MainRange("Images on same cell")));
+             c.settings.TDUp =
+                 static_cast<int16_t>(ParseInt("--per-cell", v, MainRange("Images on same cell")));
          }},
         {"--per-row", "N", "images in one table row, 1-10000 (default 5)",
          [](CommandLine& c, const std::string& v) {
-             c.settings.TRUp = static_cast<int16_t>(ParseInt("--per-row", v, MainRange("Images on same row")));
+             c.settings.TRUp =
+                 static_cast<int16_t>(ParseInt("--per-row", v, MainRange("Images on same row")));
          }},
         {"--no-center", nullptr, "do not centre the images in their cells",
          [](CommandLine& c, const std::string&) { c.settings.CenterCell = false; }},
         {"--pages", "N", "several linked pages of N images each, 1-10000",
          [](CommandLine& c, const std::string& v) {
-             c.settings.ImageCountUp = static_cast<int16_t>(ParseInt("--pages", v, MainRange("Images on same page")));
+             c.settings.ImageCountUp =
+                 static_cast<int16_t>(ParseInt("--pages", v, MainRange("Images on same page")));
              c.settings.CreateMulti = true;
          }},
         {"--settings", "FILE", "take the job settings from a settings file",
@@ -189,7 +208,8 @@ void Finish(CommandLine& c)
     } else if (c.extensionGiven) {
         throw UsageError{"--extension needs --format (sources keep their own format otherwise)"};
     }
-    int htmlChoices = (c.noHtml ? 1 : 0) + (c.htmlCreate.empty() ? 0 : 1) + (c.htmlUpdate.empty() ? 0 : 1);
+    int htmlChoices =
+        (c.noHtml ? 1 : 0) + (c.htmlCreate.empty() ? 0 : 1) + (c.htmlUpdate.empty() ? 0 : 1);
     if (htmlChoices > 1)
         throw UsageError{"choose only one of --html, --update-html and --no-html"};
     // A settings file that asks for no HTML keeps it off unless an option asks for some.
@@ -255,10 +275,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
 
 std::string HelpText()
 {
-    std::string out = "Usage: tabulonix-batch [OPTIONS] SOURCE_DIR DEST_DIR [FILE...]\n"
-                      "Makes thumbnails of (or converts) the pictures of SOURCE_DIR into DEST_DIR and writes\n"
-                      "an HTML gallery. FILE... are names inside SOURCE_DIR; without them every readable\n"
-                      "picture of the folder is taken.\n\nOptions:\n";
+    std::string out =
+        "Usage: tabulonix-batch [OPTIONS] SOURCE_DIR DEST_DIR [FILE...]\n"
+        "Makes thumbnails of (or converts) the pictures of SOURCE_DIR into DEST_DIR and writes\n"
+        "an HTML gallery. FILE... are names inside SOURCE_DIR; without them every readable\n"
+        "picture of the folder is taken.\n\nOptions:\n";
     for (const auto& o : Options()) {
         std::string left = std::string("  ") + o.name + (o.value ? std::string(" ") + o.value : "");
         if (left.size() < 36)
@@ -270,7 +291,8 @@ std::string HelpText()
     std::string endOfOptions = "  --";
     endOfOptions.resize(36, ' ');
     out += endOfOptions + "end of the options: what follows are folders and file names\n";
-    out += "\nExit status: 0 when every file was processed, 1 when any failed or the run was stopped,\n"
+    out += "\nExit status: 0 when every file was processed, 1 when any failed or the run was "
+           "stopped,\n"
            "2 for bad usage.\n";
     return out;
 }

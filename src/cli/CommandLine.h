@@ -35,13 +35,13 @@ struct UsageError {
 };
 
 // Parses the arguments (without the program name); throws UsageError.
-CommandLine ParseCommandLine(const std::vector<std::string> &args);
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // The option list for --help.
 std::string HelpText();
 
 // A path made absolute against the working folder, with "." and ".." segments and
 // doubled slashes removed (no links are followed).
-std::string AbsolutePath(const std::string &path);
+std::string AbsolutePath(const std::string& path);
 
 } // namespace tabulonix::cli

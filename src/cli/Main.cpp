@@ -20,11 +20,11 @@ using namespace tabulonix::cli;
 namespace {
 
 // Every file directly in `folder` whose extension opens a picture.
-std::vector<std::string> ReadableFiles(const std::string &folder)
+std::vector<std::string> ReadableFiles(const std::string& folder)
 {
     std::vector<std::string> readable = ReadableExtensions();
     std::vector<std::string> names;
-    for (const auto &entry : FindFiles(folder, "*")) {
+    for (const auto& entry : FindFiles(folder, "*")) {
         if (entry.isDirectory)
             continue;
         std::string ext = LowerCase(ExtractFileExt(entry.name));
@@ -34,12 +34,12 @@ std::vector<std::string> ReadableFiles(const std::string &folder)
     return names;
 }
 
-int Run(const std::vector<std::string> &args)
+int Run(const std::vector<std::string>& args)
 {
     CommandLine c;
     try {
         c = ParseCommandLine(args);
-    } catch (const UsageError &e) {
+    } catch (const UsageError& e) {
         std::fprintf(stderr, "tabulonix-batch: %s\nTry 'tabulonix-batch --help'.\n",
                      e.message.c_str());
         return 2;
@@ -53,7 +53,7 @@ int Run(const std::vector<std::string> &args)
         return 0;
     }
 
-    JobSettings &s = c.settings;
+    JobSettings& s = c.settings;
     s.SDir = IncludeTrailingSlash(AbsolutePath(c.sourceDir));
     s.DDir = IncludeTrailingSlash(AbsolutePath(c.destDir));
     if (!DirectoryExists(s.SDir)) {
@@ -63,7 +63,7 @@ int Run(const std::vector<std::string> &args)
                      exists ? "is a file, not a folder" : "does not exist");
         return 2;
     }
-    for (const auto &f : c.files)
+    for (const auto& f : c.files)
         if (f.find('/') != std::string::npos) {
             std::fprintf(stderr,
                          "tabulonix-batch: %s: give names inside SOURCE_DIR, without folders\n",
@@ -78,7 +78,7 @@ int Run(const std::vector<std::string> &args)
         bool markers = false;
         try {
             markers = HasGalleryMarkers(s.HTMLFile);
-        } catch (const std::exception &) {
+        } catch (const std::exception&) {
             std::fprintf(stderr, "%s\n", Format(LangMessage("M004"), {s.HTMLFile}).c_str());
             return 1;
         }
@@ -112,7 +112,7 @@ int Run(const std::vector<std::string> &args)
     BatchResult result;
     try {
         result = DoTheHonkyPonky(s, selected, host, c.jobs);
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "tabulonix-batch: %s\n", e.what());
         return 1;
     }
@@ -129,7 +129,7 @@ int Run(const std::vector<std::string> &args)
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     return Run(args);

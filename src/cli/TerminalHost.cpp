@@ -25,7 +25,7 @@ void OnSignal(int signal)
 
 } // namespace
 
-TerminalHost::TerminalHost(bool showBar, FILE *out, FILE *err)
+TerminalHost::TerminalHost(bool showBar, FILE* out, FILE* err)
     : showBar_(showBar), out_(out), err_(err)
 {
     abortFlag = 0;
@@ -52,7 +52,7 @@ void TerminalHost::BeginProgress(int maximum)
     name_.clear();
 }
 
-void TerminalHost::SetFileName(const std::string &name)
+void TerminalHost::SetFileName(const std::string& name)
 {
     name_ = name;
     DrawBar();
@@ -64,7 +64,7 @@ void TerminalHost::StepProgress()
         ++position_;
 }
 
-void TerminalHost::SetPercentText(const std::string &text)
+void TerminalHost::SetPercentText(const std::string& text)
 {
     percent_ = text;
     DrawBar();
@@ -80,7 +80,7 @@ void TerminalHost::EndProgress()
     ClearBar();
 }
 
-void TerminalHost::ShowError(const std::string &text, const std::string &reason)
+void TerminalHost::ShowError(const std::string& text, const std::string& reason)
 {
     ++errors_;
     ClearBar();
@@ -91,12 +91,12 @@ void TerminalHost::ShowError(const std::string &text, const std::string &reason)
     std::fflush(err_);
 }
 
-void TerminalHost::ShowInformation(const std::string &text)
+void TerminalHost::ShowInformation(const std::string& text)
 {
     ClearBar();
     // The completion goes to stdout; other notes (a page that lost its markers) are
     // warnings and belong with the errors.
-    FILE *to = text == LangMessage("M020") ? err_ : out_;
+    FILE* to = text == LangMessage("M020") ? err_ : out_;
     std::fprintf(to, "%s\n", text.c_str());
     std::fflush(to);
 }

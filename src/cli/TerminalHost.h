@@ -14,17 +14,17 @@ namespace tabulonix::cli {
 // of a picture being written.
 class TerminalHost : public BatchHost {
   public:
-    TerminalHost(bool showBar, FILE *out = stdout, FILE *err = stderr);
+    TerminalHost(bool showBar, FILE* out = stdout, FILE* err = stderr);
     ~TerminalHost() override;
 
     void BeginProgress(int maximum) override;
-    void SetFileName(const std::string &name) override;
+    void SetFileName(const std::string& name) override;
     void StepProgress() override;
-    void SetPercentText(const std::string &text) override;
+    void SetPercentText(const std::string& text) override;
     bool AbortRequested() override;
     void EndProgress() override;
-    void ShowError(const std::string &text, const std::string &reason) override;
-    void ShowInformation(const std::string &text) override;
+    void ShowError(const std::string& text, const std::string& reason) override;
+    void ShowInformation(const std::string& text) override;
     void ProcessMessages() override {}
 
     int ErrorCount() const { return errors_; }
@@ -33,8 +33,8 @@ class TerminalHost : public BatchHost {
     void DrawBar();
     void ClearBar();
     bool showBar_;
-    FILE *out_;
-    FILE *err_;
+    FILE* out_;
+    FILE* err_;
     int maximum_ = 0;
     int position_ = 0;
     std::string name_;

@@ -27,15 +27,22 @@ constexpr std::array<uint32_t, 3> kMasks555 = {0x7C00, 0x03E0, 0x001F};
 int BitsOf(TPixelFormat format)
 {
     switch (format) {
-    case pf1bit: return 1;
-    case pf4bit: return 4;
-    case pf8bit: return 8;
+    case pf1bit:
+        return 1;
+    case pf4bit:
+        return 4;
+    case pf8bit:
+        return 8;
     case pf15bit:
-    case pf16bit: return 16;
-    case pf24bit: return 24;
-    case pfDevice: return Screen().bitsPerPixel;
+    case pf16bit:
+        return 16;
+    case pf24bit:
+        return 24;
+    case pfDevice:
+        return Screen().bitsPerPixel;
     case pf32bit:
-    case pfCustom: return 32;
+    case pfCustom:
+        return 32;
     }
     return 32;
 }
@@ -84,7 +91,10 @@ size_t RowBytes(int width, int bitsPerPixel)
     return ((static_cast<size_t>(width) * static_cast<size_t>(bitsPerPixel) + 31) / 32) * 4;
 }
 
-size_t TBitmapImage::Stride() const { return RowBytes(width, header.bitCount); }
+size_t TBitmapImage::Stride() const
+{
+    return RowBytes(width, header.bitCount);
+}
 
 namespace {
 
@@ -117,9 +127,12 @@ TColor ReadStorePixel(const TBitmapImage& image, const uint8_t* row, int x)
         return RGBColor(q.red, q.green, q.blue);
     };
     switch (image.header.bitCount) {
-    case 1: return fromTable((row[x >> 3] >> (7 - (x & 7))) & 1);
-    case 4: return fromTable((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
-    case 8: return fromTable(row[x]);
+    case 1:
+        return fromTable((row[x >> 3] >> (7 - (x & 7))) & 1);
+    case 4:
+        return fromTable((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
+    case 8:
+        return fromTable(row[x]);
     case 16: {
         uint32_t v = GetU16LE(row + 2 * x);
         const auto& m = image.masks[0] ? image.masks : kMasks555;
@@ -137,7 +150,8 @@ TColor ReadStorePixel(const TBitmapImage& image, const uint8_t* row, int x)
         return RGBColor(MaskChannel(v, image.masks[0]), MaskChannel(v, image.masks[1]),
                         MaskChannel(v, image.masks[2]));
     }
-    default: return clBlack;
+    default:
+        return clBlack;
     }
 }
 
@@ -150,7 +164,8 @@ int NearestIndex(const TBitmapImage& image, TColor rgb)
         return 0;
     if (image.halftone && image.colorTable.size() == 256)
         return NearestHalftoneIndex(r, g, b);
-    return NearestColorIndex(image.colorTable.data(), static_cast<int>(image.colorTable.size()), r, g, b);
+    return NearestColorIndex(image.colorTable.data(), static_cast<int>(image.colorTable.size()), r,
+                             g, b);
 }
 
 } // namespace
@@ -168,10 +183,13 @@ void WriteStorePixel(TBitmapImage& image, uint8_t* row, int x, TColor color)
     case 4: {
         int i = NearestIndex(image, rgb) & 0x0F;
         uint8_t& byte = row[x >> 1];
-        byte = (x & 1) ? static_cast<uint8_t>((byte & 0xF0) | i) : static_cast<uint8_t>((byte & 0x0F) | (i << 4));
+        byte = (x & 1) ? static_cast<uint8_t>((byte & 0xF0) | i)
+                       : static_cast<uint8_t>((byte & 0x0F) | (i << 4));
         break;
     }
-    case 8: row[x] = static_cast<uint8_t>(NearestIndex(image, rgb)); break;
+    case 8:
+        row[x] = static_cast<uint8_t>(NearestIndex(image, rgb));
+        break;
     case 16: {
         const auto& m = image.masks[0] ? image.masks : kMasks555;
         uint32_t v = PackChannel(GetRValue(rgb), m[0]) | PackChannel(GetGValue(rgb), m[1]) |
@@ -200,7 +218,8 @@ void WriteStorePixel(TBitmapImage& image, uint8_t* row, int x, TColor color)
         }
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -219,8 +238,14 @@ TBitmap& TBitmap::operator=(const TBitmap& other)
     return *this;
 }
 
-int TBitmap::Width() const { return image_->width; }
-int TBitmap::Height() const { return image_->height; }
+int TBitmap::Width() const
+{
+    return image_->width;
+}
+int TBitmap::Height() const
+{
+    return image_->height;
+}
 
 void TBitmap::Unshare()
 {
@@ -233,8 +258,14 @@ void TBitmap::Unshare()
     image_->rleFile.clear();
 }
 
-void TBitmap::SetWidth(int width) { Resize(width, Height()); }
-void TBitmap::SetHeight(int height) { Resize(Width(), height); }
+void TBitmap::SetWidth(int width)
+{
+    Resize(width, Height());
+}
+void TBitmap::SetHeight(int height)
+{
+    Resize(Width(), height);
+}
 
 void TBitmap::SetSize(int width, int height)
 {
@@ -261,7 +292,9 @@ void TBitmap::Resize(int width, int height)
     fresh->halftone = old.halftone;
     fresh->os2 = old.os2;
     if (fresh->header.bitCount <= 8 && fresh->colorTable.empty())
-        fresh->colorTable = fresh->header.bitCount == 1 ? BlackWhite() : std::vector<RGBQuad>(size_t{1} << fresh->header.bitCount);
+        fresh->colorTable = fresh->header.bitCount == 1
+                                ? BlackWhite()
+                                : std::vector<RGBQuad>(size_t{1} << fresh->header.bitCount);
     fresh->width = width;
     fresh->height = height;
     fresh->header.width = width;
@@ -272,7 +305,8 @@ void TBitmap::Resize(int width, int height)
         CheckPixelBudget(width, height, "Out of system resources");
         size_t stride = fresh->Stride();
         AllocateRows(*fresh); // every pixel gets the fill below
-        fresh->header.sizeImage = static_cast<uint32_t>(std::min<size_t>(stride * height, UINT32_MAX));
+        fresh->header.sizeImage =
+            static_cast<uint32_t>(std::min<size_t>(stride * height, UINT32_MAX));
         TColor fill = canvas_ ? ColorToRGB(canvas_->Brush.Color) : clWhite;
         // The fill colour in the store's own encoding, then repeated along the first row.
         for (int x = 0; x < width; ++x)
@@ -321,21 +355,29 @@ TPixelFormat TBitmap::PixelFormat() const
     if (im.device)
         return pfDevice;
     switch (im.header.bitCount) {
-    case 1: return pf1bit;
-    case 4: return pf4bit;
-    case 8: return pf8bit;
+    case 1:
+        return pf1bit;
+    case 4:
+        return pf4bit;
+    case 8:
+        return pf8bit;
     case 16:
         if (im.masks[0] == 0 && im.masks[1] == 0 && im.masks[2] == 0)
             return pf15bit;
         return im.masks == kMasks565 ? pf16bit : (im.masks == kMasks555 ? pf15bit : pfCustom);
-    case 24: return pf24bit;
+    case 24:
+        return pf24bit;
     case 32:
         return (im.masks[0] == 0 && im.masks[1] == 0 && im.masks[2] == 0) ? pf32bit : pfCustom;
-    default: return pfCustom;
+    default:
+        return pfCustom;
     }
 }
 
-int TBitmap::BitsPerPixel() const { return image_->header.bitCount; }
+int TBitmap::BitsPerPixel() const
+{
+    return image_->header.bitCount;
+}
 
 void TBitmap::SetPixelFormat(TPixelFormat format)
 {
@@ -376,7 +418,8 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
     if (old.width > 0 && old.height > 0 && !old.pixels.empty()) {
         size_t stride = fresh->Stride();
         AllocateRows(*fresh); // every pixel is taken over below
-        fresh->header.sizeImage = static_cast<uint32_t>(std::min<size_t>(fresh->pixels.size(), UINT32_MAX));
+        fresh->header.sizeImage =
+            static_cast<uint32_t>(std::min<size_t>(fresh->pixels.size(), UINT32_MAX));
         // Same size: every pixel taken over in the new format; for 8 bits and fewer each
         // colour is mapped to the nearest table colour, without dithering.
         for (int y = 0; y < old.height; ++y) {
@@ -420,7 +463,8 @@ void TBitmap::NewImage(int width, int height, TPixelFormat format, bool cleared)
             fresh->pixels.assign(fresh->Stride() * static_cast<size_t>(height), 0);
         else
             AllocateRows(*fresh);
-        fresh->header.sizeImage = static_cast<uint32_t>(std::min<size_t>(fresh->pixels.size(), UINT32_MAX));
+        fresh->header.sizeImage =
+            static_cast<uint32_t>(std::min<size_t>(fresh->pixels.size(), UINT32_MAX));
     }
     {
         std::lock_guard<std::mutex> guard(StoreLock());
@@ -444,22 +488,35 @@ const uint8_t* TBitmap::ConstRow(int r) const
     return image_->pixels.data() + image_->Stride() * static_cast<size_t>(r);
 }
 
-size_t TBitmap::RowSize() const { return image_->Stride(); }
+size_t TBitmap::RowSize() const
+{
+    return image_->Stride();
+}
 
-const std::vector<RGBQuad>& TBitmap::ColorTable() const { return image_->colorTable; }
+const std::vector<RGBQuad>& TBitmap::ColorTable() const
+{
+    return image_->colorTable;
+}
 
 void TBitmap::SetColorTable(const std::vector<RGBQuad>& table)
 {
     Unshare();
     size_t limit = image_->header.bitCount <= 8 ? (size_t{1} << image_->header.bitCount) : 256;
-    image_->colorTable.assign(table.begin(), table.begin() + static_cast<long>(std::min(table.size(), limit)));
+    image_->colorTable.assign(table.begin(),
+                              table.begin() + static_cast<long>(std::min(table.size(), limit)));
     image_->halftone = false;
     Changed();
 }
 
-bool TBitmap::HasPalette() const { return image_->palette.has_value(); }
+bool TBitmap::HasPalette() const
+{
+    return image_->palette.has_value();
+}
 
-TPalette TBitmap::Palette() const { return image_->palette ? *image_->palette : TPalette{}; }
+TPalette TBitmap::Palette() const
+{
+    return image_->palette ? *image_->palette : TPalette{};
+}
 
 void TBitmap::SetPalette(const std::optional<TPalette>& palette)
 {
@@ -473,14 +530,18 @@ void TBitmap::SetPalette(const std::optional<TPalette>& palette)
             size_t n = std::min<size_t>(palette->size(), size_t{1} << image_->header.bitCount);
             if (image_->colorTable.size() < n)
                 image_->colorTable.resize(n);
-            std::copy(palette->begin(), palette->begin() + static_cast<long>(n), image_->colorTable.begin());
+            std::copy(palette->begin(), palette->begin() + static_cast<long>(n),
+                      image_->colorTable.begin());
         }
     }
     paletteModified_ = true;
     Changed();
 }
 
-bool TBitmap::HalftonePaletteSelected() const { return image_->halftone; }
+bool TBitmap::HalftonePaletteSelected() const
+{
+    return image_->halftone;
+}
 
 void TBitmap::SetHalftonePalette()
 {
@@ -489,9 +550,18 @@ void TBitmap::SetHalftonePalette()
     image_->halftone = true;
 }
 
-std::array<uint32_t, 3> TBitmap::ColorMasks() const { return image_->masks; }
-bool TBitmap::IsOS2() const { return image_->os2; }
-bool TBitmap::HoldsRleFile() const { return !image_->rleFile.empty(); }
+std::array<uint32_t, 3> TBitmap::ColorMasks() const
+{
+    return image_->masks;
+}
+bool TBitmap::IsOS2() const
+{
+    return image_->os2;
+}
+bool TBitmap::HoldsRleFile() const
+{
+    return !image_->rleFile.empty();
+}
 
 TColor TBitmap::Pixel(int x, int y) const
 {
@@ -524,7 +594,10 @@ TColor TBitmap::TransparentColor() const
     return Pixel(0, Height() - 1);
 }
 
-void TBitmap::SetTransparentColor(TColor color) { transparentColor_ = color; }
+void TBitmap::SetTransparentColor(TColor color)
+{
+    transparentColor_ = color;
+}
 
 void TBitmap::ReleaseCopy()
 {
@@ -540,7 +613,10 @@ bool TBitmap::SharesStoreWith(const TBitmap& other) const
     return image_ == other.image_;
 }
 
-const TBitmapImage& TBitmap::Image() const { return *image_; }
+const TBitmapImage& TBitmap::Image() const
+{
+    return *image_;
+}
 
 void TBitmap::Paint(TCanvas& canvas, const TRect& rect)
 {

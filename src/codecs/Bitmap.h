@@ -13,7 +13,17 @@ namespace tabulonix {
 
 class TCanvas;
 
-enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum TPixelFormat {
+    pfDevice,
+    pf1bit,
+    pf4bit,
+    pf8bit,
+    pf15bit,
+    pf16bit,
+    pf24bit,
+    pf32bit,
+    pfCustom
+};
 
 struct TBitmapInfoHeader {
     uint32_t size = 40;
@@ -42,8 +52,8 @@ struct TBitmapImage {
     PixelMemory pixels;              // height rows of RowBytes(width, bitCount)
     std::vector<RGBQuad> colorTable; // for 8 bits per pixel and fewer
     std::optional<TPalette> palette;
-    bool os2 = false;     // read from a file with an OS/2 core header
-    bool halftone = false; // the palette is the halftone palette
+    bool os2 = false;             // read from a file with an OS/2 core header
+    bool halftone = false;        // the palette is the halftone palette
     std::vector<uint8_t> rleFile; // the file's bytes, for run-length pictures only
     bool alpha = false; // 32-bit pixels carry alpha in their fourth byte (decoded pictures)
 
@@ -57,7 +67,7 @@ size_t RowBytes(int width, int bitsPerPixel);
 // The raster surface. New surfaces are true colour in the display format (32 bits: blue,
 // green, red, unused).
 class TBitmap : public TGraphic {
-public:
+  public:
     TBitmap();
     ~TBitmap() override;
     // Copies share the pixel store (copy on write), as AssignFrom does; handlers are not
@@ -145,9 +155,9 @@ public:
     // Called by code that changed pixels through Row() directly.
     void PixelsChanged() { Changed(); }
 
-private:
+  private:
     friend class TCanvas;
-    void Unshare();              // private store before a change
+    void Unshare(); // private store before a change
     void Resize(int width, int height);
     void ReadBmp(TStream& stream);
     void DecodeRle(const std::vector<uint8_t>& file, size_t infoOffset);

@@ -14,7 +14,10 @@ namespace {
 
 const char* const kInvalidBitmap = "Bitmap image is not valid";
 
-[[noreturn]] void Invalid() { throw EInvalidGraphic(kInvalidBitmap); }
+[[noreturn]] void Invalid()
+{
+    throw EInvalidGraphic(kInvalidBitmap);
+}
 
 struct ParsedHeader {
     TBitmapInfoHeader info;
@@ -104,7 +107,8 @@ std::vector<RGBQuad> ReadColorTable(ByteReader& in, const ParsedHeader& h)
 // Decodes RLE8 (compression 1) or RLE4 (compression 2) into colour indices, one byte per
 // pixel, rows in file order (bottom row first for a positive height). Pixels the data
 // skips keep index 0; nothing is written outside the picture nor read past the data.
-std::vector<uint8_t> DecodeRunLength(const uint8_t* data, size_t size, int width, int height, bool rle4)
+std::vector<uint8_t> DecodeRunLength(const uint8_t* data, size_t size, int width, int height,
+                                     bool rle4)
 {
     std::vector<uint8_t> out(static_cast<size_t>(width) * height, 0);
     size_t p = 0;
@@ -192,7 +196,8 @@ void TBitmap::ReadStream(TStream& stream)
         for (auto& m : image->masks)
             m = in.U32LE();
     }
-    if (info.compression == 3 && image->masks[0] == 0 && image->masks[1] == 0 && image->masks[2] == 0)
+    if (info.compression == 3 && image->masks[0] == 0 && image->masks[1] == 0 &&
+        image->masks[2] == 0)
         image->header.compression = 0;
     image->colorTable = ReadColorTable(in, h);
     if (!image->colorTable.empty())
@@ -240,9 +245,10 @@ void TBitmap::DecodeRle(const std::vector<uint8_t>& file, size_t infoOffset)
     int64_t height = info.height < 0 ? -static_cast<int64_t>(info.height) : info.height;
     CheckPixelBudget(width, height, kInvalidBitmap);
     std::vector<RGBQuad> table = ReadColorTable(in, h);
-    size_t dataSize = info.sizeImage ? std::min<size_t>(info.sizeImage, in.Remaining()) : in.Remaining();
-    std::vector<uint8_t> indices =
-        DecodeRunLength(in.Bytes(dataSize), dataSize, static_cast<int>(width), static_cast<int>(height), rle4);
+    size_t dataSize =
+        info.sizeImage ? std::min<size_t>(info.sizeImage, in.Remaining()) : in.Remaining();
+    std::vector<uint8_t> indices = DecodeRunLength(
+        in.Bytes(dataSize), dataSize, static_cast<int>(width), static_cast<int>(height), rle4);
 
     // The decoded picture becomes a device surface; the file's bytes are kept so that an
     // unchanged picture is written back exactly.
@@ -310,8 +316,9 @@ void TBitmap::WriteStream(TStream& stream)
                  (im.masks[0] || im.masks[1] || im.masks[2] || im.header.compression == 3);
     std::array<uint32_t, 3> maskValues = im.masks;
     if (masks && !(maskValues[0] || maskValues[1] || maskValues[2]))
-        maskValues = info.bitCount == 16 ? std::array<uint32_t, 3>{0xF800, 0x07E0, 0x001F}
-                                         : std::array<uint32_t, 3>{0x00FF0000, 0x0000FF00, 0x000000FF};
+        maskValues = info.bitCount == 16
+                         ? std::array<uint32_t, 3>{0xF800, 0x07E0, 0x001F}
+                         : std::array<uint32_t, 3>{0x00FF0000, 0x0000FF00, 0x000000FF};
 
     std::vector<uint8_t> out;
     ByteWriter w(out);

@@ -13,18 +13,29 @@ namespace {
 uint32_t ApplyRop(TCopyMode rop, uint32_t src, uint32_t dst)
 {
     switch (rop) {
-    case cmBlackness: return 0;
-    case cmWhiteness: return 0xFFFFFF;
-    case cmNotSrcCopy: return ~src & 0xFFFFFF;
-    case cmSrcInvert: return src ^ dst;
-    case cmSrcAnd: return src & dst;
-    case cmSrcPaint: return src | dst;
-    case cmSrcErase: return src & ~dst & 0xFFFFFF;
-    case cmNotSrcErase: return ~(src | dst) & 0xFFFFFF;
-    case cmMergePaint: return (~src & 0xFFFFFF) | dst;
-    case cmDstInvert: return ~dst & 0xFFFFFF;
+    case cmBlackness:
+        return 0;
+    case cmWhiteness:
+        return 0xFFFFFF;
+    case cmNotSrcCopy:
+        return ~src & 0xFFFFFF;
+    case cmSrcInvert:
+        return src ^ dst;
+    case cmSrcAnd:
+        return src & dst;
+    case cmSrcPaint:
+        return src | dst;
+    case cmSrcErase:
+        return src & ~dst & 0xFFFFFF;
+    case cmNotSrcErase:
+        return ~(src | dst) & 0xFFFFFF;
+    case cmMergePaint:
+        return (~src & 0xFFFFFF) | dst;
+    case cmDstInvert:
+        return ~dst & 0xFFFFFF;
     case cmSrcCopy:
-    default: return src;
+    default:
+        return src;
     }
 }
 
@@ -86,7 +97,10 @@ TColor TableColor(const TBitmapImage& image, unsigned index)
 
 TCanvas::TCanvas(TBitmap& target) : target_(target) {}
 
-int TCanvas::DeviceBitsPerPixel() const { return target_.BitsPerPixel(); }
+int TCanvas::DeviceBitsPerPixel() const
+{
+    return target_.BitsPerPixel();
+}
 
 void TCanvas::DrawAt(int x, int y, TGraphic* graphic)
 {
@@ -131,8 +145,14 @@ TRect TCanvas::ClipRect() const
                  std::min(all.right, clip_->right), std::min(all.bottom, clip_->bottom)};
 }
 
-void TCanvas::SetClipRect(const TRect& rect) { clip_ = rect; }
-void TCanvas::ResetClip() { clip_.reset(); }
+void TCanvas::SetClipRect(const TRect& rect)
+{
+    clip_ = rect;
+}
+void TCanvas::ResetClip()
+{
+    clip_.reset();
+}
 
 void TCanvas::FillBand(int x1, int y1, int x2, int y2, TColor rgb)
 {
@@ -146,7 +166,8 @@ void TCanvas::FillBand(int x1, int y1, int x2, int y2, TColor rgb)
     for (int y = y1; y < y2; ++y) {
         uint8_t* row = target_.Row(y);
         if (IsPlainBgrx(target_.Image())) {
-            uint32_t v = static_cast<uint32_t>(GetBValue(rgb)) | (GetGValue(rgb) << 8) | (GetRValue(rgb) << 16);
+            uint32_t v = static_cast<uint32_t>(GetBValue(rgb)) | (GetGValue(rgb) << 8) |
+                         (GetRValue(rgb) << 16);
             for (int x = x1; x < x2; ++x)
                 PutU32LE(row + 4 * x, v);
         } else {
@@ -180,15 +201,18 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2)
         TColor rgb = ColorToRGB(Pen.Color);
         int left = x1 - before, top = y1 - before;
         int right = x2 - 1 - before + w, bottom = y2 - 1 - before + w; // exclusive
-        FillBand(left, top, right, top + w, rgb);                         // top edge
-        FillBand(left, y2 - 1 - before, right, bottom, rgb);              // bottom edge
-        FillBand(left, top, left + w, bottom, rgb);                       // left edge
-        FillBand(x2 - 1 - before, top, right, bottom, rgb);               // right edge
+        FillBand(left, top, right, top + w, rgb);                      // top edge
+        FillBand(left, y2 - 1 - before, right, bottom, rgb);           // bottom edge
+        FillBand(left, top, left + w, bottom, rgb);                    // left edge
+        FillBand(x2 - 1 - before, top, right, bottom, rgb);            // right edge
     }
     target_.PixelsChanged();
 }
 
-TColor TCanvas::Pixel(int x, int y) const { return target_.Pixel(x, y); }
+TColor TCanvas::Pixel(int x, int y) const
+{
+    return target_.Pixel(x, y);
+}
 
 void TCanvas::SetPixel(int x, int y, TColor color)
 {
@@ -203,19 +227,20 @@ void TCanvas::CopyArea(const TRect& dest, TCanvas& source, const TRect& sourceRe
     StretchBlit(dest, source.Target(), sourceRect, CopyMode);
 }
 
-void TCanvas::StretchBlit(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop)
+void TCanvas::StretchBlit(const TRect& dest, const TBitmap& source, const TRect& sourceRect,
+                          TCopyMode rop)
 {
     Stretch(dest, source, sourceRect, rop, std::nullopt);
 }
 
-void TCanvas::StretchBlitTransparent(const TRect& dest, const TBitmap& source, const TRect& sourceRect,
-                                     TColor transparent)
+void TCanvas::StretchBlitTransparent(const TRect& dest, const TBitmap& source,
+                                     const TRect& sourceRect, TColor transparent)
 {
     Stretch(dest, source, sourceRect, cmSrcCopy, ColorToRGB(transparent));
 }
 
-void TCanvas::Stretch(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop,
-                      std::optional<TColor> key)
+void TCanvas::Stretch(const TRect& dest, const TBitmap& source, const TRect& sourceRect,
+                      TCopyMode rop, std::optional<TColor> key)
 {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     int dw = dest.Width(), dh = dest.Height(), sw = sourceRect.Width(), sh = sourceRect.Height();
@@ -231,17 +256,19 @@ void TCanvas::Stretch(const TRect& dest, const TBitmap& source, const TRect& sou
     }
     bool flipX = (dw < 0) != (sw < 0), flipY = (dh < 0) != (sh < 0);
     int dx0 = std::min(dest.left, dest.right), dy0 = std::min(dest.top, dest.bottom);
-    int sx0 = std::min(sourceRect.left, sourceRect.right), sy0 = std::min(sourceRect.top, sourceRect.bottom);
+    int sx0 = std::min(sourceRect.left, sourceRect.right),
+        sy0 = std::min(sourceRect.top, sourceRect.bottom);
     TRect clip = ClipRect();
     int xFirst, xLast, yFirst, yLast;
-    std::vector<int> xs = SampleMap(dx0, std::abs(dw), sx0, std::abs(sw), flipX, clip.left, clip.right,
-                                    source.Width(), xFirst, xLast);
-    std::vector<int> ys = SampleMap(dy0, std::abs(dh), sy0, std::abs(sh), flipY, clip.top, clip.bottom,
-                                    source.Height(), yFirst, yLast);
+    std::vector<int> xs = SampleMap(dx0, std::abs(dw), sx0, std::abs(sw), flipX, clip.left,
+                                    clip.right, source.Width(), xFirst, xLast);
+    std::vector<int> ys = SampleMap(dy0, std::abs(dh), sy0, std::abs(sh), flipY, clip.top,
+                                    clip.bottom, source.Height(), yFirst, yLast);
     if (xs.empty() || ys.empty())
         return;
     const TBitmapImage& src = source.Image();
-    if (StretchMode != smDeleteScans && (std::abs(sw) > std::abs(dw) || std::abs(sh) > std::abs(dh)) && !key) {
+    if (StretchMode != smDeleteScans &&
+        (std::abs(sw) > std::abs(dw) || std::abs(sh) > std::abs(dh)) && !key) {
         ShrinkCombining(dest, source, sourceRect, rop);
         return;
     }
@@ -378,8 +405,9 @@ void TCanvas::ShrinkCombining(const TRect& dest, const TBitmap& source, const TR
                                         static_cast<uint8_t>((b + count / 2) / count))
                              : static_cast<TColor>(all);
             if (rop != cmSrcCopy)
-                out = static_cast<TColor>(ApplyRop(rop, static_cast<uint32_t>(out),
-                                                   static_cast<uint32_t>(ReadStorePixel(dst, drow, x))));
+                out = static_cast<TColor>(
+                    ApplyRop(rop, static_cast<uint32_t>(out),
+                             static_cast<uint32_t>(ReadStorePixel(dst, drow, x))));
             WriteStorePixel(dst, drow, x, out);
         }
     }

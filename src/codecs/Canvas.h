@@ -13,7 +13,16 @@ namespace tabulonix {
 class TBitmap;
 
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
-enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
+enum TBrushStyle {
+    bsSolid,
+    bsClear,
+    bsHorizontal,
+    bsVertical,
+    bsFDiagonal,
+    bsBDiagonal,
+    bsCross,
+    bsDiagCross
+};
 
 struct TPen {
     TColor Color = clBlack;
@@ -68,7 +77,7 @@ inline int NearestSourceIndex(int64_t i, int64_t destSpan, int64_t sourceSpan)
 
 // Drawing on a bitmap. Everything is clipped to the bitmap.
 class TCanvas {
-public:
+  public:
     explicit TCanvas(TBitmap& target);
 
     TPen Pen;
@@ -109,8 +118,8 @@ public:
                      TCopyMode rop);
     // As StretchBlit with cmSrcCopy, leaving destination pixels unchanged wherever the
     // source pixel has the colour `transparent`.
-    void StretchBlitTransparent(const TRect& dest, const TBitmap& source,
-                                const TRect& sourceRect, TColor transparent);
+    void StretchBlitTransparent(const TRect& dest, const TBitmap& source, const TRect& sourceRect,
+                                TColor transparent);
 
     // Clip rectangle in surface coordinates (the whole surface by default).
     void SetClipRect(const TRect& rect);
@@ -119,7 +128,7 @@ public:
 
     std::recursive_mutex& Lock() { return lock_; }
 
-private:
+  private:
     void FillBand(int x1, int y1, int x2, int y2, TColor rgb); // half-open, clipped
     // The one stretch loop behind both blits: `key`, when set, is a colour left unpainted.
     void Stretch(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode rop,

@@ -10,56 +10,92 @@ namespace tabulonix {
 const char* const kIndexedConversionError =
     "Conversion between indexed and non-indexed pixel formats is not supported.";
 const char* const kNoConversionMethod = "Color conversion failed. Could not find a proper method.";
-const char* const kInvalidColorDepth = "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
-const char* const kSampleCountMismatch = "Sample count per pixel does not correspond to the given color scheme.";
+const char* const kInvalidColorDepth =
+    "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
+const char* const kSampleCountMismatch =
+    "Sample count per pixel does not correspond to the given color scheme.";
 const char* const kInvalidSubsampling = "Subsampling value is invalid. Allowed are 1, 2 and 4.";
-const char* const kVerticalSubsampling = "Vertical subsampling value must be <= horizontal subsampling value.";
+const char* const kVerticalSubsampling =
+    "Vertical subsampling value must be <= horizontal subsampling value.";
 
 namespace {
 
 // Rounding as everywhere in the program: halves to the even neighbour (the default
 // floating-point rounding mode).
-int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+int RoundEven(double v)
+{
+    return static_cast<int>(std::nearbyint(v));
+}
 
-int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+int Clamp255(int v)
+{
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
 
-bool ValidBits(int bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16; }
+bool ValidBits(int bits)
+{
+    return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16;
+}
 
-bool IsIndexedSource(TColorScheme s) { return s == csIndexed || s == csG || s == csGA; }
-bool IsIndexedTarget(TColorScheme s) { return s == csIndexed || s == csG; }
-bool IsColorTarget(TColorScheme s) { return s == csRGB || s == csRGBA || s == csBGR || s == csBGRA; }
-bool IsBlueFirst(TColorScheme s) { return s == csBGR || s == csBGRA; }
-bool HasAlphaScheme(TColorScheme s) { return s == csGA || s == csRGBA || s == csBGRA; }
+bool IsIndexedSource(TColorScheme s)
+{
+    return s == csIndexed || s == csG || s == csGA;
+}
+bool IsIndexedTarget(TColorScheme s)
+{
+    return s == csIndexed || s == csG;
+}
+bool IsColorTarget(TColorScheme s)
+{
+    return s == csRGB || s == csRGBA || s == csBGR || s == csBGRA;
+}
+bool IsBlueFirst(TColorScheme s)
+{
+    return s == csBGR || s == csBGRA;
+}
+bool HasAlphaScheme(TColorScheme s)
+{
+    return s == csGA || s == csRGBA || s == csBGRA;
+}
 
 // Samples a scheme needs at least.
 int SamplesOf(TColorScheme s)
 {
     switch (s) {
     case csIndexed:
-    case csG: return 1;
-    case csGA: return 2;
+    case csG:
+        return 1;
+    case csGA:
+        return 2;
     case csRGB:
     case csBGR:
     case csCMY:
     case csCIELab:
     case csYCbCr:
-    case csPhotoYCC: return 3;
+    case csPhotoYCC:
+        return 3;
     case csRGBA:
     case csBGRA:
-    case csCMYK: return 4;
-    case csUnknown: return 0;
+    case csCMYK:
+        return 4;
+    case csUnknown:
+        return 0;
     }
     return 0;
 }
 
-uint32_t MaxOf(int bits) { return (uint32_t{1} << bits) - 1; }
+uint32_t MaxOf(int bits)
+{
+    return (uint32_t{1} << bits) - 1;
+}
 
 // Reads sample `index` of a row of packed samples of `bits` bits (most significant bits
 // first for depths below 8; 16-bit values in host order, swapped when stored big-endian).
 uint32_t GetSample(const uint8_t* row, size_t index, int bits, bool swap)
 {
     switch (bits) {
-    case 8: return row[index];
+    case 8:
+        return row[index];
     case 16: {
         const uint8_t* p = row + 2 * index;
         return swap ? GetU16BE(p) : GetU16LE(p);
@@ -75,8 +111,12 @@ uint32_t GetSample(const uint8_t* row, size_t index, int bits, bool swap)
 void PutSample(uint8_t* row, size_t index, int bits, uint32_t value)
 {
     switch (bits) {
-    case 8: row[index] = static_cast<uint8_t>(value); break;
-    case 16: PutU16LE(row + 2 * index, static_cast<uint16_t>(value)); break;
+    case 8:
+        row[index] = static_cast<uint8_t>(value);
+        break;
+    case 16:
+        PutU16LE(row + 2 * index, static_cast<uint16_t>(value));
+        break;
     default: {
         size_t bit = index * static_cast<size_t>(bits);
         unsigned shift = 8 - bits - static_cast<unsigned>(bit & 7);
@@ -88,7 +128,10 @@ void PutSample(uint8_t* row, size_t index, int bits, uint32_t value)
     }
 }
 
-bool Selected(uint8_t mask, int x) { return (mask & (0x80 >> (x & 7))) != 0; }
+bool Selected(uint8_t mask, int x)
+{
+    return (mask & (0x80 >> (x & 7))) != 0;
+}
 
 // Sample `s` of pixel `x` from interleaved or planar sources.
 struct SourceRows {
@@ -151,7 +194,10 @@ void ComponentsTo8(const uint8_t* const base[4], size_t stride, bool byteSwap, i
 
 } // namespace
 
-TColorManager::TColorManager() { BuildGammaTable(); }
+TColorManager::TColorManager()
+{
+    BuildGammaTable();
+}
 
 void TColorManager::SetSourceBitsPerSample(int bits)
 {
@@ -269,8 +315,10 @@ void TColorManager::Prepare()
         throw EColorConversionError(kSampleCountMismatch);
 
     // The alpha options follow the schemes.
-    sourceOptions_ = HasAlphaScheme(sourceScheme_) ? (sourceOptions_ | coAlpha) : (sourceOptions_ & ~coAlpha);
-    targetOptions_ = HasAlphaScheme(targetScheme_) ? (targetOptions_ | coAlpha) : (targetOptions_ & ~coAlpha);
+    sourceOptions_ =
+        HasAlphaScheme(sourceScheme_) ? (sourceOptions_ | coAlpha) : (sourceOptions_ & ~coAlpha);
+    targetOptions_ =
+        HasAlphaScheme(targetScheme_) ? (targetOptions_ | coAlpha) : (targetOptions_ & ~coAlpha);
 
     routine_ = rtNone;
     swapRedBlue_ = false;
@@ -285,14 +333,19 @@ void TColorManager::Prepare()
             routine_ = rtComponents;
             swapRedBlue_ = IsBlueFirst(sourceScheme_) != IsBlueFirst(targetScheme_);
             break;
-        case csCMYK: routine_ = rtCMYK; break;
-        case csCIELab: routine_ = rtLab; break;
+        case csCMYK:
+            routine_ = rtCMYK;
+            break;
+        case csCIELab:
+            routine_ = rtLab;
+            break;
         case csYCbCr:
         case csPhotoYCC:
             routine_ = rtYCbCr;
             BuildYCbCrTables();
             break;
-        default: break;
+        default:
+            break;
         }
     }
     BuildGammaTable();
@@ -319,7 +372,8 @@ TPixelFormat TColorManager::PixelFormatOfTarget() const
         if (bits >= 8)
             return pf32bit;
         break;
-    default: break;
+    default:
+        break;
     }
     return pfCustom;
 }
@@ -382,8 +436,8 @@ void TColorManager::WriteColor(uint8_t* target, int x, uint32_t r, uint32_t g, u
         PutSample(target, base + 3, bits, *alpha);
 }
 
-void TColorManager::TranslateRow(const std::vector<const uint8_t*>& sources, uint8_t mask, int count,
-                                 uint8_t* target)
+void TColorManager::TranslateRow(const std::vector<const uint8_t*>& sources, uint8_t mask,
+                                 int count, uint8_t* target)
 {
     Prepare();
     if (count <= 0)
@@ -393,16 +447,28 @@ void TColorManager::TranslateRow(const std::vector<const uint8_t*>& sources, uin
     if (sources.size() > 1 && sources.size() < static_cast<size_t>(sourceSamples_))
         throw EColorConversionError(kSampleCountMismatch);
     switch (routine_) {
-    case rtPacker: RowPacker(sources, mask, count, target); break;
-    case rtComponents: RowComponents(sources, mask, count, target); break;
-    case rtCMYK: RowCMYK(sources, mask, count, target); break;
-    case rtLab: RowLab(sources, mask, count, target); break;
-    case rtYCbCr: RowYCbCr(sources, mask, count, target); break;
-    case rtNone: throw EColorConversionError(kNoConversionMethod);
+    case rtPacker:
+        RowPacker(sources, mask, count, target);
+        break;
+    case rtComponents:
+        RowComponents(sources, mask, count, target);
+        break;
+    case rtCMYK:
+        RowCMYK(sources, mask, count, target);
+        break;
+    case rtLab:
+        RowLab(sources, mask, count, target);
+        break;
+    case rtYCbCr:
+        RowYCbCr(sources, mask, count, target);
+        break;
+    case rtNone:
+        throw EColorConversionError(kNoConversionMethod);
     }
 }
 
-void TColorManager::RowPacker(const std::vector<const uint8_t*>& s, uint8_t mask, int count, uint8_t* t)
+void TColorManager::RowPacker(const std::vector<const uint8_t*>& s, uint8_t mask, int count,
+                              uint8_t* t)
 {
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     if (sourceBits_ == targetBits_ && sourceBits_ <= 8 && mask == 0xFF && sourceSamples_ == 1) {
@@ -430,7 +496,8 @@ void TColorManager::RowPacker(const std::vector<const uint8_t*>& s, uint8_t mask
     }
 }
 
-void TColorManager::RowComponents(const std::vector<const uint8_t*>& s, uint8_t mask, int count, uint8_t* t)
+void TColorManager::RowComponents(const std::vector<const uint8_t*>& s, uint8_t mask, int count,
+                                  uint8_t* t)
 {
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     bool alpha = (sourceOptions_ & coAlpha) && (targetOptions_ & coAlpha);
@@ -463,7 +530,8 @@ void TColorManager::RowComponents(const std::vector<const uint8_t*>& s, uint8_t 
     }
 }
 
-void TColorManager::RowCMYK(const std::vector<const uint8_t*>& s, uint8_t mask, int count, uint8_t* t)
+void TColorManager::RowCMYK(const std::vector<const uint8_t*>& s, uint8_t mask, int count,
+                            uint8_t* t)
 {
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     SourceRows src{s, sourceSamples_, sourceBits_, swap};
@@ -490,7 +558,8 @@ void TColorManager::RowCMYK(const std::vector<const uint8_t*>& s, uint8_t mask, 
     }
 }
 
-void TColorManager::RowLab(const std::vector<const uint8_t*>& s, uint8_t mask, int count, uint8_t* t)
+void TColorManager::RowLab(const std::vector<const uint8_t*>& s, uint8_t mask, int count,
+                           uint8_t* t)
 {
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     SourceRows src{s, sourceSamples_, sourceBits_, swap};
@@ -529,7 +598,8 @@ void TColorManager::RowLab(const std::vector<const uint8_t*>& s, uint8_t mask, i
     }
 }
 
-void TColorManager::RowYCbCr(const std::vector<const uint8_t*>& s, uint8_t mask, int count, uint8_t* t)
+void TColorManager::RowYCbCr(const std::vector<const uint8_t*>& s, uint8_t mask, int count,
+                             uint8_t* t)
 {
     if (mask == 0xFF && sourceBits_ == 8 && targetBits_ == 8) {
         // Whole 8-bit rows: the same arithmetic without the per-sample dispatch.
@@ -592,22 +662,25 @@ TPalette TColorManager::MakeGreyPalette(bool minimumIsWhite)
     return palette;
 }
 
-TPalette TColorManager::MakePaletteFromTable(const std::vector<const uint8_t*>& tables, TRawPaletteFormat layout,
-                                             int count, bool blueFirst)
+TPalette TColorManager::MakePaletteFromTable(const std::vector<const uint8_t*>& tables,
+                                             TRawPaletteFormat layout, int count, bool blueFirst)
 {
     count = std::clamp(count, 0, 256);
     bool planes = layout == pfPlane8Triple || layout == pfPlane16Triple;
-    bool wide = layout == pfInterlaced16Triple || layout == pfInterlaced16Quad || layout == pfPlane16Triple;
+    bool wide =
+        layout == pfInterlaced16Triple || layout == pfInterlaced16Quad || layout == pfPlane16Triple;
     size_t stride = (layout == pfInterlaced8Quad || layout == pfInterlaced16Quad) ? 4 : 3;
     if (tables.empty() || (planes && tables.size() < 3))
         throw EColorConversionError(kSampleCountMismatch);
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     bool gamma = (targetOptions_ & coApplyGamma) != 0;
     auto value = [&](int entry, int component) -> uint8_t {
-        size_t index = planes ? static_cast<size_t>(entry)
-                              : static_cast<size_t>(entry) * stride + static_cast<size_t>(component);
+        size_t index = planes
+                           ? static_cast<size_t>(entry)
+                           : static_cast<size_t>(entry) * stride + static_cast<size_t>(component);
         const uint8_t* table = planes ? tables[static_cast<size_t>(component)] : tables[0];
-        uint8_t v = wide ? static_cast<uint8_t>(GetSample(table, index, 16, swap) * 255 / 65535) : table[index];
+        uint8_t v = wide ? static_cast<uint8_t>(GetSample(table, index, 16, swap) * 255 / 65535)
+                         : table[index];
         return gamma ? Gamma8(v) : v;
     };
     TPalette palette(static_cast<size_t>(count));

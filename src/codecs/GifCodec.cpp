@@ -267,9 +267,12 @@ TBitmap ReducedTo8Bits(const TBitmap& source)
 uint8_t IndexAt(const uint8_t* row, int x, int bits)
 {
     switch (bits) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-    default: return row[x];
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+        return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    default:
+        return row[x];
     }
 }
 
@@ -411,12 +414,14 @@ int ScaleRound(int64_t a, int64_t b, int64_t c)
 
 bool IsPlainBgrx(const TBitmapImage& image)
 {
-    return image.header.bitCount == 32 && image.masks[0] == 0 && image.masks[1] == 0 && image.masks[2] == 0;
+    return image.header.bitCount == 32 && image.masks[0] == 0 && image.masks[1] == 0 &&
+           image.masks[2] == 0;
 }
 
 // Nearest-neighbour stretch of `source` into `dest`, leaving the destination as it was
 // wherever the mask is set.
-void StretchMasked(TCanvas& canvas, const TRect& dest, const TBitmap& source, const std::vector<uint8_t>& mask)
+void StretchMasked(TCanvas& canvas, const TRect& dest, const TBitmap& source,
+                   const std::vector<uint8_t>& mask)
 {
     const int dw = dest.Width(), dh = dest.Height(), sw = source.Width(), sh = source.Height();
     if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0)
@@ -465,7 +470,8 @@ void TGIFImage::PaintImage(TCanvas& canvas, const TRect& rect, const TGIFSubImag
     if (image.Empty() || Width() == 0 || Height() == 0)
         return;
     const int64_t rw = rect.Width(), rh = rect.Height();
-    TRect dest{rect.left + ScaleRound(image.Left(), rw, Width()), rect.top + ScaleRound(image.Top(), rh, Height()),
+    TRect dest{rect.left + ScaleRound(image.Left(), rw, Width()),
+               rect.top + ScaleRound(image.Top(), rh, Height()),
                rect.left + ScaleRound(image.Left() + image.Width(), rw, Width()),
                rect.top + ScaleRound(image.Top() + image.Height(), rh, Height())};
     const TBitmap& bitmap = image.Bitmap();

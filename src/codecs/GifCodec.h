@@ -21,7 +21,7 @@ class TGIFImage;
 class TGIFSubImage;
 
 class GIFException : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
@@ -37,9 +37,11 @@ inline constexpr const char* ExceedsScreen = "Image exceeds Logical Screen size"
 inline constexpr const char* InvalidSignature = "Invalid GIF signature";
 inline constexpr const char* PrematureEnd = "Premature end of data";
 inline constexpr const char* UnknownExtension = "Unknown extension type";
-inline constexpr const char* UnsupportedAppBlockSize = "Unsupported Application Extension block size";
+inline constexpr const char* UnsupportedAppBlockSize =
+    "Unsupported Application Extension block size";
 inline constexpr const char* InvalidData = "Invalid GIF data";
-inline constexpr const char* ExtensionMismatch = "Internal error: Extension Instance does not match Extension Label";
+inline constexpr const char* ExtensionMismatch =
+    "Internal error: Extension Instance does not match Extension Label";
 inline constexpr const char* InvalidIntroducer = "Invalid extension introducer";
 inline constexpr const char* CircularEntry = "Circular decoder table entry";
 inline constexpr const char* NoColorTable = "No global or local color table defined";
@@ -55,7 +57,7 @@ struct TGIFColor {
 
 // Up to 256 colours. The capacity grows to 16 entries, then in steps of 32.
 class TGIFColorMap {
-public:
+  public:
     int Count() const { return static_cast<int>(colors_.size()); }
     int Capacity() const { return capacity_; }
     bool IsEmpty() const { return colors_.empty(); }
@@ -76,7 +78,7 @@ public:
     // Every entry, then black entries up to 2^BitsPerPixel().
     void WriteMap(ByteWriter& writer) const;
 
-private:
+  private:
     std::vector<TGIFColor> colors_;
     int capacity_ = 0;
 };
@@ -97,21 +99,21 @@ struct TGIFHeader {
 
 // One extension block. Reading starts at the "!" introducer; writing writes it.
 class TGIFExtension {
-public:
+  public:
     virtual ~TGIFExtension() = default;
     virtual uint8_t Label() const = 0;
     virtual std::unique_ptr<TGIFExtension> Clone() const = 0;
     void Read(ByteReader& reader, TGIFImage& owner);
     void Write(ByteWriter& writer) const;
 
-protected:
+  protected:
     // The content after the label, up to and including the block terminator.
     virtual void ReadContent(ByteReader& reader, TGIFImage& owner) = 0;
     virtual void WriteContent(ByteWriter& writer) const = 0;
 };
 
 class TGIFGraphicControlExtension : public TGIFExtension {
-public:
+  public:
     static constexpr uint8_t kLabel = 0xF9;
     uint8_t Label() const override { return kLabel; }
     std::unique_ptr<TGIFExtension> Clone() const override;
@@ -125,38 +127,38 @@ public:
     bool HasTransparency() const { return (packed & 1) != 0; }
     int Disposal() const { return (packed >> 2) & 7; }
 
-protected:
+  protected:
     void ReadContent(ByteReader& reader, TGIFImage& owner) override;
     void WriteContent(ByteWriter& writer) const override;
 };
 
 class TGIFCommentExtension : public TGIFExtension {
-public:
+  public:
     static constexpr uint8_t kLabel = 0xFE;
     uint8_t Label() const override { return kLabel; }
     std::unique_ptr<TGIFExtension> Clone() const override;
     std::vector<std::string> Text; // one line per data sub-block
 
-protected:
+  protected:
     void ReadContent(ByteReader& reader, TGIFImage& owner) override;
     void WriteContent(ByteWriter& writer) const override;
 };
 
 class TGIFTextExtension : public TGIFExtension {
-public:
+  public:
     static constexpr uint8_t kLabel = 0x01;
     uint8_t Label() const override { return kLabel; }
     std::unique_ptr<TGIFExtension> Clone() const override;
     std::vector<uint8_t> Header; // the block size byte and the plain-text header (13 bytes)
     std::vector<std::string> Text;
 
-protected:
+  protected:
     void ReadContent(ByteReader& reader, TGIFImage& owner) override;
     void WriteContent(ByteWriter& writer) const override;
 };
 
 class TGIFApplicationExtension : public TGIFExtension {
-public:
+  public:
     static constexpr uint8_t kLabel = 0xFF;
     uint8_t Label() const override { return kLabel; }
     uint8_t blockSize = 11;
@@ -164,7 +166,7 @@ public:
     std::array<uint8_t, 3> authentication{};
     std::string Identification() const; // identifier + authentication code as text
 
-protected:
+  protected:
     void WriteContent(ByteWriter& writer) const override;
     virtual void WriteData(ByteWriter& writer) const = 0;
     // Reads the application data sub-blocks after the identification.
@@ -174,22 +176,22 @@ protected:
 
 // The looping extension ("NETSCAPE2.0", "ANIMEXTS1.0").
 class TGIFAppExtNSLoop : public TGIFApplicationExtension {
-public:
+  public:
     std::unique_ptr<TGIFExtension> Clone() const override;
     uint16_t Loops = 0;
     std::optional<uint32_t> BufferSize;
 
-protected:
+  protected:
     void ReadData(ByteReader& reader, TGIFImage& owner) override;
     void WriteData(ByteWriter& writer) const override;
 };
 
 class TGIFUnknownAppExtension : public TGIFApplicationExtension {
-public:
+  public:
     std::unique_ptr<TGIFExtension> Clone() const override;
     std::vector<std::vector<uint8_t>> Blocks; // the data sub-blocks, unchanged
 
-protected:
+  protected:
     void ReadData(ByteReader& reader, TGIFImage& owner) override;
     void WriteData(ByteWriter& writer) const override;
 };
@@ -203,7 +205,7 @@ struct TGIFImageDescriptor {
 
 // One image of the file with its extensions.
 class TGIFSubImage {
-public:
+  public:
     explicit TGIFSubImage(TGIFImage& owner) : owner_(&owner) {}
     TGIFSubImage(const TGIFSubImage& other, TGIFImage& owner);
 
@@ -237,7 +239,7 @@ public:
     const std::vector<uint8_t>& Mask() const;
     void DropCaches();
 
-private:
+  private:
     friend class TGIFImage;
     TGIFImage* owner_;
     mutable std::unique_ptr<TBitmap> bitmap_;
@@ -272,7 +274,7 @@ struct TGIFOptions {
 };
 
 class TGIFImage : public TGraphic {
-public:
+  public:
     using WarningHandler = std::function<void(TGIFImage& sender, const std::string& message)>;
 
     TGIFImage() = default;
@@ -316,7 +318,7 @@ public:
     // Reports a warning to the handler, if one is installed.
     void Warning(const std::string& message);
 
-private:
+  private:
     void ReadPicture(ByteReader& reader);
     void ReadImageGroup(ByteReader& reader);
     void ReadImageData(ByteReader& reader, TGIFSubImage& image);

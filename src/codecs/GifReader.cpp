@@ -13,7 +13,8 @@ namespace {
 
 bool IsSignature(const uint8_t* p)
 {
-    return (p[0] == 'G' || p[0] == 'g') && (p[1] == 'I' || p[1] == 'i') && (p[2] == 'F' || p[2] == 'f');
+    return (p[0] == 'G' || p[0] == 'g') && (p[1] == 'I' || p[1] == 'i') &&
+           (p[2] == 'F' || p[2] == 'f');
 }
 
 std::function<void(const std::string&)> WarnTo(TGIFImage& owner)
@@ -104,7 +105,10 @@ void TGIFCommentExtension::ReadContent(ByteReader& reader, TGIFImage& owner)
         Text.push_back(AsText(block));
 }
 
-void TGIFCommentExtension::WriteContent(ByteWriter& writer) const { WriteLines(writer, Text); }
+void TGIFCommentExtension::WriteContent(ByteWriter& writer) const
+{
+    WriteLines(writer, Text);
+}
 
 std::unique_ptr<TGIFExtension> TGIFTextExtension::Clone() const
 {
@@ -230,19 +234,24 @@ std::unique_ptr<TGIFExtension> NewExtension(const ByteReader& reader)
     if (reader.Remaining() < 2)
         throw GIFException(gif_text::PrematureEnd);
     switch (p[at + 1]) {
-    case TGIFGraphicControlExtension::kLabel: return std::make_unique<TGIFGraphicControlExtension>();
-    case TGIFCommentExtension::kLabel: return std::make_unique<TGIFCommentExtension>();
-    case TGIFTextExtension::kLabel: return std::make_unique<TGIFTextExtension>();
+    case TGIFGraphicControlExtension::kLabel:
+        return std::make_unique<TGIFGraphicControlExtension>();
+    case TGIFCommentExtension::kLabel:
+        return std::make_unique<TGIFCommentExtension>();
+    case TGIFTextExtension::kLabel:
+        return std::make_unique<TGIFTextExtension>();
     case TGIFApplicationExtension::kLabel: {
         // The identification chooses the class: the looping extension or any other.
         if (reader.Remaining() >= 14 && p[at + 2] >= 11) {
             const char* ident = reinterpret_cast<const char*>(p + at + 3);
-            if (std::memcmp(ident, "NETSCAPE2.0", 11) == 0 || std::memcmp(ident, "ANIMEXTS1.0", 11) == 0)
+            if (std::memcmp(ident, "NETSCAPE2.0", 11) == 0 ||
+                std::memcmp(ident, "ANIMEXTS1.0", 11) == 0)
                 return std::make_unique<TGIFAppExtNSLoop>();
         }
         return std::make_unique<TGIFUnknownAppExtension>();
     }
-    default: throw GIFException(gif_text::UnknownExtension);
+    default:
+        throw GIFException(gif_text::UnknownExtension);
     }
 }
 
@@ -256,7 +265,8 @@ void TGIFImage::ReadStream(TStream& stream)
     Clear();
     try {
         std::vector<uint8_t> bytes = stream.ReadRemaining();
-        ByteReader reader(bytes.data(), bytes.size(), [] { throw GIFException(gif_text::PrematureEnd); });
+        ByteReader reader(bytes.data(), bytes.size(),
+                          [] { throw GIFException(gif_text::PrematureEnd); });
         Progress(psStarting, 0, "Loading...");
         ReadPicture(reader);
         stream.Seek(start + reader.Position());
@@ -300,7 +310,8 @@ void TGIFImage::ReadPicture(ByteReader& reader)
             break;
         }
         ReadImageGroup(reader);
-        Progress(psRunning, reader.Size() ? static_cast<int>(reader.Position() * 100 / reader.Size()) : 0,
+        Progress(psRunning,
+                 reader.Size() ? static_cast<int>(reader.Position() * 100 / reader.Size()) : 0,
                  "Loading...");
     }
     if (reader.U8() != TGIFTrailer::kTrailer)
@@ -361,8 +372,8 @@ void TGIFImage::ReadImageData(ByteReader& reader, TGIFSubImage& image)
     allocated_ += pixels;
     const uint8_t fill = image.Transparent() ? static_cast<uint8_t>(image.TransparentIndex()) : 0;
     image.data.assign(static_cast<size_t>(pixels), fill);
-    DecodeGifLzw(reader, minCodeSize, image.data.data(), image.Width(), image.Height(), image.Interlaced(),
-                 WarnTo(*this));
+    DecodeGifLzw(reader, minCodeSize, image.data.data(), image.Width(), image.Height(),
+                 image.Interlaced(), WarnTo(*this));
 }
 
 } // namespace tabulonix

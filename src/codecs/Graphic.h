@@ -19,21 +19,24 @@ struct TRect {
     friend bool operator==(const TRect&, const TRect&) = default;
 };
 
-inline TRect Rect(int left, int top, int right, int bottom) { return TRect{left, top, right, bottom}; }
+inline TRect Rect(int left, int top, int right, int bottom)
+{
+    return TRect{left, top, right, bottom};
+}
 
 // A picture file or stream that no reader accepts, or a surface that cannot be made.
 class EInvalidGraphic : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 class EInvalidGraphicOperation : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 class EOutOfResources : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
@@ -42,10 +45,10 @@ enum TProgressStage { psStarting, psRunning, psEnding };
 // Every picture class. A graphic knows its size, reads and writes its format, paints
 // itself into a rectangle of a canvas and can take over another graphic's content.
 class TGraphic {
-public:
+  public:
     using ChangeHandler = std::function<void(TGraphic& sender)>;
-    using ProgressHandler = std::function<void(TGraphic& sender, TProgressStage stage,
-                                               int percent, const std::string& message)>;
+    using ProgressHandler = std::function<void(TGraphic& sender, TProgressStage stage, int percent,
+                                               const std::string& message)>;
 
     TGraphic() = default;
     virtual ~TGraphic() = default;
@@ -94,12 +97,12 @@ public:
     ChangeHandler OnChange;
     ProgressHandler OnProgress;
 
-protected:
+  protected:
     void Changed();
     void Progress(TProgressStage stage, int percent, const std::string& message = {});
     [[noreturn]] void AssignError(const TGraphic& source) const;
 
-private:
+  private:
     bool modified_ = false;
     bool transparent_ = false;
 };

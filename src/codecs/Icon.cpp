@@ -30,7 +30,10 @@ bool IsPng(const uint8_t* p, size_t n)
 
 } // namespace
 
-void TIcon::SetPngEntryDecoder(PngEntryDecoder decoder) { PngDecoder() = decoder; }
+void TIcon::SetPngEntryDecoder(PngEntryDecoder decoder)
+{
+    PngDecoder() = decoder;
+}
 
 void TIcon::ReadStream(TStream& stream)
 {
@@ -128,11 +131,23 @@ TIcon::TSize TIcon::ChosenSize() const
     return TSize{image_->Width(), image_->Height()};
 }
 
-int TIcon::Width() const { return ChosenSize().width; }
-int TIcon::Height() const { return ChosenSize().height; }
+int TIcon::Width() const
+{
+    return ChosenSize().width;
+}
+int TIcon::Height() const
+{
+    return ChosenSize().height;
+}
 
-void TIcon::SetWidth(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
-void TIcon::SetHeight(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
+void TIcon::SetWidth(int)
+{
+    throw EInvalidGraphicOperation("Cannot change the size of an icon");
+}
+void TIcon::SetHeight(int)
+{
+    throw EInvalidGraphicOperation("Cannot change the size of an icon");
+}
 
 void TIcon::Decode() const
 {
@@ -179,7 +194,8 @@ void TIcon::Decode() const
         if (height == 0 || !(bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32))
             throw EInvalidGraphic(kInvalidIcon);
         CheckPixelBudget(width, height, kInvalidIcon);
-        size_t colors = bits <= 8 ? (clrUsed && clrUsed < (1u << bits) ? clrUsed : (1u << bits)) : 0;
+        size_t colors =
+            bits <= 8 ? (clrUsed && clrUsed < (1u << bits) ? clrUsed : (1u << bits)) : 0;
         std::vector<RGBQuad> table(colors);
         for (auto& q : table) {
             const uint8_t* c = in.Bytes(4);
@@ -204,11 +220,26 @@ void TIcon::Decode() const
                 if (haveRow) {
                     unsigned index = 0;
                     switch (bits) {
-                    case 1: index = (src[x >> 3] >> (7 - (x & 7))) & 1; break;
-                    case 4: index = (x & 1) ? (src[x >> 1] & 15) : (src[x >> 1] >> 4); break;
-                    case 8: index = src[x]; break;
-                    case 24: b = src[3 * x]; g = src[3 * x + 1]; r = src[3 * x + 2]; break;
-                    case 32: b = src[4 * x]; g = src[4 * x + 1]; r = src[4 * x + 2]; a = src[4 * x + 3]; break;
+                    case 1:
+                        index = (src[x >> 3] >> (7 - (x & 7))) & 1;
+                        break;
+                    case 4:
+                        index = (x & 1) ? (src[x >> 1] & 15) : (src[x >> 1] >> 4);
+                        break;
+                    case 8:
+                        index = src[x];
+                        break;
+                    case 24:
+                        b = src[3 * x];
+                        g = src[3 * x + 1];
+                        r = src[3 * x + 2];
+                        break;
+                    case 32:
+                        b = src[4 * x];
+                        g = src[4 * x + 1];
+                        r = src[4 * x + 2];
+                        a = src[4 * x + 3];
+                        break;
                     }
                     if (bits <= 8 && index < table.size()) {
                         b = table[index].blue;

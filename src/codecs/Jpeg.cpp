@@ -31,14 +31,14 @@ struct ErrorManager {
 
 void ErrorExit(j_common_ptr cinfo)
 {
-    auto *err = reinterpret_cast<ErrorManager *>(cinfo->err);
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     std::longjmp(err->jump, 1);
 }
 
 void IgnoreMessage(j_common_ptr, int) {}
 void IgnoreOutput(j_common_ptr) {}
 
-void InitErrors(ErrorManager &err)
+void InitErrors(ErrorManager& err)
 {
     jpeg_std_error(&err.pub);
     err.pub.error_exit = ErrorExit;
@@ -61,7 +61,7 @@ void SourceSkip(j_decompress_ptr cinfo, long count)
 {
     if (count <= 0)
         return;
-    jpeg_source_mgr *src = cinfo->src;
+    jpeg_source_mgr* src = cinfo->src;
     while (static_cast<size_t>(count) > src->bytes_in_buffer) {
         count -= static_cast<long>(src->bytes_in_buffer);
         SourceFill(cinfo);
@@ -75,16 +75,16 @@ void SourceTerm(j_decompress_ptr) {}
 
 struct MemoryDestination {
     jpeg_destination_mgr pub;
-    JOCTET *buffer;
+    JOCTET* buffer;
     size_t capacity;
     size_t used; // bytes complete when the compression has finished
 };
 
 void DestInit(j_compress_ptr cinfo)
 {
-    auto *dest = reinterpret_cast<MemoryDestination *>(cinfo->dest);
+    auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
     dest->capacity = 64 * 1024;
-    dest->buffer = static_cast<JOCTET *>(std::malloc(dest->capacity));
+    dest->buffer = static_cast<JOCTET*>(std::malloc(dest->capacity));
     if (!dest->buffer)
         ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
     dest->pub.next_output_byte = dest->buffer;
@@ -92,9 +92,9 @@ void DestInit(j_compress_ptr cinfo)
 }
 boolean DestEmpty(j_compress_ptr cinfo)
 {
-    auto *dest = reinterpret_cast<MemoryDestination *>(cinfo->dest);
+    auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
     size_t grown = dest->capacity * 2;
-    auto *bigger = static_cast<JOCTET *>(std::realloc(dest->buffer, grown));
+    auto* bigger = static_cast<JOCTET*>(std::realloc(dest->buffer, grown));
     if (!bigger)
         ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 1);
     dest->buffer = bigger;
@@ -105,7 +105,7 @@ boolean DestEmpty(j_compress_ptr cinfo)
 }
 void DestTerm(j_compress_ptr cinfo)
 {
-    auto *dest = reinterpret_cast<MemoryDestination *>(cinfo->dest);
+    auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
     dest->used = dest->capacity - dest->pub.free_in_buffer;
 }
 
@@ -128,13 +128,13 @@ struct DecodeParams {
     bool smoothing, grayscale, eightBit, bestSpeed;
 };
 
-template <class State> int MessageCode(const State &s)
+template <class State> int MessageCode(const State& s)
 {
     return s.err.pub.msg_code;
 }
 
 // Step functions: true on success; after false the message code tells why.
-bool DecodeOpen(DecodeState *s, const uint8_t *data, size_t size, HeaderInfo *info)
+bool DecodeOpen(DecodeState* s, const uint8_t* data, size_t size, HeaderInfo* info)
 {
     InitErrors(s->err);
     s->cinfo.err = &s->err.pub;
@@ -163,11 +163,11 @@ bool DecodeOpen(DecodeState *s, const uint8_t *data, size_t size, HeaderInfo *in
     return true;
 }
 
-bool DecodeStart(DecodeState *s, const DecodeParams *p)
+bool DecodeStart(DecodeState* s, const DecodeParams* p)
 {
     if (setjmp(s->err.jump))
         return false;
-    jpeg_decompress_struct &c = s->cinfo;
+    jpeg_decompress_struct& c = s->cinfo;
     c.scale_num = 1;
     c.scale_denom = static_cast<unsigned>(p->scale);
     c.do_block_smoothing = p->smoothing ? TRUE : FALSE;
@@ -193,7 +193,7 @@ bool DecodeStart(DecodeState *s, const DecodeParams *p)
     return true;
 }
 
-bool DecodeBegin(DecodeState *s)
+bool DecodeBegin(DecodeState* s)
 {
     if (setjmp(s->err.jump))
         return false;
@@ -228,11 +228,11 @@ inline void ToBgr(const jpeg_decompress_struct& c, const uint8_t* in, uint8_t* o
 
 // Reads every row into `pixels` (top-down, `stride` bytes apart): indices for quantised
 // output, else blue, green, red triples. `scratch` holds one row of library samples.
-bool DecodeRows(DecodeState *s, uint8_t *pixels, size_t stride, uint8_t *scratch, JSAMPROW *rows)
+bool DecodeRows(DecodeState* s, uint8_t* pixels, size_t stride, uint8_t* scratch, JSAMPROW* rows)
 {
     if (setjmp(s->err.jump))
         return false;
-    jpeg_decompress_struct &c = s->cinfo;
+    jpeg_decompress_struct& c = s->cinfo;
     const unsigned width = c.output_width;
     bool direct = c.quantize_colors;
 #ifdef JCS_EXTENSIONS
@@ -247,7 +247,7 @@ bool DecodeRows(DecodeState *s, uint8_t *pixels, size_t stride, uint8_t *scratch
     }
     const int step = c.out_color_components;
     while (c.output_scanline < c.output_height) {
-        uint8_t *out = pixels + stride * c.output_scanline;
+        uint8_t* out = pixels + stride * c.output_scanline;
         JSAMPROW row = scratch;
         jpeg_read_scanlines(&c, &row, 1);
         for (unsigned x = 0; x < width; ++x)
@@ -295,7 +295,7 @@ bool DecodeSampledRows(DecodeState* s, const SampleParams* p)
     return true;
 }
 
-bool DecodeFinish(DecodeState *s)
+bool DecodeFinish(DecodeState* s)
 {
     if (setjmp(s->err.jump))
         return false;
@@ -305,7 +305,7 @@ bool DecodeFinish(DecodeState *s)
 
 // Releases the library's objects whatever state the steps left them in.
 struct DecodeGuard {
-    DecodeState &s;
+    DecodeState& s;
     ~DecodeGuard()
     {
         if (s.created)
@@ -340,12 +340,12 @@ struct EncodeState {
 struct EncodeParams {
     int width, height, quality;
     bool grayscale, progressive;
-    const uint8_t *pixels; // top-down 24-bit rows, blue, green, red
+    const uint8_t* pixels; // top-down 24-bit rows, blue, green, red
     size_t stride;
-    uint8_t *scratch; // one row of red, green, blue samples
+    uint8_t* scratch; // one row of red, green, blue samples
 };
 
-bool EncodeAll(EncodeState *s, const EncodeParams *p)
+bool EncodeAll(EncodeState* s, const EncodeParams* p)
 {
     InitErrors(s->err);
     s->cinfo.err = &s->err.pub;
@@ -353,7 +353,7 @@ bool EncodeAll(EncodeState *s, const EncodeParams *p)
         return false;
     jpeg_create_compress(&s->cinfo);
     s->created = true;
-    jpeg_compress_struct &c = s->cinfo;
+    jpeg_compress_struct& c = s->cinfo;
     s->dest.pub.init_destination = DestInit;
     s->dest.pub.empty_output_buffer = DestEmpty;
     s->dest.pub.term_destination = DestTerm;
@@ -370,7 +370,7 @@ bool EncodeAll(EncodeState *s, const EncodeParams *p)
         jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
-        const uint8_t *in = p->pixels + p->stride * c.next_scanline;
+        const uint8_t* in = p->pixels + p->stride * c.next_scanline;
         for (int x = 0; x < p->width; ++x) {
             p->scratch[3 * x] = in[3 * x + 2];
             p->scratch[3 * x + 1] = in[3 * x + 1];
@@ -384,7 +384,7 @@ bool EncodeAll(EncodeState *s, const EncodeParams *p)
 }
 
 struct EncodeGuard {
-    EncodeState &s;
+    EncodeState& s;
     ~EncodeGuard()
     {
         if (s.created)
@@ -435,7 +435,7 @@ bool TJPEGImage::IsEmpty() const
     return noData && noPixels;
 }
 
-void TJPEGImage::ReadStream(TStream &stream)
+void TJPEGImage::ReadStream(TStream& stream)
 {
     auto fresh = std::make_shared<TJPEGData>();
     stream.ReadRemaining(fresh->bytes);
@@ -591,25 +591,25 @@ void TJPEGImage::Encode()
     data_->grayscale = Grayscale;
 }
 
-void TJPEGImage::WriteStream(TStream &stream)
+void TJPEGImage::WriteStream(TStream& stream)
 {
     if (!data_->present)
         Encode();
     stream.Write(data_->bytes.data(), data_->bytes.size());
 }
 
-void TJPEGImage::Paint(TCanvas &canvas, const TRect &rect)
+void TJPEGImage::Paint(TCanvas& canvas, const TRect& rect)
 {
     DIBNeeded();
     if (bitmap_)
         canvas.DrawScaled(rect, bitmap_.get());
 }
 
-void TJPEGImage::AssignFrom(const TGraphic &source)
+void TJPEGImage::AssignFrom(const TGraphic& source)
 {
     if (&source == this)
         return;
-    if (auto *jpeg = dynamic_cast<const TJPEGImage *>(&source)) {
+    if (auto* jpeg = dynamic_cast<const TJPEGImage*>(&source)) {
         data_ = jpeg->data_;
         bitmap_ = jpeg->bitmap_ ? std::make_unique<TBitmap>(*jpeg->bitmap_) : nullptr;
         Quality = jpeg->Quality;
@@ -618,7 +618,7 @@ void TJPEGImage::AssignFrom(const TGraphic &source)
         Changed();
         return;
     }
-    if (auto *bitmap = dynamic_cast<const TBitmap *>(&source)) {
+    if (auto* bitmap = dynamic_cast<const TBitmap*>(&source)) {
         NewData();
         bitmap_ = std::make_unique<TBitmap>(*bitmap);
         Changed();
@@ -627,9 +627,9 @@ void TJPEGImage::AssignFrom(const TGraphic &source)
     AssignError(source);
 }
 
-bool TJPEGImage::AssignTo(TGraphic &target) const
+bool TJPEGImage::AssignTo(TGraphic& target) const
 {
-    auto *bitmap = dynamic_cast<TBitmap *>(&target);
+    auto* bitmap = dynamic_cast<TBitmap*>(&target);
     if (!bitmap)
         return false;
     DIBNeeded();

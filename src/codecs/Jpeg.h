@@ -15,9 +15,9 @@ class EJPEG : public EInvalidGraphic {
 
 // The compressed file, shared by pictures assigned from each other.
 struct TJPEGData {
-    ByteBuffer bytes;           // SOI .. EOI
-    bool present = false;       // read or encoded (an empty encoding is present but 0 bytes)
-    int width = 0;              // the frame size from the header
+    ByteBuffer bytes;     // SOI .. EOI
+    bool present = false; // read or encoded (an empty encoding is present but 0 bytes)
+    int width = 0;        // the frame size from the header
     int height = 0;
     bool grayscale = false; // one-component file
 };
@@ -32,7 +32,7 @@ class TJPEGImage : public TGraphic {
     TJPEGImage();
     ~TJPEGImage() override;
 
-    const char *ClassName() const override { return "TJPEGImage"; }
+    const char* ClassName() const override { return "TJPEGImage"; }
     std::unique_ptr<TGraphic> NewInstance() const override
     {
         return std::make_unique<TJPEGImage>();
@@ -45,21 +45,21 @@ class TJPEGImage : public TGraphic {
     void SetHeight(int height) override;
     bool IsEmpty() const override;
 
-    void Paint(TCanvas &canvas, const TRect &rect) override;
+    void Paint(TCanvas& canvas, const TRect& rect) override;
     // Decodes only the rows the sample needs; nullptr once the pixels are decoded (drawing
     // them is cheaper) and for 8-bit or greyscale output, which is dithered across rows.
     std::unique_ptr<TBitmap> NearestSample(int width, int height) const override;
-    void ReadStream(TStream &stream) override;
-    void WriteStream(TStream &stream) override;
-    void AssignFrom(const TGraphic &source) override;
-    bool AssignTo(TGraphic &target) const override;
+    void ReadStream(TStream& stream) override;
+    void WriteStream(TStream& stream) override;
+    void AssignFrom(const TGraphic& source) override;
+    bool AssignTo(TGraphic& target) const override;
 
     // Compresses the held bitmap into new compressed data.
     void Encode();
     // Decodes the compressed data into the bitmap unless that was done already.
     void DIBNeeded() const;
     // The decoded (or assigned) pixels; nullptr when there are none yet.
-    const TBitmap *Bitmap() const { return bitmap_.get(); }
+    const TBitmap* Bitmap() const { return bitmap_.get(); }
     const ByteBuffer& CompressedBytes() const { return data_->bytes; }
 
     int Quality = 90;              // 1..100

@@ -19,7 +19,7 @@ using namespace metafile;
 
 namespace {
 
-const char *const NotValid = "Metafile is not valid";
+const char* const NotValid = "Metafile is not valid";
 
 // a * b / c rounded to the nearest integer, halves away from zero; 0 when c is 0.
 int MulDiv(int64_t a, int64_t b, int64_t c)
@@ -34,7 +34,7 @@ int MulDiv(int64_t a, int64_t b, int64_t c)
     return static_cast<int>(std::clamp<__int128>(r, INT_MIN, INT_MAX));
 }
 
-int32_t S32(const uint8_t *p)
+int32_t S32(const uint8_t* p)
 {
     return static_cast<int32_t>(GetU32LE(p));
 }
@@ -46,7 +46,7 @@ int PixelSize(int v)
     return std::min(v, MaxPixels);
 }
 
-std::string Extension(const std::string &path)
+std::string Extension(const std::string& path)
 {
     size_t slash = path.find_last_of('/');
     size_t dot = path.find_last_of('.');
@@ -60,9 +60,9 @@ std::string Extension(const std::string &path)
 TMetafile::TMetafile() = default;
 TMetafile::~TMetafile() = default;
 
-void TMetafile::Reference(int &pixelsX, int &pixelsY, int &mmX, int &mmY) const
+void TMetafile::Reference(int& pixelsX, int& pixelsY, int& mmX, int& mmY) const
 {
-    const ScreenMetrics &screen = Screen();
+    const ScreenMetrics& screen = Screen();
     pixelsX = screen.widthPixels;
     pixelsY = screen.heightPixels;
     mmX = screen.widthMillimetres;
@@ -144,13 +144,13 @@ void TMetafile::SetEnhancedContent(std::vector<uint8_t> emf)
     kind_ = Kind::Enhanced;
     inch_ = 0;
     box_ = TRect{};
-    const uint8_t *h = data_.data();
+    const uint8_t* h = data_.data();
     mmWidth_ = MulDiv(int64_t(S32(h + 32)) - S32(h + 24), 1, 1);
     mmHeight_ = MulDiv(int64_t(S32(h + 36)) - S32(h + 28), 1, 1);
     Changed();
 }
 
-void TMetafile::Paint(TCanvas &canvas, const TRect &rect)
+void TMetafile::Paint(TCanvas& canvas, const TRect& rect)
 {
     if (data_.empty())
         return;
@@ -163,7 +163,7 @@ void TMetafile::Paint(TCanvas &canvas, const TRect &rect)
         PlayWindowsMetafile(canvas, data_.data(), data_.size(), box_, area);
 }
 
-void TMetafile::ReadStream(TStream &stream)
+void TMetafile::ReadStream(TStream& stream)
 {
     uint64_t remaining = stream.Remaining();
     uint64_t start = stream.Position();
@@ -179,7 +179,7 @@ void TMetafile::ReadStream(TStream &stream)
     ReadWindows(stream);
 }
 
-void TMetafile::ReadEnhanced(TStream &stream, const uint8_t *head, size_t available)
+void TMetafile::ReadEnhanced(TStream& stream, const uint8_t* head, size_t available)
 {
     uint32_t total = GetU32LE(head + 48);
     uint32_t headerSize = GetU32LE(head + 4);
@@ -205,7 +205,7 @@ void TMetafile::ReadEnhanced(TStream &stream, const uint8_t *head, size_t availa
     Changed();
 }
 
-void TMetafile::ReadWindows(TStream &stream)
+void TMetafile::ReadWindows(TStream& stream)
 {
     uint8_t header[22];
     if (stream.Remaining() < sizeof header)
@@ -242,7 +242,7 @@ std::unique_ptr<TBitmap> TMetafile::Rasterize() const
     CheckPixelBudget(w, h, NotValid);
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->SetSize(w, h);
-    const_cast<TMetafile *>(this)->Paint(bitmap->Canvas(), TRect{0, 0, w, h});
+    const_cast<TMetafile*>(this)->Paint(bitmap->Canvas(), TRect{0, 0, w, h});
     return bitmap;
 }
 
@@ -254,7 +254,7 @@ std::vector<uint8_t> TMetafile::EnhancedBytes() const
         return {};
     // Windows content: recorded again as one bitmap at the picture's size.
     auto bitmap = Rasterize();
-    const ScreenMetrics &screen = Screen();
+    const ScreenMetrics& screen = Screen();
     EmfRecorder recorder(TRect{0, 0, mmWidth_, mmHeight_}, screen.widthPixels, screen.heightPixels,
                          screen.widthMillimetres, screen.heightMillimetres);
     recorder.SetStretchMode(COLORONCOLOR);
@@ -312,7 +312,7 @@ std::vector<uint8_t> TMetafile::WindowsBytes() const
     return out;
 }
 
-void TMetafile::WriteStream(TStream &stream)
+void TMetafile::WriteStream(TStream& stream)
 {
     stream.WriteBytes(enhanced_ ? EnhancedBytes() : WindowsBytes());
 }
@@ -332,11 +332,11 @@ void TMetafile::WriteFile(const std::string& path)
     stream.Commit();
 }
 
-void TMetafile::AssignFrom(const TGraphic &source)
+void TMetafile::AssignFrom(const TGraphic& source)
 {
     if (&source == this)
         return;
-    if (auto *other = dynamic_cast<const TMetafile *>(&source)) {
+    if (auto* other = dynamic_cast<const TMetafile*>(&source)) {
         data_ = other->data_;
         kind_ = other->kind_;
         mmWidth_ = other->mmWidth_;
@@ -356,12 +356,12 @@ void TMetafile::AssignFrom(const TGraphic &source)
 
 // ---------------------------------------------------------------------------------------
 
-TMetafileCanvas::TMetafileCanvas(TMetafile &metafile) : metafile_(metafile)
+TMetafileCanvas::TMetafileCanvas(TMetafile& metafile) : metafile_(metafile)
 {
     Init(Screen());
 }
 
-TMetafileCanvas::TMetafileCanvas(TMetafile &metafile, const ScreenMetrics &reference)
+TMetafileCanvas::TMetafileCanvas(TMetafile& metafile, const ScreenMetrics& reference)
     : metafile_(metafile)
 {
     Init(reference);
@@ -376,7 +376,7 @@ TMetafileCanvas::~TMetafileCanvas()
     }
 }
 
-void TMetafileCanvas::Init(const ScreenMetrics &reference)
+void TMetafileCanvas::Init(const ScreenMetrics& reference)
 {
     int w = metafile_.Width(), h = metafile_.Height();
     if (metafile_.mmWidth_ == 0)
@@ -398,13 +398,13 @@ void TMetafileCanvas::Settings()
     recorder_->UseBrush(Brush);
 }
 
-void TMetafileCanvas::RecordBitmap(const TRect &dest, TBitmap &bitmap)
+void TMetafileCanvas::RecordBitmap(const TRect& dest, TBitmap& bitmap)
 {
     recorder_->SetStretchMode(COLORONCOLOR);
     recorder_->StretchDib(dest, PackDib(bitmap), SRCCOPY);
 }
 
-void TMetafileCanvas::DrawAt(int x, int y, TGraphic *graphic)
+void TMetafileCanvas::DrawAt(int x, int y, TGraphic* graphic)
 {
     if (!recorder_ || !graphic || graphic->IsEmpty())
         return;
@@ -413,12 +413,12 @@ void TMetafileCanvas::DrawAt(int x, int y, TGraphic *graphic)
     DrawScaled(TRect{x, y, x + graphic->Width(), y + graphic->Height()}, graphic);
 }
 
-void TMetafileCanvas::DrawScaled(const TRect &rect, TGraphic *graphic)
+void TMetafileCanvas::DrawScaled(const TRect& rect, TGraphic* graphic)
 {
     if (!recorder_ || !graphic || graphic->IsEmpty())
         return;
     Settings();
-    if (auto *bitmap = dynamic_cast<TBitmap *>(graphic)) {
+    if (auto* bitmap = dynamic_cast<TBitmap*>(graphic)) {
         RecordBitmap(rect, *bitmap);
         return;
     }

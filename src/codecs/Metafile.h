@@ -22,7 +22,7 @@ class TMetafile : public TGraphic {
     TMetafile();
     ~TMetafile() override;
 
-    const char *ClassName() const override { return "TMetafile"; }
+    const char* ClassName() const override { return "TMetafile"; }
     std::unique_ptr<TGraphic> NewInstance() const override { return std::make_unique<TMetafile>(); }
 
     // Device pixels of the screen, from the size in 0.01 mm (the pending size while there is
@@ -44,15 +44,15 @@ class TMetafile : public TGraphic {
     // Drops the content (size and pending size stay).
     void Clear();
 
-    void Paint(TCanvas &canvas, const TRect &rect) override;
-    void ReadStream(TStream &stream) override;
+    void Paint(TCanvas& canvas, const TRect& rect) override;
+    void ReadStream(TStream& stream) override;
     // The enhanced form when the flag is set, else the placeable Windows form.
-    void WriteStream(TStream &stream) override;
+    void WriteStream(TStream& stream) override;
     // A ".wmf" name (any case) always gives the Windows form; the flag is left unchanged.
-    void WriteFile(const std::string &path) override;
+    void WriteFile(const std::string& path) override;
     // The bytes WriteFile writes to `path`.
     std::vector<uint8_t> FileBytes(const std::string& path) const;
-    void AssignFrom(const TGraphic &source) override;
+    void AssignFrom(const TGraphic& source) override;
 
     // The bytes of either form, as WriteStream would write them.
     std::vector<uint8_t> EnhancedBytes() const;
@@ -62,16 +62,16 @@ class TMetafile : public TGraphic {
     bool HoldsWindows() const { return kind_ == Kind::Windows; }
     // The records of the content as held (EMF bytes, or WMF bytes without the placeable
     // header).
-    const std::vector<uint8_t> &Records() const { return data_; }
+    const std::vector<uint8_t>& Records() const { return data_; }
 
   private:
     friend class TMetafileCanvas;
     enum class Kind { None, Enhanced, Windows };
     void SetEnhancedContent(std::vector<uint8_t> emf);
-    void ReadEnhanced(TStream &stream, const uint8_t *start, size_t available);
-    void ReadWindows(TStream &stream);
+    void ReadEnhanced(TStream& stream, const uint8_t* start, size_t available);
+    void ReadWindows(TStream& stream);
     // The reference device of the content: pixels and millimetres per axis.
-    void Reference(int &pixelsX, int &pixelsY, int &mmX, int &mmY) const;
+    void Reference(int& pixelsX, int& pixelsY, int& mmX, int& mmY) const;
     // The content as one bitmap (for conversions the record converter cannot do).
     std::unique_ptr<TBitmap> Rasterize() const;
 
@@ -88,11 +88,11 @@ class TMetafile : public TGraphic {
 // hands the finished metafile to it. The reference device is the screen unless given.
 class TMetafileCanvas {
   public:
-    explicit TMetafileCanvas(TMetafile &metafile);
-    TMetafileCanvas(TMetafile &metafile, const ScreenMetrics &reference);
+    explicit TMetafileCanvas(TMetafile& metafile);
+    TMetafileCanvas(TMetafile& metafile, const ScreenMetrics& reference);
     ~TMetafileCanvas();
-    TMetafileCanvas(const TMetafileCanvas &) = delete;
-    TMetafileCanvas &operator=(const TMetafileCanvas &) = delete;
+    TMetafileCanvas(const TMetafileCanvas&) = delete;
+    TMetafileCanvas& operator=(const TMetafileCanvas&) = delete;
 
     TPen Pen;
     TBrush Brush;
@@ -100,8 +100,8 @@ class TMetafileCanvas {
 
     // Records `graphic` at its own size at (x, y): a bitmap as one stretched-DIB record
     // (colour-on-colour stretching), any other picture as the bitmap it paints.
-    void DrawAt(int x, int y, TGraphic *graphic);
-    void DrawScaled(const TRect &rect, TGraphic *graphic);
+    void DrawAt(int x, int y, TGraphic* graphic);
+    void DrawScaled(const TRect& rect, TGraphic* graphic);
     // Outlined with the pen, filled with the brush.
     void Rectangle(int x1, int y1, int x2, int y2);
 
@@ -109,10 +109,10 @@ class TMetafileCanvas {
     void Close();
 
   private:
-    void Init(const ScreenMetrics &reference);
+    void Init(const ScreenMetrics& reference);
     void Settings();
-    void RecordBitmap(const TRect &dest, TBitmap &bitmap);
-    TMetafile &metafile_;
+    void RecordBitmap(const TRect& dest, TBitmap& bitmap);
+    TMetafile& metafile_;
     std::unique_ptr<EmfRecorder> recorder_;
 };
 

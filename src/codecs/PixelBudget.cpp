@@ -22,7 +22,10 @@ std::string TooLargeText(int64_t width, int64_t height)
     return "picture too large: " + std::to_string(width) + " × " + std::to_string(height);
 }
 
-uint64_t PixelBudget() { return budget.load(); }
+uint64_t PixelBudget()
+{
+    return budget.load();
+}
 void SetPixelBudget(uint64_t pixels)
 {
     budget.store(pixels);

@@ -14,8 +14,14 @@ namespace {
 const char* const kName = "PNG";
 const uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
-[[noreturn]] void StreamReadError() { throw EStreamError("Stream read error"); }
-[[noreturn]] void PngFail(const char* text) { throw EInvalidGraphic(FormatError(text, kName)); }
+[[noreturn]] void StreamReadError()
+{
+    throw EStreamError("Stream read error");
+}
+[[noreturn]] void PngFail(const char* text)
+{
+    throw EInvalidGraphic(FormatError(text, kName));
+}
 
 // Chunk types compare without regard to letter case.
 bool TypeIs(const uint8_t* type, const char* name)
@@ -26,7 +32,10 @@ bool TypeIs(const uint8_t* type, const char* name)
     return true;
 }
 
-bool IsCritical(const uint8_t* type) { return (type[0] & 0x20) == 0; }
+bool IsCritical(const uint8_t* type)
+{
+    return (type[0] & 0x20) == 0;
+}
 
 [[maybe_unused]] uint32_t ChunkCrc(const uint8_t* type, const uint8_t* data, size_t size)
 {
@@ -110,7 +119,8 @@ void Unfilter(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n, size_t 
             row[i] = static_cast<uint8_t>(row[i] + Paeth(left, prev[i], upLeft));
         }
         break;
-    default: break; // 0, and unknown types leave the row as it is
+    default:
+        break; // 0, and unknown types leave the row as it is
     }
 }
 
@@ -119,7 +129,8 @@ void CopyPixel(const uint8_t* src, int from, uint8_t* dst, int to, int bits)
 {
     if (bits >= 8) {
         size_t bytes = static_cast<size_t>(bits / 8);
-        std::memcpy(dst + static_cast<size_t>(to) * bytes, src + static_cast<size_t>(from) * bytes, bytes);
+        std::memcpy(dst + static_cast<size_t>(to) * bytes, src + static_cast<size_t>(from) * bytes,
+                    bytes);
         return;
     }
     int perByte = 8 / bits;
@@ -134,11 +145,16 @@ void CopyPixel(const uint8_t* src, int from, uint8_t* dst, int to, int bits)
 int BitsOfFormat(TPixelFormat f)
 {
     switch (f) {
-    case pf1bit: return 1;
-    case pf4bit: return 4;
-    case pf8bit: return 8;
-    case pf24bit: return 24;
-    default: return 32;
+    case pf1bit:
+        return 1;
+    case pf4bit:
+        return 4;
+    case pf8bit:
+        return 8;
+    case pf24bit:
+        return 24;
+    default:
+        return 32;
     }
 }
 
@@ -316,8 +332,9 @@ struct TPNGGraphic::Decoder {
         }
         if (!png.alphaPlane_.empty()) {
             for (int i = 0; i < count; ++i) {
-                uint8_t a = bitDepth == 8 ? samples[2 * i + 1]
-                                          : static_cast<uint8_t>(GetU16BE(samples + 4 * i + 2) * 255 / 65535);
+                uint8_t a = bitDepth == 8
+                                ? samples[2 * i + 1]
+                                : static_cast<uint8_t>(GetU16BE(samples + 4 * i + 2) * 255 / 65535);
                 png.alphaPlane_[static_cast<size_t>(y) * width + startColumn + i * columnStep] = a;
             }
         }
@@ -338,7 +355,8 @@ struct TPNGGraphic::Decoder {
         const size_t bpp = std::max<size_t>(1, pixelBits / 8);
         const size_t fullRow = (static_cast<size_t>(width) * pixelBits + 7) / 8;
         std::vector<uint8_t> current(fullRow + 1), previous(fullRow + 1);
-        std::vector<uint8_t> scratch((static_cast<size_t>(width) * BitsOfFormat(format) + 7) / 8 + 4);
+        std::vector<uint8_t> scratch((static_cast<size_t>(width) * BitsOfFormat(format) + 7) / 8 +
+                                     4);
 
         bool running = true;
         if (interlace == 0) {
@@ -366,7 +384,8 @@ struct TPNGGraphic::Decoder {
                         break;
                     }
                     Unfilter(current[0], current.data() + 1, previous.data() + 1, rowBytes, bpp);
-                    ConvertRow(current.data() + 1, y, pass.startColumn, pass.columnStep, count, scratch);
+                    ConvertRow(current.data() + 1, y, pass.startColumn, pass.columnStep, count,
+                               scratch);
                     std::swap(current, previous);
                 }
             }
@@ -395,12 +414,30 @@ bool TPNGGraphic::ReadImageProperties(const std::vector<uint8_t>& data, int)
     p.height = static_cast<int>(height);
     p.bitsPerSample = ihdr[8];
     switch (ihdr[9]) {
-    case 0: p.colorScheme = csG; p.samplesPerPixel = 1; break;
-    case 2: p.colorScheme = csRGB; p.samplesPerPixel = 3; break;
-    case 3: p.colorScheme = csIndexed; p.samplesPerPixel = 1; break;
-    case 4: p.colorScheme = csGA; p.samplesPerPixel = 2; break;
-    case 6: p.colorScheme = csRGBA; p.samplesPerPixel = 4; break;
-    default: p.colorScheme = csUnknown; p.samplesPerPixel = 1; break;
+    case 0:
+        p.colorScheme = csG;
+        p.samplesPerPixel = 1;
+        break;
+    case 2:
+        p.colorScheme = csRGB;
+        p.samplesPerPixel = 3;
+        break;
+    case 3:
+        p.colorScheme = csIndexed;
+        p.samplesPerPixel = 1;
+        break;
+    case 4:
+        p.colorScheme = csGA;
+        p.samplesPerPixel = 2;
+        break;
+    case 6:
+        p.colorScheme = csRGBA;
+        p.samplesPerPixel = 4;
+        break;
+    default:
+        p.colorScheme = csUnknown;
+        p.samplesPerPixel = 1;
+        break;
     }
     p.bitsPerPixel = p.bitsPerSample * p.samplesPerPixel;
     p.hasAlpha = ihdr[9] == 4 || ihdr[9] == 6;
@@ -479,8 +516,8 @@ void TPNGGraphic::ReadStream(TStream& stream)
             const uint8_t* entries = ReadData(in, h);
             if (d.colorType == 3) {
                 d.SetupOutput();
-                d.palette = ColorManager().MakePaletteFromTable({entries}, pfInterlaced8Triple,
-                                                                static_cast<int>(h.length / 3), false);
+                d.palette = ColorManager().MakePaletteFromTable(
+                    {entries}, pfInterlaced8Triple, static_cast<int>(h.length / 3), false);
             }
         } else if (TypeIs(h.type, "gAMA")) {
             ReadData(in, h);
@@ -550,7 +587,7 @@ void DecodePngIconEntry(const uint8_t* data, size_t size, TBitmap& out)
             } else if (scheme == csGA && !png.AlphaPlane().empty()) {
                 alpha = png.AlphaPlane()[static_cast<size_t>(y) * w + x];
             } else if (scheme == csIndexed) {
-                unsigned index = bits == 8 ? src[x]
+                unsigned index = bits == 8   ? src[x]
                                  : bits == 4 ? ((x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4))
                                              : ((src[x >> 3] >> (7 - (x & 7))) & 1);
                 if (index < png.PaletteAlpha().size())

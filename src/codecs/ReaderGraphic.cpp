@@ -11,10 +11,15 @@ const char* const kUnsupportedFeature = "Cannot load image. %s not supported for
 const char* const kCompressionError = "Cannot load image. Compression error found in %s file.";
 const char* const kInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
 const char* const kCRCError = "Cannot load image. CRC error found in %s file.";
-const char* const kExtraCompressedData = "Cannot load image. Extra compressed data found in %s file.";
-const char* const kUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
+const char* const kExtraCompressedData =
+    "Cannot load image. Extra compressed data found in %s file.";
+const char* const kUnknownCriticalChunk =
+    "Cannot load PNG image. Unexpected but critical chunk detected.";
 
-std::string FormatError(const char* text, const std::string& formatName) { return Format(text, {formatName}); }
+std::string FormatError(const char* text, const std::string& formatName)
+{
+    return Format(text, {formatName});
+}
 
 std::string UnsupportedError(const std::string& feature, const std::string& formatName)
 {
@@ -42,8 +47,8 @@ std::vector<uint8_t> TReaderGraphic::ReadAll(TStream& stream)
     return stream.ReadRemaining();
 }
 
-void TReaderGraphic::RequireProperties(const std::vector<uint8_t>& data, const std::string& formatName,
-                                       int imageIndex)
+void TReaderGraphic::RequireProperties(const std::vector<uint8_t>& data,
+                                       const std::string& formatName, int imageIndex)
 {
     if (!ReadImageProperties(data, imageIndex))
         Fail(kInvalidImageFormat, formatName);
@@ -84,7 +89,8 @@ TPixelFormat TReaderGraphic::SetupColorManager()
     return cm.PixelFormatOfTarget();
 }
 
-void TReaderGraphic::CreateImage(int width, int height, TPixelFormat format, const std::string& formatName)
+void TReaderGraphic::CreateImage(int width, int height, TPixelFormat format,
+                                 const std::string& formatName)
 {
     if (format == pfCustom)
         Fail(kInvalidColorFormat, formatName);

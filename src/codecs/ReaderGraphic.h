@@ -42,12 +42,12 @@ using TImageOptions = unsigned;
 enum TCompressionType {
     ctUnknown,
     ctNone,
-    ctRLE,            // a format's own run-length scheme (PCX, TGA, SGI, CUT, PSP, RLA)
+    ctRLE, // a format's own run-length scheme (PCX, TGA, SGI, CUT, PSP, RLA)
     ctPackedBits,
     ctLZW,
-    ctCCITT3,         // group 3, one- or two-dimensional (T.4 options)
-    ctCCITTMH,        // modified Huffman
-    ctCCITTMHW,       // modified Huffman, word-aligned
+    ctCCITT3,   // group 3, one- or two-dimensional (T.4 options)
+    ctCCITTMH,  // modified Huffman
+    ctCCITTMHW, // modified Huffman, word-aligned
     ctCCITT4,
     ctDeflate,
     ctJPEG,
@@ -91,22 +91,26 @@ struct TImageProperties {
 };
 
 // Error texts of the reader family ("%s" is the format name).
-extern const char* const kInvalidImageFormat;   // "Cannot load image. Invalid or unexpected %s image format."
-extern const char* const kInvalidColorFormat;   // "Invalid color format in %s file."
-extern const char* const kStreamReadError;      // "Stream read error in %s file."
-extern const char* const kUnsupportedFeature;   // "Cannot load image. %s not supported for %s files."
-extern const char* const kCompressionError;     // "Cannot load image. Compression error found in %s file."
-extern const char* const kInvalidPalette;       // "Cannot load image. Palette in %s file is invalid."
-extern const char* const kCRCError;             // "Cannot load image. CRC error found in %s file."
-extern const char* const kExtraCompressedData;  // "Cannot load image. Extra compressed data found in %s file."
-extern const char* const kUnknownCriticalChunk; // "Cannot load PNG image. Unexpected but critical chunk detected."
+extern const char* const
+    kInvalidImageFormat; // "Cannot load image. Invalid or unexpected %s image format."
+extern const char* const kInvalidColorFormat; // "Invalid color format in %s file."
+extern const char* const kStreamReadError;    // "Stream read error in %s file."
+extern const char* const kUnsupportedFeature; // "Cannot load image. %s not supported for %s files."
+extern const char* const
+    kCompressionError; // "Cannot load image. Compression error found in %s file."
+extern const char* const kInvalidPalette; // "Cannot load image. Palette in %s file is invalid."
+extern const char* const kCRCError;       // "Cannot load image. CRC error found in %s file."
+extern const char* const
+    kExtraCompressedData; // "Cannot load image. Extra compressed data found in %s file."
+extern const char* const
+    kUnknownCriticalChunk; // "Cannot load PNG image. Unexpected but critical chunk detected."
 
 // The texts with their format name (and, for kUnsupportedFeature, the feature first).
 std::string FormatError(const char* text, const std::string& formatName);
 std::string UnsupportedError(const std::string& feature, const std::string& formatName);
 
 class TReaderGraphic : public TBitmap {
-public:
+  public:
     TReaderGraphic() = default;
 
     const TImageProperties& ImageProperties() const { return properties_; }
@@ -118,7 +122,7 @@ public:
     // the directory (TIFF) or resolution (Photo-CD); others ignore it.
     virtual bool ReadImageProperties(const std::vector<uint8_t>& data, int imageIndex);
 
-protected:
+  protected:
     TColorManager& ColorManager() { return colorManager_; }
     TImageProperties& Properties() { return properties_; }
 
@@ -133,7 +137,8 @@ protected:
     // Resets the record (file gamma 1.0); properties readers call it first.
     void ResetProperties() { properties_ = TImageProperties{}; }
     // Step 2: runs ReadImageProperties; false raises kInvalidImageFormat with `formatName`.
-    void RequireProperties(const std::vector<uint8_t>& data, const std::string& formatName, int imageIndex = 0);
+    void RequireProperties(const std::vector<uint8_t>& data, const std::string& formatName,
+                           int imageIndex = 0);
     // Step 4: the converter from the properties (source scheme, bits, samples; target
     // indexed for indexed and grey sources, else BGR or BGR with alpha; 16-bit sources
     // reduced to 8 bits, big-endian samples swapped, gamma when ioUseGamma). Returns the
@@ -153,7 +158,7 @@ protected:
     static ByteReader Reader(const std::vector<uint8_t>& data, const std::string& formatName);
     [[noreturn]] static void Fail(const char* text, const std::string& formatName);
 
-private:
+  private:
     TImageProperties properties_;
     TColorManager colorManager_;
     uint64_t basePosition_ = 0;

@@ -29,7 +29,7 @@ using ByteBuffer = std::vector<uint8_t, UnsetAllocator<uint8_t>>;
 
 // A sequence of bytes with a position, as the picture classes read and write them.
 class TStream {
-public:
+  public:
     virtual ~TStream() = default;
     // Reads up to `count` bytes; returns how many were read (0 at the end).
     virtual size_t Read(void* buffer, size_t count) = 0;
@@ -50,7 +50,7 @@ public:
 };
 
 class TMemoryStream : public TStream {
-public:
+  public:
     TMemoryStream() = default;
     explicit TMemoryStream(std::vector<uint8_t> bytes) : data_(std::move(bytes)) {}
     size_t Read(void* buffer, size_t count) override;
@@ -67,7 +67,7 @@ public:
         position_ = 0;
     }
 
-private:
+  private:
     std::vector<uint8_t> data_;
     uint64_t position_ = 0;
 };
@@ -75,7 +75,7 @@ private:
 // A file opened for reading (other writers are not kept out on this platform) or created
 // (truncated) for writing. Opening failures throw EFOpenError / EFCreateError.
 class TFileStream : public TStream {
-public:
+  public:
     enum Mode { OpenRead, Create };
     TFileStream(const std::string& path, Mode mode);
     ~TFileStream() override;
@@ -90,7 +90,7 @@ public:
     // Flushes and closes, throwing when the data could not be written.
     void Close();
 
-private:
+  private:
     std::string path_;
     FILE* file_ = nullptr;
 };
@@ -98,7 +98,7 @@ private:
 // A file's new content, written beside it: Commit() puts it in place; destroyed without
 // Commit, it leaves the file as it was and no temporary file (see SafeFileWriter).
 class TSafeFileStream : public TStream {
-public:
+  public:
     explicit TSafeFileStream(const std::string& path) : file_(path) {}
 
     size_t Read(void*, size_t) override { return 0; } // written only
@@ -108,7 +108,7 @@ public:
     uint64_t Size() const override { return file_.Size(); }
     void Commit() { file_.Commit(); }
 
-private:
+  private:
     SafeFileWriter file_;
 };
 

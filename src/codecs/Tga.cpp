@@ -12,18 +12,33 @@ namespace {
 const char* const kFormatName = "TGA";
 constexpr size_t kHeaderSize = 18;
 
-[[noreturn]] void ReadError() { throw EStreamError("Stream read error"); }
+[[noreturn]] void ReadError()
+{
+    throw EStreamError("Stream read error");
+}
 
-bool IsColorMapped(int type) { return type == 1 || type == 9; }
-bool IsTrueColor(int type) { return type == 2 || type == 10; }
-bool IsGrey(int type) { return type == 3 || type == 11; }
+bool IsColorMapped(int type)
+{
+    return type == 1 || type == 9;
+}
+bool IsTrueColor(int type)
+{
+    return type == 2 || type == 10;
+}
+bool IsGrey(int type)
+{
+    return type == 3 || type == 11;
+}
 
 } // namespace
 
 // ---------------------------------------------------------------------------------------
 // Run-length coder
 
-TTargaRLEDecoder::TTargaRLEDecoder(int pixelBits) : pixelBytes_(std::clamp((pixelBits + 1) / 8, 1, 4)) {}
+TTargaRLEDecoder::TTargaRLEDecoder(int pixelBits)
+    : pixelBytes_(std::clamp((pixelBits + 1) / 8, 1, 4))
+{
+}
 
 void TTargaRLEDecoder::Reset()
 {
@@ -34,7 +49,9 @@ void TTargaRLEDecoder::Reset()
 std::vector<uint8_t> TTargaRLEDecoder::EncodeRow(const uint8_t* pixels, int count) const
 {
     const size_t pb = static_cast<size_t>(pixelBytes_);
-    auto same = [&](int a, int b) { return std::memcmp(pixels + a * pb, pixels + b * pb, pb) == 0; };
+    auto same = [&](int a, int b) {
+        return std::memcmp(pixels + a * pb, pixels + b * pb, pb) == 0;
+    };
     std::vector<uint8_t> out;
     out.reserve(static_cast<size_t>(count) * pb + static_cast<size_t>(count) / 128 + 1);
     int at = 0;
@@ -177,12 +194,21 @@ void TTargaGraphic::ReadStream(TStream& stream)
         cm.Prepare();
     } else {
         switch (pixelSize) {
-        case 8: format = pf8bit; break;
+        case 8:
+            format = pf8bit;
+            break;
         case 15:
-        case 16: format = pf15bit; break;
-        case 24: format = pf24bit; break;
-        case 32: format = pf32bit; break;
-        default: Fail(kInvalidColorFormat, kFormatName);
+        case 16:
+            format = pf15bit;
+            break;
+        case 24:
+            format = pf24bit;
+            break;
+        case 32:
+            format = pf32bit;
+            break;
+        default:
+            Fail(kInvalidColorFormat, kFormatName);
         }
         if (IsColorMapped(type) && pixelSize != 8)
             Fail(kInvalidColorFormat, kFormatName);
@@ -253,7 +279,8 @@ void TTargaGraphic::ReadStream(TStream& stream)
         if (props.compression == ctNone) {
             in.Copy(out, rowSize);
         } else {
-            size_t window = static_cast<size_t>(std::min<uint64_t>(2 * static_cast<uint64_t>(rowSize), in.Remaining()));
+            size_t window = static_cast<size_t>(
+                std::min<uint64_t>(2 * static_cast<uint64_t>(rowSize), in.Remaining()));
             size_t used = decoder.Decode(in.Data() + in.Position(), window, out, width);
             in.Skip(used);
         }
@@ -278,12 +305,22 @@ void TTargaGraphic::WriteStream(TStream& stream, bool compressed)
     switch (format) {
     case pf1bit:
     case pf4bit:
-    case pf8bit: pixelBytes = 1; break;
+    case pf8bit:
+        pixelBytes = 1;
+        break;
     case pf15bit:
-    case pf16bit: pixelBytes = 2; break;
-    case pf24bit: pixelBytes = 3; break;
-    case pfDevice: pixelBytes = static_cast<size_t>(Screen().bitsPerPixel / 8); break;
-    default: pixelBytes = 4; break;
+    case pf16bit:
+        pixelBytes = 2;
+        break;
+    case pf24bit:
+        pixelBytes = 3;
+        break;
+    case pfDevice:
+        pixelBytes = static_cast<size_t>(Screen().bitsPerPixel / 8);
+        break;
+    default:
+        pixelBytes = 4;
+        break;
     }
     bool mapped = pixelBytes == 1;
 
@@ -319,9 +356,10 @@ void TTargaGraphic::WriteStream(TStream& stream, bool compressed)
         if (bits < 8) {
             // 1- and 4-bit pictures go out as 8-bit indices into the same colours.
             for (int x = 0; x < width; ++x)
-                row[static_cast<size_t>(x)] = bits == 1 ? static_cast<uint8_t>((src[x >> 3] >> (7 - (x & 7))) & 1)
-                                                        : static_cast<uint8_t>((x & 1) ? (src[x >> 1] & 0x0F)
-                                                                                       : (src[x >> 1] >> 4));
+                row[static_cast<size_t>(x)] =
+                    bits == 1
+                        ? static_cast<uint8_t>((src[x >> 3] >> (7 - (x & 7))) & 1)
+                        : static_cast<uint8_t>((x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4));
         } else if (format == pf16bit) {
             // 5-6-5 pixels become the 5-5-5 layout of the file.
             for (int x = 0; x < width; ++x) {

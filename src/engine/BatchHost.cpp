@@ -6,9 +6,9 @@
 
 namespace tabulonix {
 
-std::string FailureReason(const std::exception &error)
+std::string FailureReason(const std::exception& error)
 {
-    if (auto *stream = dynamic_cast<const EStreamError*>(&error); stream && stream->ErrorNumber())
+    if (auto* stream = dynamic_cast<const EStreamError*>(&error); stream && stream->ErrorNumber())
         return std::strerror(stream->ErrorNumber());
     return error.what();
 }

@@ -15,9 +15,9 @@ class BatchHost {
 
     // Create and show the progress window: range 0..maximum, step 1, position 0.
     virtual void BeginProgress(int maximum) = 0;
-    virtual void SetFileName(const std::string &name) = 0;
+    virtual void SetFileName(const std::string& name) = 0;
     virtual void StepProgress() = 0;
-    virtual void SetPercentText(const std::string &text) = 0;
+    virtual void SetPercentText(const std::string& text) = 0;
     // Read after each successful file only.
     virtual bool AbortRequested() = 0;
     // Destroy the progress window.
@@ -26,8 +26,8 @@ class BatchHost {
     // Modal message boxes with one "OK" button. `reason` says why the operation failed (see
     // FailureReason; empty when there is nothing to add): the wizard shows it as the box's
     // detailed text, the command-line tool after the message on the same line.
-    virtual void ShowError(const std::string &text, const std::string &reason) = 0;
-    virtual void ShowInformation(const std::string &text) = 0;
+    virtual void ShowError(const std::string& text, const std::string& reason) = 0;
+    virtual void ShowInformation(const std::string& text) = 0;
 
     // Let pending window messages run (repaints, the "Abort" click).
     virtual void ProcessMessages() = 0;
@@ -36,6 +36,6 @@ class BatchHost {
 // Why an operation failed, in a few words: the system's error text for file errors that
 // carry one ("No space left on device"), the size of a picture refused for its size
 // ("picture too large: 20000 × 20000"), else the exception's own message.
-std::string FailureReason(const std::exception &error);
+std::string FailureReason(const std::exception& error);
 
 } // namespace tabulonix

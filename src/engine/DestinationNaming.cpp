@@ -12,8 +12,8 @@ namespace tabulonix {
 namespace {
 
 struct KeptFormat {
-    const char *source;
-    const char *written;
+    const char* source;
+    const char* written;
     int format;
 };
 
@@ -28,7 +28,7 @@ constexpr KeptFormat kKeptFormats[] = {
 
 // Replaces every occurrence of `tag` (ASCII case ignored) by `value`, scanning left to
 // right over the original text so an inserted value is never searched again.
-std::string ReplaceTag(const std::string &text, const std::string &tag, const std::string &value)
+std::string ReplaceTag(const std::string& text, const std::string& tag, const std::string& value)
 {
     std::string lower = LowerCase(text);
     std::string out;
@@ -47,12 +47,12 @@ std::string ReplaceTag(const std::string &text, const std::string &tag, const st
 
 } // namespace
 
-void KeptFormatFor(const std::string &sourceExtension, std::string &extension, int &format)
+void KeptFormatFor(const std::string& sourceExtension, std::string& extension, int& format)
 {
     std::string ext = LowerCase(sourceExtension);
     if (!ext.empty() && ext[0] != '.')
         ext.insert(ext.begin(), '.');
-    for (const auto &k : kKeptFormats)
+    for (const auto& k : kKeptFormats)
         if (ext == k.source) {
             extension = k.written;
             format = k.format;
@@ -73,23 +73,23 @@ void OutputFormatFor(const JobSettings& settings, const std::string& sourceName,
         KeptFormatFor(sourceExt, extension, format);
 }
 
-std::string ApplyNamePattern(const std::string &pattern, const std::string &base, int position)
+std::string ApplyNamePattern(const std::string& pattern, const std::string& base, int position)
 {
     // Two passes in this order: a base that itself holds "<inc>" gets numbered too.
     return ReplaceTag(ReplaceTag(pattern, "<same>", base), "<inc>", std::to_string(position));
 }
 
-bool ForcesWindowsMetafile(const std::string &extension)
+bool ForcesWindowsMetafile(const std::string& extension)
 {
     return SameText(extension, ".wmf");
 }
 
-bool TDestinationNaming::NoCase::operator()(const std::string &a, const std::string &b) const
+bool TDestinationNaming::NoCase::operator()(const std::string& a, const std::string& b) const
 {
     return CompareText(a, b) < 0;
 }
 
-std::string PrepareDestinationFolder(const std::string &folder)
+std::string PrepareDestinationFolder(const std::string& folder)
 {
     errno = 0;
     if (!ForceDirectories(folder))
@@ -98,13 +98,13 @@ std::string PrepareDestinationFolder(const std::string &folder)
     try {
         // The temporary file a save writes first, made and removed again.
         SafeFileWriter probe(folder + "probe");
-    } catch (const EStreamError &e) {
+    } catch (const EStreamError& e) {
         return std::strerror(e.ErrorNumber() ? e.ErrorNumber() : EACCES);
     }
     return {};
 }
 
-DestinationName TDestinationNaming::FormDestinationName(const std::string &sourceName, int position)
+DestinationName TDestinationNaming::FormDestinationName(const std::string& sourceName, int position)
 {
     DestinationName out;
     size_t dot = sourceName.rfind('.');

@@ -17,7 +17,7 @@ struct DestinationName {
 
 // The written extension and output format for a source extension (with or without its
 // dot, any letter case) when the source format is kept.
-void KeptFormatFor(const std::string &sourceExtension, std::string &extension, int &format);
+void KeptFormatFor(const std::string& sourceExtension, std::string& extension, int& format);
 
 // The extension (with its dot) and output format of the file made from `sourceName`: they
 // follow from the settings and the source's extension alone.
@@ -25,33 +25,33 @@ void OutputFormatFor(const JobSettings& settings, const std::string& sourceName,
                      std::string& extension, int& format);
 
 // The pattern with "<same>" and then "<inc>" replaced, the tags in any letter case.
-std::string ApplyNamePattern(const std::string &pattern, const std::string &base, int position);
+std::string ApplyNamePattern(const std::string& pattern, const std::string& base, int position);
 
 // True when the metafile writer must produce the Windows form for this extension.
-bool ForcesWindowsMetafile(const std::string &extension);
+bool ForcesWindowsMetafile(const std::string& extension);
 
 // Creates the destination folder with its missing parents and makes sure a picture can be
 // saved in it. Returns "" when it can, else the reason it cannot.
-std::string PrepareDestinationFolder(const std::string &folder);
+std::string PrepareDestinationFolder(const std::string& folder);
 
 // Names the output files of one run. Output files of the run never replace each other;
 // existing files are replaced only when Overwrite is set.
 class TDestinationNaming {
   public:
-    explicit TDestinationNaming(const JobSettings &settings) : settings_(settings) {}
+    explicit TDestinationNaming(const JobSettings& settings) : settings_(settings) {}
 
     // Creates DDir with its parents, forms the name for source `sourceName` at 1-based
     // `position` of the selection, and enters it in the used-name list (where it stays even
     // when the file is then not saved).
-    DestinationName FormDestinationName(const std::string &sourceName, int position);
+    DestinationName FormDestinationName(const std::string& sourceName, int position);
 
-    bool IsUsed(const std::string &fileName) const { return used_.count(fileName) != 0; }
+    bool IsUsed(const std::string& fileName) const { return used_.count(fileName) != 0; }
 
   private:
     struct NoCase {
-        bool operator()(const std::string &a, const std::string &b) const;
+        bool operator()(const std::string& a, const std::string& b) const;
     };
-    const JobSettings &settings_;
+    const JobSettings& settings_;
     std::set<std::string, NoCase> used_;
 };
 

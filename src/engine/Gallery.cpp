@@ -17,21 +17,21 @@ namespace {
 
 const std::string dq = "\"";
 
-std::string ReadText(const std::string &path)
+std::string ReadText(const std::string& path)
 {
     std::vector<unsigned char> bytes = ReadWholeFile(path);
     return std::string(bytes.begin(), bytes.end());
 }
 
 // The file's lines joined with CR LF, as the update steps count their positions in it.
-std::string ReadNormalised(const std::string &path)
+std::string ReadNormalised(const std::string& path)
 {
     return JoinLines(SplitLines(ReadText(path)));
 }
 
 // Position of the first marker, and whether a second one starts 50 or more characters
 // after it; npos when there is no such pair.
-size_t MarkerPair(const std::string &text)
+size_t MarkerPair(const std::string& text)
 {
     size_t a = text.find(kGalleryMarker);
     if (a == std::string::npos)
@@ -42,7 +42,7 @@ size_t MarkerPair(const std::string &text)
 }
 
 // Case-insensitive removal of every occurrence of `what`.
-std::string RemoveAllNoCase(const std::string &text, const std::string &what)
+std::string RemoveAllNoCase(const std::string& text, const std::string& what)
 {
     if (what.empty())
         return text;
@@ -58,14 +58,14 @@ std::string RemoveAllNoCase(const std::string &text, const std::string &what)
 
 } // namespace
 
-bool HasGalleryMarkers(const std::string &path)
+bool HasGalleryMarkers(const std::string& path)
 {
     if (!FileExists(path))
         return false;
     return MarkerPair(ReadNormalised(path)) != std::string::npos;
 }
 
-std::vector<std::string> SplitLines(const std::string &text)
+std::vector<std::string> SplitLines(const std::string& text)
 {
     std::vector<std::string> lines;
     size_t start = 0, i = 0;
@@ -84,17 +84,17 @@ std::vector<std::string> SplitLines(const std::string &text)
     return lines;
 }
 
-std::string JoinLines(const std::vector<std::string> &lines)
+std::string JoinLines(const std::vector<std::string>& lines)
 {
     std::string out;
-    for (const auto &l : lines) {
+    for (const auto& l : lines) {
         out += l;
         out += "\r\n";
     }
     return out;
 }
 
-std::string EscapeAttribute(const std::string &text)
+std::string EscapeAttribute(const std::string& text)
 {
     std::string out;
     for (char c : text) {
@@ -118,7 +118,7 @@ std::string EscapeAttribute(const std::string &text)
     return out;
 }
 
-std::string EscapeUrlPath(const std::string &text)
+std::string EscapeUrlPath(const std::string& text)
 {
     std::string out;
     for (char c : text) {
@@ -136,7 +136,7 @@ std::string EscapeUrlPath(const std::string &text)
     return out;
 }
 
-std::string PageFileName(const std::string &htmlFile, int page)
+std::string PageFileName(const std::string& htmlFile, int page)
 {
     std::string number = std::to_string(page);
     std::string ext = ExtractFileExt(htmlFile);
@@ -145,27 +145,27 @@ std::string PageFileName(const std::string &htmlFile, int page)
     return htmlFile.substr(0, htmlFile.size() - ext.size()) + number + ext;
 }
 
-TGalleryWriter::TGalleryWriter(const JobSettings &settings, const SelectedFileList &selected,
-                               BatchHost &host)
+TGalleryWriter::TGalleryWriter(const JobSettings& settings, const SelectedFileList& selected,
+                               BatchHost& host)
     : settings_(settings), selected_(selected), host_(host)
 {
 }
 
-std::string TGalleryWriter::FolderReference(const std::string &folder, bool &absolute) const
+std::string TGalleryWriter::FolderReference(const std::string& folder, bool& absolute) const
 {
     std::string r = RemoveAllNoCase(folder, ExtractFilePath(settings_.HTMLFile));
     absolute = !r.empty() && r[0] == '/';
     if (!absolute)
-        for (char &c : r)
+        for (char& c : r)
             if (c == '\\')
                 c = '/';
     return r;
 }
 
-void TGalleryWriter::AddGalleryEntry(const std::string &destination, int width, int height,
-                                     const std::string &sourceName)
+void TGalleryWriter::AddGalleryEntry(const std::string& destination, int width, int height,
+                                     const std::string& sourceName)
 {
-    const JobSettings &s = settings_;
+    const JobSettings& s = settings_;
     if (j_ == 0) {
         if (CreateMode()) {
             lines_.push_back("<HTML>");
@@ -239,7 +239,7 @@ void TGalleryWriter::ClosePage()
     }
 }
 
-bool TGalleryWriter::Save(const std::string &path, const std::vector<std::string> &lines)
+bool TGalleryWriter::Save(const std::string& path, const std::vector<std::string>& lines)
 {
     // Written beside the page and renamed into place, so that a full disk or a killed
     // process never leaves a truncated page (an update would lose the user's own page).
@@ -271,14 +271,14 @@ void TGalleryWriter::WriteGallery()
 void TGalleryWriter::WriteMultipage()
 {
     std::vector<std::vector<std::string>> pages(1);
-    for (const auto &line : lines_) {
+    for (const auto& line : lines_) {
         pages.back().push_back(line);
         if (line == "</HTML>")
             pages.emplace_back();
     }
     if (pages.back().empty()) // the buffer after the last "</HTML>"
         pages.pop_back();
-    const std::string &html = settings_.HTMLFile;
+    const std::string& html = settings_.HTMLFile;
     for (size_t i = 0; i < pages.size(); ++i) {
         int k = static_cast<int>(i) + 1;
         std::vector<std::string> nav;
@@ -302,7 +302,7 @@ void TGalleryWriter::WriteMultipage()
         }
         nav.push_back("</TR>");
         nav.push_back("</TABLE>");
-        std::vector<std::string> &page = pages[i];
+        std::vector<std::string>& page = pages[i];
         page.insert(page.end() - std::min<size_t>(3, page.size()), nav.begin(), nav.end());
         Save(PageFileName(html, k), page);
     }
@@ -310,7 +310,7 @@ void TGalleryWriter::WriteMultipage()
 
 void TGalleryWriter::WriteUpdate()
 {
-    const std::string &path = settings_.HTMLFile;
+    const std::string& path = settings_.HTMLFile;
     if (!FileExists(path)) {
         Save(path, lines_);
         return;
@@ -318,7 +318,7 @@ void TGalleryWriter::WriteUpdate()
     std::string text;
     try {
         text = ReadNormalised(path);
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         host_.ShowError(Format(LangMessage("M004"), {path}), FailureReason(e));
         return; // nothing is written, so the page stays as it is
     }

@@ -71,17 +71,17 @@ class SelectedFileList {
   public:
     // <0, 0, >0 like strcmp; the wizard passes its locale collation, the default folds
     // ASCII and Latin letters.
-    using Compare = std::function<int(const std::string &, const std::string &)>;
+    using Compare = std::function<int(const std::string&, const std::string&)>;
     SelectedFileList();
     explicit SelectedFileList(Compare compare) : compare_(std::move(compare)) {}
 
     // Inserts in order; returns false when an equal name is already there.
-    bool Add(const std::string &name);
+    bool Add(const std::string& name);
     void Clear() { names_.clear(); }
     size_t Count() const { return names_.size(); }
     bool Empty() const { return names_.empty(); }
-    const std::string &operator[](size_t i) const { return names_[i]; }
-    const std::vector<std::string> &Names() const { return names_; }
+    const std::string& operator[](size_t i) const { return names_[i]; }
+    const std::vector<std::string>& Names() const { return names_; }
     auto begin() const { return names_.begin(); }
     auto end() const { return names_.end(); }
 
@@ -91,7 +91,7 @@ class SelectedFileList {
 };
 
 // The list made from names in any order.
-SelectedFileList MakeSelectedFiles(const std::vector<std::string> &names,
+SelectedFileList MakeSelectedFiles(const std::vector<std::string>& names,
                                    SelectedFileList::Compare compare = nullptr);
 
 } // namespace tabulonix

@@ -5,7 +5,7 @@
 
 namespace tabulonix {
 
-void RecordSurface(TMetafile &metafile, TBitmap &surface)
+void RecordSurface(TMetafile& metafile, TBitmap& surface)
 {
     metafile.SetHeight(surface.Height());
     metafile.SetWidth(surface.Width());
@@ -22,8 +22,8 @@ std::vector<uint8_t> EncodeSurfaceAsMetafile(TMetafile& metafile, TBitmap& surfa
     return metafile.FileBytes(fileName);
 }
 
-void SaveSurfaceAsMetafile(TMetafile &metafile, TBitmap &surface, bool enhanced,
-                           const std::string &path)
+void SaveSurfaceAsMetafile(TMetafile& metafile, TBitmap& surface, bool enhanced,
+                           const std::string& path)
 {
     RecordSurface(metafile, surface);
     metafile.SetEnhanced(enhanced);

@@ -13,8 +13,8 @@
 
 #include "codecs/Bitmap.h"
 #include "codecs/GifCodec.h"
-#include "codecs/Metafile.h"
 #include "codecs/Jpeg.h"
+#include "codecs/Metafile.h"
 #include "codecs/PngWriter.h"
 #include "codecs/Tga.h"
 #include "engine/DestinationNaming.h"
@@ -38,7 +38,8 @@ using Encoders = TOutputEncoders::Encoders;
 
 [[noreturn, maybe_unused]] void NotAvailable(const char* format)
 {
-    throw EInvalidGraphic(std::string("Writing ") + format + " files is not available in this build");
+    throw EInvalidGraphic(std::string("Writing ") + format +
+                          " files is not available in this build");
 }
 
 // What WriteFile would write.
@@ -110,8 +111,10 @@ bool TOutputEncoders::Available(int format)
     case ofBMP:
     case ofWMF:
     case ofEMF:
-    case ofTGA: return true;
-    default: return false;
+    case ofTGA:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -135,7 +138,8 @@ std::vector<uint8_t> TOutputEncoders::Encode(int format, TBitmap& surface,
                               extension, settings);
     case ofTGA:
         return EncodeTGA(e, surface, settings);
-    default: throw EInvalidGraphic("Unknown output format " + std::to_string(format));
+    default:
+        throw EInvalidGraphic("Unknown output format " + std::to_string(format));
     }
 }
 

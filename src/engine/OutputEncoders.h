@@ -16,8 +16,8 @@ class TOutputEncoders {
   public:
     TOutputEncoders();
     ~TOutputEncoders();
-    TOutputEncoders(const TOutputEncoders &) = delete;
-    TOutputEncoders &operator=(const TOutputEncoders &) = delete;
+    TOutputEncoders(const TOutputEncoders&) = delete;
+    TOutputEncoders& operator=(const TOutputEncoders&) = delete;
 
     // The bytes of `surface` encoded as output format `format` (TOutputFormat).
     // `extension` is the output's extension (".wmf" forces the Windows metafile form).
@@ -25,8 +25,8 @@ class TOutputEncoders {
     std::vector<uint8_t> Encode(int format, TBitmap& surface, const std::string& extension,
                                 const JobSettings& settings);
     // Encodes and writes `path`, which ends with `extension`.
-    void Save(int format, TBitmap &surface, const std::string &path, const std::string &extension,
-              const JobSettings &settings);
+    void Save(int format, TBitmap& surface, const std::string& path, const std::string& extension,
+              const JobSettings& settings);
 
     // Whether this build can write the format (the others fail every file).
     static bool Available(int format);

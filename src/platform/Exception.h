@@ -6,7 +6,7 @@ namespace tabulonix {
 
 // Base of every error the program reports to its user: the message is the text shown.
 class Exception : public std::runtime_error {
-public:
+  public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
     std::string Message() const { return what(); }
 };
@@ -14,34 +14,34 @@ public:
 // A file that cannot be opened, read or written. `ErrorNumber` is the system's error code
 // of the call that failed (0 when none), so that a report can say why.
 class EStreamError : public Exception {
-public:
+  public:
     explicit EStreamError(const std::string& message, int errorNumber = 0)
         : Exception(message), errorNumber_(errorNumber)
     {
     }
     int ErrorNumber() const { return errorNumber_; }
 
-private:
+  private:
     int errorNumber_;
 };
 
 class EFOpenError : public EStreamError {
-public:
+  public:
     using EStreamError::EStreamError;
 };
 
 class EFCreateError : public EStreamError {
-public:
+  public:
     using EStreamError::EStreamError;
 };
 
 class EConvertError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 class EInvalidOperation : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 

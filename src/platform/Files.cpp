@@ -71,8 +71,7 @@ namespace {
 // Case mapping of ASCII and Latin letters. Text is UTF-8 on this platform; a byte that is
 // not part of a valid two-byte sequence is taken as a Windows-1252 (Latin-1) letter, as in
 // names made on the other platform.
-template <bool ToLower>
-std::string MapCase(const std::string& text)
+template <bool ToLower> std::string MapCase(const std::string& text)
 {
     std::string out(text);
     for (size_t i = 0; i < out.size(); ++i) {
@@ -112,7 +111,10 @@ std::string MapCase(const std::string& text)
         }
         if ((c & 0xC0) == 0x80 || (c & 0xE0) == 0xE0 || (c & 0xF0) == 0xF0) {
             // Part of a longer UTF-8 sequence: left as it is.
-            size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+            size_t len = (c & 0xE0) == 0xC0   ? 2
+                         : (c & 0xF0) == 0xE0 ? 3
+                         : (c & 0xF8) == 0xF0 ? 4
+                                              : 1;
             bool valid = i + len <= out.size();
             for (size_t k = 1; valid && k < len; ++k)
                 valid = (static_cast<unsigned char>(out[i + k]) & 0xC0) == 0x80;
@@ -132,8 +134,14 @@ std::string MapCase(const std::string& text)
 
 } // namespace
 
-std::string LowerCase(const std::string& text) { return MapCase<true>(text); }
-std::string UpperCase(const std::string& text) { return MapCase<false>(text); }
+std::string LowerCase(const std::string& text)
+{
+    return MapCase<true>(text);
+}
+std::string UpperCase(const std::string& text)
+{
+    return MapCase<false>(text);
+}
 
 bool SameText(const std::string& a, const std::string& b)
 {
@@ -156,9 +164,9 @@ bool MatchesMask(const std::string& name, const std::string& mask)
     // Iterative wildcard match with backtracking to the last "*".
     size_t n = 0, m = 0, starM = std::string::npos, starN = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' ||
-                                FoldByte(static_cast<unsigned char>(mask[m])) ==
-                                    FoldByte(static_cast<unsigned char>(name[n])))) {
+        if (m < mask.size() &&
+            (mask[m] == '?' || FoldByte(static_cast<unsigned char>(mask[m])) ==
+                                   FoldByte(static_cast<unsigned char>(name[n])))) {
             ++n;
             ++m;
         } else if (m < mask.size() && mask[m] == '*') {

@@ -12,7 +12,7 @@ std::string ResolveLink(const std::string& path);
 // when complete, so that a failed or interrupted write leaves the old file (or none) and
 // no temporary file behind.
 class SafeFileWriter {
-public:
+  public:
     // Creates the temporary file in the folder of `target` (a link is followed). An
     // existing target that is not a regular file or that may not be written is refused, as
     // a direct write would be. Throws EFCreateError carrying the system's error number.
@@ -35,7 +35,7 @@ public:
     const std::string& Target() const { return target_; }
     const std::string& TemporaryPath() const { return temp_; }
 
-private:
+  private:
     void Discard() noexcept;
     std::string target_;
     std::string temp_;

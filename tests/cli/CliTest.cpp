@@ -26,12 +26,12 @@ std::string Tool()
     return ShellQuote(BinDir() + "tabulonix-batch");
 }
 
-CommandResult Batch(const std::string &args)
+CommandResult Batch(const std::string& args)
 {
     return RunCommand(Tool() + " " + args);
 }
 
-void MakeBmp(const std::string &path, int w, int h)
+void MakeBmp(const std::string& path, int w, int h)
 {
     TBitmap b;
     b.SetSize(w, h);
@@ -41,7 +41,7 @@ void MakeBmp(const std::string &path, int w, int h)
     b.WriteFile(path);
 }
 
-size_t Lines(const std::string &text)
+size_t Lines(const std::string& text)
 {
     return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
 }
@@ -58,14 +58,14 @@ struct CliFixture : ::testing::Test {
         MakeBmp(src + "A.bmp", 50, 300);
         WriteText(src + "notes.txt", "not a picture"); // not a readable extension: ignored
     }
-    std::string Q(const std::string &s) const { return ShellQuote(s); }
+    std::string Q(const std::string& s) const { return ShellQuote(s); }
 };
 
 TEST(CliUsageTest, HelpAndVersion)
 {
     CommandResult help = Batch("--help");
     EXPECT_EQ(help.exitCode, 0);
-    for (const char *option :
+    for (const char* option :
          {"--convert", "--aspect", "--frame-size", "--update-html", "--pages", "--quiet"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     CommandResult version = Batch("--version");
@@ -77,7 +77,7 @@ TEST(CliUsageTest, BadUsageExitsWithTwoAndOneLine)
 {
     TempDir dir;
     std::string d = ShellQuote(dir.Path());
-    const char *bad[] = {"--no-such-option ",
+    const char* bad[] = {"--no-such-option ",
                          "--quality 0 ",
                          "--quality 101 ",
                          "--png-level 10 ",
@@ -91,7 +91,7 @@ TEST(CliUsageTest, BadUsageExitsWithTwoAndOneLine)
                          "--extension png ",
                          "--html a.htm --no-html ",
                          "-q "};
-    for (const char *args : bad) {
+    for (const char* args : bad) {
         CommandResult r = Batch(std::string(args) + d + " " + d);
         EXPECT_EQ(r.exitCode, 2) << args;
         EXPECT_EQ(r.err.substr(0, 17), "tabulonix-batch: ") << args;
@@ -173,7 +173,7 @@ TEST_F(CliFixture, ReasonFollowsTheMessage)
     ASSERT_EQ(chmod((src + "secret.bmp").c_str(), 0), 0);
     std::string asUser;
     if (geteuid() == 0) {
-        for (const std::string &folder : {dir.Path(), src})
+        for (const std::string& folder : {dir.Path(), src})
             ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
         asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
     }
@@ -186,7 +186,7 @@ TEST_F(CliFixture, ReasonFollowsTheMessage)
 
 TEST_F(CliFixture, FormatInAnyLetterCase)
 {
-    for (const char *format : {"JPEG", "Jpg", "jpeg", "PNG"}) {
+    for (const char* format : {"JPEG", "Jpg", "jpeg", "PNG"}) {
         TempDir target;
         CommandResult r = Batch(std::string("--no-html --format ") + format + " " + Q(src) + " " +
                                 Q(target.Path()) + " b.bmp");
@@ -226,7 +226,7 @@ TEST_F(CliFixture, StoppedRunStillPrintsItsCount)
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<char*> argv;
-    for (auto &a : args)
+    for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
@@ -266,7 +266,7 @@ TEST_F(CliFixture, NoOverwriteAndFrame)
     auto img = DecodeWithPillow(out + "btn(1).bmp");
     ASSERT_TRUE(img);
     EXPECT_EQ(img->width, 40);
-    const uint8_t *corner = img->rgba.data();
+    const uint8_t* corner = img->rgba.data();
     EXPECT_EQ(corner[0], 255);
     EXPECT_EQ(corner[1], 0);
     EXPECT_EQ(corner[2], 0);
@@ -281,7 +281,7 @@ TEST_F(CliFixture, UpdateHtml)
     // A hand-written page without the marker pair, or with one marker only, is refused
     // before the run and stays byte for byte.
     std::string page = dir.File("index.htm");
-    for (const std::string &text :
+    for (const std::string& text :
          {std::string("<html>no markers here</html>\n"),
           "<html>\n" + std::string(kGalleryMarker) + "\nmine\n</html>\n"}) {
         WriteText(page, text);
@@ -365,8 +365,8 @@ TEST_F(CliFixture, JobsGiveTheSameRun)
 TEST_F(CliFixture, EveryOutputFormat)
 {
     struct Case {
-        const char *format;
-        const char *magic;
+        const char* format;
+        const char* magic;
     } cases[] = {{"jpg", "\xFF\xD8"},
                  {"gif", "GIF8"},
                  {"png", "\x89PNG"},
@@ -374,7 +374,7 @@ TEST_F(CliFixture, EveryOutputFormat)
                  {"wmf", "\xD7\xCD\xC6\x9A"},
                  {"emf", "\x01\x00\x00\x00"},
                  {"tga", ""}};
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         std::string folder = out + c.format + "/";
         CommandResult r = Batch(std::string("--no-html --height 50 --format ") + c.format + " " +
                                 Q(src) + " " + Q(folder) + " b.bmp");

@@ -50,7 +50,7 @@ TEST(TerminalHostSignals, EndingSignalsRemoveThePictureBeingWritten)
 TEST(TerminalHostLines, ReasonInParenthesesAfterTheMessage)
 {
     TempDir dir;
-    FILE *err = std::fopen(dir.File("err").c_str(), "w+");
+    FILE* err = std::fopen(dir.File("err").c_str(), "w+");
     ASSERT_TRUE(err);
     {
         cli::TerminalHost host(false, stdout, err);

@@ -84,8 +84,8 @@ TEST(BmpWrite, TrueColourSurfaceLayoutIsByteExact)
     TBitmap b;
     b.SetWidth(3);
     b.SetHeight(2);
-    b.SetPixel(0, 0, RGBColor(1, 2, 3));  // top row
-    b.SetPixel(2, 1, RGBColor(4, 5, 6));  // bottom row
+    b.SetPixel(0, 0, RGBColor(1, 2, 3)); // top row
+    b.SetPixel(2, 1, RGBColor(4, 5, 6)); // bottom row
     std::vector<uint8_t> f = Write(b);
     ASSERT_EQ(f.size(), 78u);
     EXPECT_EQ(f[0], 'B');
@@ -103,8 +103,10 @@ TEST(BmpWrite, TrueColourSurfaceLayoutIsByteExact)
     for (int off : {38, 42, 46, 50})
         EXPECT_EQ(GetU32LE(&f[static_cast<size_t>(off)]), 0u) << off;
     // Bottom row first, each pixel blue, green, red, 0.
-    EXPECT_EQ(std::vector<uint8_t>(f.begin() + 54 + 8, f.begin() + 54 + 12), (std::vector<uint8_t>{6, 5, 4, 0}));
-    EXPECT_EQ(std::vector<uint8_t>(f.begin() + 66, f.begin() + 70), (std::vector<uint8_t>{3, 2, 1, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(f.begin() + 54 + 8, f.begin() + 54 + 12),
+              (std::vector<uint8_t>{6, 5, 4, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(f.begin() + 66, f.begin() + 70),
+              (std::vector<uint8_t>{3, 2, 1, 0}));
 }
 
 TEST(BmpWrite, EightBitWritesItsColourTableAndReadersAgree)
@@ -213,7 +215,8 @@ TEST(BmpRead, TopDownAndBitFieldsAndOs2)
 
 TEST(BmpRead, RunLengthFilesAreDecodedAndWrittenBackUnchanged)
 {
-    std::vector<RGBQuad> table = {RGBQuad{0, 0, 0, 0}, RGBQuad{0, 0, 255, 0}, RGBQuad{255, 0, 0, 0}};
+    std::vector<RGBQuad> table = {RGBQuad{0, 0, 0, 0}, RGBQuad{0, 0, 255, 0},
+                                  RGBQuad{255, 0, 0, 0}};
     // 4 x 2, RLE8: bottom row "1 1 1 2", end of line, top row absolute "2 1 2" + one of 1,
     // end of picture.
     std::vector<uint8_t> rle = {3, 1, 1, 2, 0, 0, 0, 3, 2, 1, 2, 0, 1, 1, 0, 1};
@@ -342,7 +345,8 @@ TEST(BmpConformance, QuestionableFilesThatPillowReadsMostlyAgree)
             continue;
         // Run-length files that skip pixels: the suite's rendering with colour 0 in the gaps
         // (Pillow misplaces rows after a delta).
-        std::string zeroFill = CorpusDir() + "bmp/bmpsuite/ref/" + name.substr(0, name.size() - 4) + "-0.png";
+        std::string zeroFill =
+            CorpusDir() + "bmp/bmpsuite/ref/" + name.substr(0, name.size() - 4) + "-0.png";
         auto ref = test::DecodeWithPillow(std::ifstream(zeroFill).good() ? zeroFill : path);
         if (!ref || ref->mode == "RGBA")
             continue; // Pillow refuses it, or shows alpha we paint opaque

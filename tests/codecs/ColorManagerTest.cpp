@@ -9,8 +9,8 @@ using namespace tabulonix;
 namespace {
 
 // A converter from `source` to a BGR(A) or indexed target of 8 bits.
-TColorManager Converter(TColorScheme source, int bits, int samples, TColorScheme target, int targetBits,
-                        int targetSamples)
+TColorManager Converter(TColorScheme source, int bits, int samples, TColorScheme target,
+                        int targetBits, int targetSamples)
 {
     TColorManager cm;
     cm.SetSourceColorScheme(source);
@@ -68,13 +68,15 @@ TEST(ColorManager, ComponentCopierOrdersAndAlpha)
     uint8_t out[8] = {};
     TColorManager toBgra = Converter(csRGBA, 8, 4, csBGRA, 8, 4);
     toBgra.TranslateRow({rgba.data()}, 0xFF, 2, out);
-    EXPECT_EQ((std::vector<uint8_t>(out, out + 8)), (std::vector<uint8_t>{30, 20, 10, 40, 70, 60, 50, 80}));
+    EXPECT_EQ((std::vector<uint8_t>(out, out + 8)),
+              (std::vector<uint8_t>{30, 20, 10, 40, 70, 60, 50, 80}));
 
     // Alpha dropped when only the source has it.
     uint8_t three[6] = {};
     TColorManager toBgr = Converter(csRGBA, 8, 4, csBGR, 8, 3);
     toBgr.TranslateRow({rgba.data()}, 0xFF, 2, three);
-    EXPECT_EQ((std::vector<uint8_t>(three, three + 6)), (std::vector<uint8_t>{30, 20, 10, 70, 60, 50}));
+    EXPECT_EQ((std::vector<uint8_t>(three, three + 6)),
+              (std::vector<uint8_t>{30, 20, 10, 70, 60, 50}));
 
     // Not invented when only the target has it: the fourth byte stays as it was.
     uint8_t four[4] = {0, 0, 0, 99};
@@ -250,7 +252,7 @@ TEST(ColorManager, CieLab)
 TEST(ColorManager, GammaTableAndGreyPalette)
 {
     TColorManager cm = Converter(csRGB, 8, 3, csBGR, 8, 3);
-    cm.ConfigureGamma(1.0, 0.5); // exponent 2
+    cm.ConfigureGamma(1.0, 0.5);         // exponent 2
     EXPECT_EQ(cm.GammaTable()[128], 64); // (128/255)^2 * 255 = 64.25
     EXPECT_EQ(cm.GammaTable()[255], 255);
     cm.SetTargetOptions(coApplyGamma);
@@ -292,7 +294,8 @@ TEST(ColorManager, PaletteFromRawTables)
     std::vector<uint8_t> reds = {0xFF, 0xFF, 0x00, 0x00}, greens = {0x80, 0x00, 0x00, 0x00},
                          blues = {0x12, 0x34, 0xFF, 0xFF};
     cm.SetSourceOptions(coNeedByteSwap);
-    p = cm.MakePaletteFromTable({reds.data(), greens.data(), blues.data()}, pfPlane16Triple, 2, false);
+    p = cm.MakePaletteFromTable({reds.data(), greens.data(), blues.data()}, pfPlane16Triple, 2,
+                                false);
     ASSERT_EQ(p.size(), 2u);
     EXPECT_EQ(p[0].red, 255);
     EXPECT_EQ(p[0].green, 0x8000 * 255 / 65535);
@@ -333,9 +336,9 @@ TEST(ColorManager, ErrorsAndPixelFormats)
     struct Layout {
         int samples, bits;
         TPixelFormat format;
-    } layouts[] = {{1, 1, pf1bit}, {1, 2, pf4bit}, {1, 4, pf4bit}, {1, 8, pf8bit}, {1, 16, pf8bit},
-                   {3, 4, pf15bit}, {3, 8, pf24bit}, {3, 16, pf24bit}, {4, 8, pf32bit}, {4, 4, pfCustom},
-                   {2, 8, pfCustom}};
+    } layouts[] = {{1, 1, pf1bit},  {1, 2, pf4bit},   {1, 4, pf4bit},  {1, 8, pf8bit},
+                   {1, 16, pf8bit}, {3, 4, pf15bit},  {3, 8, pf24bit}, {3, 16, pf24bit},
+                   {4, 8, pf32bit}, {4, 4, pfCustom}, {2, 8, pfCustom}};
     for (const Layout& l : layouts) {
         cm.SetTargetSamplesPerPixel(l.samples);
         cm.SetTargetBitsPerSample(l.bits);

@@ -20,11 +20,11 @@ namespace fs = std::filesystem;
 namespace {
 
 enum class Expect {
-    Pixels,      // same pixels as the reference
-    Fails,       // fails with `text`
-    ReadsOnly,   // reads without error; pixels not comparable (reason given)
-    PaintFails,  // reads, but painting fails with `text`
-    Pillow,      // same pixels as python3-pil's first frame (the suite's frame is not ours)
+    Pixels,     // same pixels as the reference
+    Fails,      // fails with `text`
+    ReadsOnly,  // reads without error; pixels not comparable (reason given)
+    PaintFails, // reads, but painting fails with `text`
+    Pillow,     // same pixels as python3-pil's first frame (the suite's frame is not ours)
 };
 
 struct Case {
@@ -33,15 +33,21 @@ struct Case {
     std::string text; // the error for Fails and PaintFails, the reason for the others
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.file; }
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.file;
+}
 
 // Files whose outcome differs from "same pixels as the reference", with the reason.
 const std::map<std::string, Case>& Exceptions()
 {
     static const std::map<std::string, Case> table = [] {
         std::map<std::string, Case> t;
-        auto add = [&](const std::string& file, Expect e, const std::string& text) { t[file] = Case{file, e, text}; };
-        const std::string invalidData = "Invalid GIF data", circular = "Circular decoder table entry",
+        auto add = [&](const std::string& file, Expect e, const std::string& text) {
+            t[file] = Case{file, e, text};
+        };
+        const std::string invalidData = "Invalid GIF data",
+                          circular = "Circular decoder table entry",
                           premature = "Premature end of data";
         // Broken by design: the reference decoder refuses them as well.
         add("gif-test-suite/unknown-extension.gif", Expect::Fails, "Unknown extension type");
@@ -67,12 +73,17 @@ const std::map<std::string, Case>& Exceptions()
         add("gif-test-suite/zero-height.gif", Expect::ReadsOnly, "1 x 0 screen");
         add("gif-test-suite/zero-size.gif", Expect::ReadsOnly, "0 x 0 screen");
         // Random bytes after the signature: an unknown block ends the picture, no image.
-        add("gdk-pixbuf-fail/invalid.1.gif", Expect::ReadsOnly, "no image; the reference refuses the screen size");
-        add("gdk-pixbuf-fail/invalid.2.gif", Expect::ReadsOnly, "no image; the reference refuses the screen size");
-        add("gdk-pixbuf-fail/invalid.3.gif", Expect::ReadsOnly, "no image; the reference refuses the screen size");
-        add("gif-test-suite/max-size.gif", Expect::ReadsOnly, "65535 x 65535 screen; the reference refuses it");
+        add("gdk-pixbuf-fail/invalid.1.gif", Expect::ReadsOnly,
+            "no image; the reference refuses the screen size");
+        add("gdk-pixbuf-fail/invalid.2.gif", Expect::ReadsOnly,
+            "no image; the reference refuses the screen size");
+        add("gdk-pixbuf-fail/invalid.3.gif", Expect::ReadsOnly,
+            "no image; the reference refuses the screen size");
+        add("gif-test-suite/max-size.gif", Expect::ReadsOnly,
+            "65535 x 65535 screen; the reference refuses it");
         // An index beyond the colour table: the reference pads its palette with greys.
-        add("gif-test-suite/invalid-colors.gif", Expect::ReadsOnly, "index outside the colour table");
+        add("gif-test-suite/invalid-colors.gif", Expect::ReadsOnly,
+            "index outside the colour table");
         add("pillow/no_palette.gif", Expect::PaintFails, "No global or local color table defined");
         // The suite's frame combines several images (the suite itself disables these
         // tests); the first image alone is what the reference's first frame shows.
@@ -119,7 +130,8 @@ Rgb OnWhite(int w, int h, const std::vector<uint8_t>& rgba)
     for (size_t i = 0; i + 3 < rgba.size(); i += 4) {
         int a = rgba[i + 3];
         for (int c = 0; c < 3; ++c)
-            out.pixels.push_back(static_cast<uint8_t>((rgba[i + c] * a + 255 * (255 - a) + 127) / 255));
+            out.pixels.push_back(
+                static_cast<uint8_t>((rgba[i + c] * a + 255 * (255 - a) + 127) / 255));
     }
     return out;
 }
@@ -200,7 +212,8 @@ size_t Differences(const Rgb& a, const Rgb& b)
         return SIZE_MAX;
     size_t n = 0;
     for (size_t i = 0; i < a.pixels.size(); i += 3)
-        n += a.pixels[i] != b.pixels[i] || a.pixels[i + 1] != b.pixels[i + 1] || a.pixels[i + 2] != b.pixels[i + 2];
+        n += a.pixels[i] != b.pixels[i] || a.pixels[i + 1] != b.pixels[i + 1] ||
+             a.pixels[i + 2] != b.pixels[i + 2];
     return n;
 }
 
@@ -223,7 +236,8 @@ TEST_P(GifCorpus, FirstFrameMatchesTheReference)
     }
     ASSERT_EQ(error, "") << "reading failed";
     if (c.expect == Expect::ReadsOnly || gif.Width() == 0 || gif.Height() == 0) {
-        ASSERT_TRUE(c.expect == Expect::ReadsOnly) << "reads as " << gif.Width() << " x " << gif.Height();
+        ASSERT_TRUE(c.expect == Expect::ReadsOnly)
+            << "reads as " << gif.Width() << " x " << gif.Height();
         return;
     }
     std::string source = "suite";
@@ -263,8 +277,8 @@ TEST_P(GifCorpus, FirstFrameMatchesTheReference)
                         ref->pixels[(static_cast<size_t>(y) * ours.width + x) * 3 + k] = 255;
     }
     size_t diff = Differences(ours, *ref);
-    EXPECT_EQ(diff, 0u) << source << ": ours " << ours.width << "x" << ours.height << ", reference " << ref->width
-                        << "x" << ref->height;
+    EXPECT_EQ(diff, 0u) << source << ": ours " << ours.width << "x" << ours.height << ", reference "
+                        << ref->width << "x" << ref->height;
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, GifCorpus, testing::ValuesIn(AllCases()), CaseName);

@@ -5,8 +5,8 @@
 #include "codecs/Canvas.h"
 #include "codecs/GifCodec.h"
 #include "codecs/GifLzw.h"
-#include "codecs/PixelBudget.h"
 #include "codecs/Picture.h"
+#include "codecs/PixelBudget.h"
 #include "codecs/Registry.h"
 #include "platform/Halftone.h"
 
@@ -42,9 +42,10 @@ TBitmap Surface(int w, int h, uint32_t seed)
     std::mt19937 rng(seed);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.SetPixel(x, y, RGBColor(static_cast<uint8_t>(x * 255 / std::max(1, w - 1)),
-                                      static_cast<uint8_t>(y * 255 / std::max(1, h - 1)),
-                                      static_cast<uint8_t>(rng() % 256)));
+            b.SetPixel(x, y,
+                       RGBColor(static_cast<uint8_t>(x * 255 / std::max(1, w - 1)),
+                                static_cast<uint8_t>(y * 255 / std::max(1, h - 1)),
+                                static_cast<uint8_t>(rng() % 256)));
     return b;
 }
 
@@ -64,7 +65,8 @@ SubBlocks ParseSubBlocks(const std::vector<uint8_t>& bytes, size_t at)
         if (n == 0)
             break;
         s.lengths.push_back(n);
-        s.data.insert(s.data.end(), bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + n));
+        s.data.insert(s.data.end(), bytes.begin() + static_cast<long>(at),
+                      bytes.begin() + static_cast<long>(at + n));
         at += static_cast<size_t>(n);
     }
     s.end = at;
@@ -123,7 +125,8 @@ struct GifBuilder {
         return *this;
     }
     // Header and logical screen; a global table of 2^bits colours when `global` is given.
-    GifBuilder& Screen(int w, int h, const std::vector<TGIFColor>& global, const std::string& signature = "GIF89a")
+    GifBuilder& Screen(int w, int h, const std::vector<TGIFColor>& global,
+                       const std::string& signature = "GIF89a")
     {
         Text(signature).U16(w).U16(h);
         int bits = 1;
@@ -138,7 +141,8 @@ struct GifBuilder {
         if (colors.empty())
             return *this;
         for (int i = 0; i < (1 << bits); ++i) {
-            TGIFColor c = i < static_cast<int>(colors.size()) ? colors[static_cast<size_t>(i)] : TGIFColor{};
+            TGIFColor c =
+                i < static_cast<int>(colors.size()) ? colors[static_cast<size_t>(i)] : TGIFColor{};
             Raw({c.red, c.green, c.blue});
         }
         return *this;
@@ -152,7 +156,8 @@ struct GifBuilder {
     // An image descriptor, optional local table and LZW data of `pixels` (rows from the
     // top; written in interlaced order when asked).
     GifBuilder& Image(int left, int top, int w, int h, const std::vector<uint8_t>& pixels,
-                      const std::vector<TGIFColor>& local = {}, bool interlaced = false, int colorCount = 256)
+                      const std::vector<TGIFColor>& local = {}, bool interlaced = false,
+                      int colorCount = 256)
     {
         int bits = 1;
         while ((1 << bits) < static_cast<int>(local.size()))
@@ -215,8 +220,8 @@ TEST(GifWriter, OnePixelEngineGifIsByteExact)
     std::vector<uint8_t> bytes = EngineGif(gif, surface);
     ASSERT_EQ(surface.Row(0)[0], 15);
 
-    std::vector<uint8_t> expected = {'G', 'I', 'F', '8', '7', 'a', 1, 0, 1, 0, 0x77, 0, 0,
-                                     0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0x87};
+    std::vector<uint8_t> expected = {'G', 'I',  'F', '8', '7', 'a', 1, 0, 1, 0, 0x77, 0,
+                                     0,   0x2C, 0,   0,   0,   0,   1, 0, 1, 0, 0x87};
     for (const RGBQuad& q : HalftonePalette()) {
         expected.push_back(q.red);
         expected.push_back(q.green);
@@ -308,8 +313,8 @@ TEST(GifWriter, ReferenceDecoderSeesTheSurfaceIndicesAndColours)
         TPixelFormat format;
     };
     // 8 bits as the engine writes; 1 and 4 bits unpacked into one index per pixel.
-    for (Shape s : {Shape{1, 1, pf8bit}, Shape{97, 61, pf8bit}, Shape{300, 3, pf8bit}, Shape{33, 17, pf4bit},
-                    Shape{45, 9, pf1bit}}) {
+    for (Shape s : {Shape{1, 1, pf8bit}, Shape{97, 61, pf8bit}, Shape{300, 3, pf8bit},
+                    Shape{33, 17, pf4bit}, Shape{45, 9, pf1bit}}) {
         TBitmap surface = Surface(s.w, s.h, static_cast<uint32_t>(s.w));
         surface.SetPixelFormat(s.format);
         TGIFImage gif;
@@ -478,7 +483,11 @@ TEST(GifReader, SignatureVariants)
 {
     std::vector<uint8_t> pixels = {1, 2, 3, 0};
     auto body = [&](const std::string& signature) {
-        return GifBuilder().Screen(2, 2, kFour, signature).Image(0, 0, 2, 2, pixels, {}, false, 4).Trailer().bytes;
+        return GifBuilder()
+            .Screen(2, 2, kFour, signature)
+            .Image(0, 0, 2, 2, pixels, {}, false, 4)
+            .Trailer()
+            .bytes;
     };
     for (const char* signature : {"GIF89a", "gif89a", "GiF87a", "GIFxyz"}) {
         TGIFImage gif;
@@ -498,10 +507,12 @@ TEST(GifReader, SignatureVariants)
         std::vector<uint8_t> bytes;
         const char* error;
     };
-    for (const Bad& b : {Bad{{'G', 'I', 'F'}, "Premature end of data"},
-                         Bad{{'P', 'N', 'G', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0}, "Invalid GIF signature"},
-                         Bad{{'G', 'I', 'F', '8', '9', 'a', 2, 0}, "Premature end of data"},
-                         Bad{{'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x81, 0, 0, 1, 2}, "Premature end of data"}}) {
+    for (const Bad& b :
+         {Bad{{'G', 'I', 'F'}, "Premature end of data"},
+          Bad{{'P', 'N', 'G', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0}, "Invalid GIF signature"},
+          Bad{{'G', 'I', 'F', '8', '9', 'a', 2, 0}, "Premature end of data"},
+          Bad{{'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x81, 0, 0, 1, 2},
+              "Premature end of data"}}) {
         TGIFImage g;
         EXPECT_EQ(Read(g, b.bytes).error, b.error);
         EXPECT_TRUE(g.IsEmpty());
@@ -514,7 +525,9 @@ TEST(GifReader, LocalTableWinsOverGlobal)
     std::vector<TGIFColor> local = {{10, 20, 30}, {40, 50, 60}};
     for (bool withLocal : {true, false}) {
         GifBuilder b;
-        b.Screen(2, 1, kFour).Image(0, 0, 2, 1, pixels, withLocal ? local : std::vector<TGIFColor>{}).Trailer();
+        b.Screen(2, 1, kFour)
+            .Image(0, 0, 2, 1, pixels, withLocal ? local : std::vector<TGIFColor>{})
+            .Trailer();
         TGIFImage gif;
         ASSERT_EQ(Read(gif, b.bytes).error, "");
         TBitmap out = PaintOnWhite(gif, 2, 1, TRect{0, 0, 2, 1});
@@ -564,10 +577,15 @@ TEST(GifReader, InterlacedAndPlainTwinsAreIdentical)
     for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = static_cast<uint8_t>(i % 3 + (i / 7) % 2);
     TGIFImage plain, interlaced;
-    ASSERT_EQ(Read(plain, GifBuilder().Screen(7, 13, kFour).Image(0, 0, 7, 13, pixels).Trailer().bytes).error, "");
-    ASSERT_EQ(Read(interlaced, GifBuilder().Screen(7, 13, kFour).Image(0, 0, 7, 13, pixels, {}, true).Trailer().bytes)
-                  .error,
-              "");
+    ASSERT_EQ(
+        Read(plain, GifBuilder().Screen(7, 13, kFour).Image(0, 0, 7, 13, pixels).Trailer().bytes)
+            .error,
+        "");
+    ASSERT_EQ(
+        Read(interlaced,
+             GifBuilder().Screen(7, 13, kFour).Image(0, 0, 7, 13, pixels, {}, true).Trailer().bytes)
+            .error,
+        "");
     EXPECT_EQ(plain.Image(0).data, pixels);
     EXPECT_EQ(interlaced.Image(0).data, pixels);
 }
@@ -601,11 +619,11 @@ TEST(GifReader, BlockLevelWarningsAndExtraGroups)
         int images;
         std::vector<std::string> warnings;
     };
-    for (const Variant& v : {Variant{{0x3B}, 1, {}},
-                             Variant{{}, 1, {}},                        // no trailer
-                             Variant{{0, 0, 0x3B}, 1, {}},              // zero bytes skipped
-                             Variant{{0x55}, 1, {"Unknown GIF block type", "Invalid Image trailer"}},
-                             Variant{{0x21, 0xFE, 2, 'h', 'i', 0, 0x3B}, 2, {}}}) { // trailing comment group
+    for (const Variant& v :
+         {Variant{{0x3B}, 1, {}}, Variant{{}, 1, {}}, // no trailer
+          Variant{{0, 0, 0x3B}, 1, {}},               // zero bytes skipped
+          Variant{{0x55}, 1, {"Unknown GIF block type", "Invalid Image trailer"}},
+          Variant{{0x21, 0xFE, 2, 'h', 'i', 0, 0x3B}, 2, {}}}) { // trailing comment group
         GifBuilder b;
         b.Screen(2, 1, kFour).Image(0, 0, 2, 1, pixels, {}, false, 4);
         for (int t : v.tail)
@@ -643,15 +661,16 @@ TEST(GifReader, FatalExtensionErrors)
         const char* error;
         bool imageFollows = true;
     };
-    for (const Bad& b : {Bad{{0x21, 0x42, 0}, "Unknown extension type"},
-                         Bad{{0x21, 0xFF, 9, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', '1', 0},
-                             "Unsupported Application Extension block size"},
-                         // a loop sub-block of two bytes where three are needed
-                         Bad{{0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 2, 1, 0, 0},
-                             "Invalid GIF data"},
-                         // an introducer at the end of the file; a plain-text header cut short
-                         Bad{{0x21}, "Premature end of data", false},
-                         Bad{{0x21, 0x01, 12, 0, 0}, "Premature end of data", false}}) {
+    for (const Bad& b :
+         {Bad{{0x21, 0x42, 0}, "Unknown extension type"},
+          Bad{{0x21, 0xFF, 9, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', '1', 0},
+              "Unsupported Application Extension block size"},
+          // a loop sub-block of two bytes where three are needed
+          Bad{{0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 2, 1, 0, 0},
+              "Invalid GIF data"},
+          // an introducer at the end of the file; a plain-text header cut short
+          Bad{{0x21}, "Premature end of data", false},
+          Bad{{0x21, 0x01, 12, 0, 0}, "Premature end of data", false}}) {
         GifBuilder g;
         g.Screen(1, 1, kFour);
         for (int v : b.extension)
@@ -756,7 +775,8 @@ TEST(GifReader, MutatedFilesFailOnlyWithGifErrors)
                 gif.ReadStream(in);
                 ++reads;
                 if (gif.Width() > 0 && gif.Height() > 0 && gif.Width() * gif.Height() < 1 << 20)
-                    PaintOnWhite(gif, gif.Width(), gif.Height(), TRect{0, 0, gif.Width(), gif.Height()});
+                    PaintOnWhite(gif, gif.Width(), gif.Height(),
+                                 TRect{0, 0, gif.Width(), gif.Height()});
             } catch (const GIFException&) {
                 ++failures;
             }
@@ -776,7 +796,8 @@ TEST(GifRegistry, GifIsTheLastFormatAndOpensThroughThePictureHolder)
         EXPECT_EQ(entries[i].graphicClass.name, "TGIFImage");
     }
     test::TempDir dir;
-    std::vector<uint8_t> bytes = GifBuilder().Screen(3, 2, kFour).Image(0, 0, 3, 2, {0, 1, 2, 3, 2, 1}).Trailer().bytes;
+    std::vector<uint8_t> bytes =
+        GifBuilder().Screen(3, 2, kFour).Image(0, 0, 3, 2, {0, 1, 2, 3, 2, 1}).Trailer().bytes;
     test::WriteBytes(dir.File("a.GIF"), bytes);
     test::WriteBytes(dir.File("a.png"), bytes);
     TPicture picture;

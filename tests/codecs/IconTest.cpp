@@ -1,7 +1,7 @@
 // Icons: the directory check, the choice of entry, masks, and drawing at the icon's own size.
+#include "codecs/Icon.h"
 #include "codecs/ByteReader.h"
 #include "codecs/Canvas.h"
-#include "codecs/Icon.h"
 
 #include "TestSupport.h"
 
@@ -127,7 +127,8 @@ TEST(Icon, CorpusFilesReadOrFailCleanly)
 {
     TABULONIX_NEED(!test::CorpusDir().empty(), "the test corpus");
     int drawn = 0;
-    for (const char* folder : {"ico/pillow", "ico/oiio", "ico/gdk-pixbuf-fail", "ico/gdk-pixbuf-reftests"})
+    for (const char* folder :
+         {"ico/pillow", "ico/oiio", "ico/gdk-pixbuf-fail", "ico/gdk-pixbuf-reftests"})
         for (const auto& name : test::CorpusFiles(folder, {"ico", "cur"})) {
             std::string path = test::CorpusDir() + folder + "/" + name;
             try {
@@ -165,7 +166,8 @@ TEST(Icon, SingleEntryIconsMatchTheReferenceDecoder)
                 bool opaque = !icon.Mask()[static_cast<size_t>(y * ref->width + x)];
                 EXPECT_EQ(opaque, p[3] == 255) << name << " " << x << "," << y;
                 if (opaque && p[3] == 255) {
-                    EXPECT_EQ(img.Pixel(x, y), RGBColor(p[0], p[1], p[2])) << name << " " << x << "," << y;
+                    EXPECT_EQ(img.Pixel(x, y), RGBColor(p[0], p[1], p[2]))
+                        << name << " " << x << "," << y;
                     ++compared;
                 }
             }

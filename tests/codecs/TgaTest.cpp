@@ -1,7 +1,7 @@
 #include "codecs/Tga.h"
 
-#include "codecs/PixelBudget.h"
 #include "TestSupport.h"
+#include "codecs/PixelBudget.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,13 @@ using namespace tabulonix::test;
 
 namespace {
 
-std::vector<uint8_t> Px(std::initializer_list<uint8_t> bytes) { return std::vector<uint8_t>(bytes); }
+std::vector<uint8_t> Px(std::initializer_list<uint8_t> bytes)
+{
+    return std::vector<uint8_t>(bytes);
+}
 
-std::vector<uint8_t> Header(int type, int width, int height, int pixelSize, int descriptor, int mapType = 0,
-                            int mapLength = 0, int mapBits = 0)
+std::vector<uint8_t> Header(int type, int width, int height, int pixelSize, int descriptor,
+                            int mapType = 0, int mapLength = 0, int mapBits = 0)
 {
     std::vector<uint8_t> h(18, 0);
     h[1] = static_cast<uint8_t>(mapType);
@@ -33,7 +36,10 @@ std::vector<uint8_t> Header(int type, int width, int height, int pixelSize, int 
     return h;
 }
 
-void Append(std::vector<uint8_t>& a, const std::vector<uint8_t>& b) { a.insert(a.end(), b.begin(), b.end()); }
+void Append(std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+}
 
 void Load(TTargaGraphic& g, const std::vector<uint8_t>& bytes)
 {
@@ -56,8 +62,9 @@ void Paint(TBitmap& b, int width, int height)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             int k = (x / 3 + y) % 5;
-            b.SetPixel(x, y, RGBColor(static_cast<uint8_t>(40 * k), static_cast<uint8_t>(x * 7 % 256),
-                                      static_cast<uint8_t>(255 - 50 * k)));
+            b.SetPixel(x, y,
+                       RGBColor(static_cast<uint8_t>(40 * k), static_cast<uint8_t>(x * 7 % 256),
+                                static_cast<uint8_t>(255 - 50 * k)));
         }
 }
 
@@ -103,7 +110,8 @@ TEST(Targa, RunLengthPacketsAreByteExact)
         // And back.
         std::vector<uint8_t> decoded(k.pixels.size());
         TTargaRLEDecoder decoder(24);
-        EXPECT_EQ(decoder.Decode(k.packed.data(), k.packed.size(), decoded.data(), count), k.packed.size());
+        EXPECT_EQ(decoder.Decode(k.packed.data(), k.packed.size(), decoded.data(), count),
+                  k.packed.size());
         EXPECT_EQ(decoded, k.pixels) << k.name;
     }
 }
@@ -219,8 +227,8 @@ TEST(Targa, ColourMapEntriesAndGreyPictures)
 {
     // 16-bit map entries: 5-bit values times 8 (31 -> 248). The first-entry index is not applied.
     std::vector<uint8_t> f = Header(1, 2, 1, 8, 0x20, 1, 2, 16);
-    f[3] = 5;                                           // first entry index, ignored
-    Append(f, Px({0x1F, 0x00, 0x00, 0x7C}));            // blue 31; red 31
+    f[3] = 5;                                // first entry index, ignored
+    Append(f, Px({0x1F, 0x00, 0x00, 0x7C})); // blue 31; red 31
     Append(f, Px({0, 1}));
     TTargaGraphic g;
     Load(g, f);
@@ -263,7 +271,8 @@ TEST(Targa, ShortAndHostileFiles)
     EXPECT_EQ(errorOf(shortRows), "Stream read error");
     std::vector<uint8_t> shortMap = Header(1, 1, 1, 8, 0, 1, 10, 24);
     EXPECT_EQ(errorOf(shortMap), "Stream read error");
-    EXPECT_EQ(errorOf(Header(7, 1, 1, 8, 0)), "Cannot load image. Invalid or unexpected TGA image format.");
+    EXPECT_EQ(errorOf(Header(7, 1, 1, 8, 0)),
+              "Cannot load image. Invalid or unexpected TGA image format.");
     EXPECT_EQ(errorOf(Header(2, 1, 1, 12, 0)), "Invalid color format in TGA file.");
 
     // Huge dimensions with run-length data: refused by the pixel budget, not allocated.
@@ -292,8 +301,9 @@ TEST(Targa, WrittenFilesMatchTheReferenceDecoder)
         const char* name;
         TPixelFormat format;
         bool compressed;
-    } variants[] = {{"device-rle", pfDevice, true}, {"device-raw", pfDevice, false}, {"24-rle", pf24bit, true},
-                    {"15-rle", pf15bit, true},      {"8-rle", pf8bit, true},         {"8-raw", pf8bit, false},
+    } variants[] = {{"device-rle", pfDevice, true}, {"device-raw", pfDevice, false},
+                    {"24-rle", pf24bit, true},      {"15-rle", pf15bit, true},
+                    {"8-rle", pf8bit, true},        {"8-raw", pf8bit, false},
                     {"4-rle", pf4bit, true}};
     for (const Variant& v : variants) {
         TBitmap b;

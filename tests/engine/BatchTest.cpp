@@ -21,7 +21,7 @@ using tabulonix::test::WriteText;
 namespace {
 
 // A picture whose every pixel is distinct, saved as a BMP file.
-void MakeBmp(const std::string &path, int w, int h)
+void MakeBmp(const std::string& path, int w, int h)
 {
     TBitmap b;
     b.SetSize(w, h);
@@ -32,14 +32,14 @@ void MakeBmp(const std::string &path, int w, int h)
     b.WriteFile(path);
 }
 
-TBitmap ReadBmp(const std::string &path)
+TBitmap ReadBmp(const std::string& path)
 {
     TBitmap b;
     b.ReadFile(path);
     return b;
 }
 
-size_t Count(const std::vector<std::string> &events, const std::string &what)
+size_t Count(const std::vector<std::string>& events, const std::string& what)
 {
     return static_cast<size_t>(std::count(events.begin(), events.end(), what));
 }
@@ -60,7 +60,7 @@ struct BatchFixture : ::testing::Test {
     std::vector<std::string> Outputs() const
     {
         std::vector<std::string> names;
-        for (const auto &e : FindFiles(s.DDir, "*"))
+        for (const auto& e : FindFiles(s.DDir, "*"))
             names.push_back(e.name);
         std::sort(names.begin(), names.end());
         return names;
@@ -116,7 +116,7 @@ TEST_F(BatchFixture, FirstOfEightFailingShowsTwelvePercent)
             MakeBmp(s.SDir + names.back(), 4, 4);
     }
     std::vector<std::string> afterError;
-    host.onProcessMessages = [&](FakeHost &h) {
+    host.onProcessMessages = [&](FakeHost& h) {
         if (h.position == 1 && afterError.empty())
             afterError = h.events;
     };
@@ -143,7 +143,7 @@ TEST_F(BatchFixture, AbortDuringTheThirdOfTenFiles)
         MakeBmp(s.SDir + names.back(), 8, 8);
     }
     int seen = 0;
-    host.onProcessMessages = [&](FakeHost &h) {
+    host.onProcessMessages = [&](FakeHost& h) {
         if (++seen == 3)
             h.abort = true; // the click arrives while the third file is done
     };
@@ -334,7 +334,7 @@ std::vector<uint8_t> GreyTiff(uint16_t compression)
                                    {259, 3, compression}, {262, 3, 1}, {273, 4, 8 + 2 + 9 * 12 + 4},
                                    {277, 3, 1},           {278, 3, 2}, {279, 4, 4}};
     u16(9);
-    for (const auto &e : entries) {
+    for (const auto& e : entries) {
         u16(e[0]);
         u16(e[1]);
         u32(1);
@@ -395,7 +395,7 @@ TEST_F(BatchFixture, OutputTooLargeSaysItsSize)
 TEST_F(BatchFixture, UnexpectedFailureStillEndsTheRun)
 {
     struct ThrowingHost : FakeHost {
-        void SetFileName(const std::string &name) override
+        void SetFileName(const std::string& name) override
         {
             FakeHost::SetFileName(name);
             if (name == "b.bmp")

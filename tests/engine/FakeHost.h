@@ -17,7 +17,7 @@ class FakeHost : public BatchHost {
     int position = 0;
     int maximum = -1;
     // Called at each message run; may set `abort`.
-    std::function<void(FakeHost &)> onProcessMessages;
+    std::function<void(FakeHost&)> onProcessMessages;
     bool abort = false;
 
     void SetWizardEnabled(bool enabled) override
@@ -30,26 +30,26 @@ class FakeHost : public BatchHost {
         position = 0;
         events.push_back("begin " + std::to_string(max));
     }
-    void SetFileName(const std::string &name) override { events.push_back("file " + name); }
+    void SetFileName(const std::string& name) override { events.push_back("file " + name); }
     void StepProgress() override
     {
         ++position;
         events.push_back("step");
     }
-    void SetPercentText(const std::string &text) override { events.push_back("percent " + text); }
+    void SetPercentText(const std::string& text) override { events.push_back("percent " + text); }
     bool AbortRequested() override
     {
         events.push_back("abort?");
         return abort;
     }
     void EndProgress() override { events.push_back("end"); }
-    void ShowError(const std::string &text, const std::string &reason) override
+    void ShowError(const std::string& text, const std::string& reason) override
     {
         errors.push_back(text);
         reasons.push_back(reason);
         events.push_back("error " + text);
     }
-    void ShowInformation(const std::string &text) override
+    void ShowInformation(const std::string& text) override
     {
         infos.push_back(text);
         events.push_back("info " + text);

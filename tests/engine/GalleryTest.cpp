@@ -142,7 +142,7 @@ TEST_F(GalleryFixture, AwkwardNamesAreEscaped)
               "<IMG SRC=\"t%3F&amp;.jpg\" HEIGHT=\"2\" WIDTH=\"1\" BORDER=\"0\"></A>");
 }
 
-std::string PercentDecoded(const std::string &text)
+std::string PercentDecoded(const std::string& text)
 {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -157,10 +157,10 @@ std::string PercentDecoded(const std::string &text)
 }
 
 // Every SRC and HREF value of a page, entities resolved.
-std::vector<std::string> Links(const std::string &html)
+std::vector<std::string> Links(const std::string& html)
 {
     std::vector<std::string> links;
-    for (const char *attribute : {"SRC=\"", "HREF=\""})
+    for (const char* attribute : {"SRC=\"", "HREF=\""})
         for (size_t at = html.find(attribute); at != std::string::npos;
              at = html.find(attribute, at + 1)) {
             size_t start = at + std::strlen(attribute);
@@ -185,7 +185,7 @@ TEST_F(GalleryFixture, EveryFileNameGivesAWorkingLink)
     ASSERT_TRUE(ForceDirectories(s.DDir));
     selected = MakeSelectedFiles(names);
     TGalleryWriter writer(s, selected, host);
-    for (const auto &name : selected) {
+    for (const auto& name : selected) {
         WriteText(s.SDir + name, "source");
         WriteText(s.DDir + "t " + name, "thumbnail");
         writer.AddGalleryEntry("t " + name, 4, 3, name);
@@ -197,9 +197,9 @@ TEST_F(GalleryFixture, EveryFileNameGivesAWorkingLink)
     std::vector<std::string> links = Links(html);
     ASSERT_EQ(links.size(), 2 * names.size());
     EXPECT_EQ(std::count_if(links.begin(), links.end(),
-                            [](const std::string &l) { return l.rfind("file://", 0) == 0; }),
+                            [](const std::string& l) { return l.rfind("file://", 0) == 0; }),
               4);
-    for (const auto &link : links) {
+    for (const auto& link : links) {
         std::string path = PercentDecoded(link);
         if (path.rfind("file://", 0) == 0)
             path = path.substr(7);
@@ -221,7 +221,7 @@ TEST_F(GalleryFixture, MultipageLinksThePages)
     std::string p1 = ReadText(dir.File("QVHTML1.htm")), p2 = ReadText(dir.File("QVHTML2.htm")),
                 p3 = ReadText(dir.File("QVHTML3.htm"));
     EXPECT_FALSE(FileExists(dir.File("QVHTML4.htm")));
-    auto count = [](const std::string &text, const std::string &what) {
+    auto count = [](const std::string& text, const std::string& what) {
         size_t n = 0;
         for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
             ++n;

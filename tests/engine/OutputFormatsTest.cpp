@@ -27,8 +27,9 @@ TBitmap Pattern(int w, int h, int seed)
     b.SetSize(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.SetPixel(x, y, RGBColor(static_cast<uint8_t>(x * 9 + seed), static_cast<uint8_t>(y * 13),
-                                      static_cast<uint8_t>(seed * 40)));
+            b.SetPixel(x, y,
+                       RGBColor(static_cast<uint8_t>(x * 9 + seed), static_cast<uint8_t>(y * 13),
+                                static_cast<uint8_t>(seed * 40)));
     return b;
 }
 
@@ -87,7 +88,8 @@ TEST_P(OutputFormats, ReusedEncoderWritesEachFileOnItsOwn)
             played.Canvas().DrawScaled(TRect{0, 0, source->Width(), source->Height()}, p.Graphic());
             for (int y = 0; y < source->Height(); ++y)
                 for (int x = 0; x < source->Width(); ++x)
-                    ASSERT_EQ(played.Pixel(x, y), source->Pixel(x, y)) << path << " at " << x << "," << y;
+                    ASSERT_EQ(played.Pixel(x, y), source->Pixel(x, y))
+                        << path << " at " << x << "," << y;
             continue;
         }
         auto ref = test::DecodeWithPillow(path);
@@ -107,7 +109,8 @@ TEST_P(OutputFormats, ReusedEncoderWritesEachFileOnItsOwn)
                     ASSERT_EQ(RGBColor(p[0], p[1], p[2]), want) << path << " at " << x << "," << y;
                     ASSERT_EQ(p[3], 255) << "opaque";
                 } else if (std::abs(p[0] - GetRValue(want)) + std::abs(p[1] - GetGValue(want)) +
-                               std::abs(p[2] - GetBValue(want)) > 60) {
+                               std::abs(p[2] - GetBValue(want)) >
+                           60) {
                     ++far;
                 }
             }

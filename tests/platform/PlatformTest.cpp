@@ -25,12 +25,18 @@ TEST(Files, WildcardMasks)
         const char* mask;
         bool match;
     } cases[] = {
-        {"English.txt", "*.txt", true},   {"English.TXT", "*.txt", true},
-        {"English.txt.bak", "*.txt", false}, {".hidden.txt", "*.txt", true},
-        {"a.txt", "?.txt", true},         {"ab.txt", "?.txt", false},
-        {"noext", "*.*", true},           {"noext", "*", true},
-        {"photo.jpeg", "*.jp*g", true},   {"photo.jpg", "*.jp*g", true},
-        {"photo.png", "*.jp*g", false},   {"aXbXc", "a*b*c", true},
+        {"English.txt", "*.txt", true},
+        {"English.TXT", "*.txt", true},
+        {"English.txt.bak", "*.txt", false},
+        {".hidden.txt", "*.txt", true},
+        {"a.txt", "?.txt", true},
+        {"ab.txt", "?.txt", false},
+        {"noext", "*.*", true},
+        {"noext", "*", true},
+        {"photo.jpeg", "*.jp*g", true},
+        {"photo.jpg", "*.jp*g", true},
+        {"photo.png", "*.jp*g", false},
+        {"aXbXc", "a*b*c", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
@@ -52,7 +58,8 @@ TEST(Files, ForceDirectoriesAndEnumeration)
         names.insert(e.name);
     EXPECT_EQ(names, (std::set<std::string>{"one.txt", ".two.txt"}));
     auto all = FindFiles(dir.File("a"), "*");
-    auto b = std::find_if(all.begin(), all.end(), [](const FolderEntry& e) { return e.name == "b"; });
+    auto b =
+        std::find_if(all.begin(), all.end(), [](const FolderEntry& e) { return e.name == "b"; });
     ASSERT_NE(b, all.end());
     EXPECT_TRUE(b->isDirectory);
     EXPECT_TRUE(FileExists(dir.File("a/one.txt")));
@@ -75,12 +82,14 @@ TEST(Files, PathParts)
 
 TEST(Version, FourNumbersJoinedByDots)
 {
-    EXPECT_TRUE(std::regex_match(ProgramVersion(), std::regex(R"(\d+\.\d+\.\d+\.\d+)"))) << ProgramVersion();
+    EXPECT_TRUE(std::regex_match(ProgramVersion(), std::regex(R"(\d+\.\d+\.\d+\.\d+)")))
+        << ProgramVersion();
 }
 
 TEST(Format, PlaceholdersInOrder)
 {
-    EXPECT_EQ(Format("Complete! %d of %d images processed!", {"3", "4"}), "Complete! 3 of 4 images processed!");
+    EXPECT_EQ(Format("Complete! %d of %d images processed!", {"3", "4"}),
+              "Complete! 3 of 4 images processed!");
     EXPECT_EQ(Format("100%% of %s", {"x"}), "100% of x");
     EXPECT_EQ(Format("Error opening file %s!", {}), "Error opening file !");
 }
@@ -110,7 +119,8 @@ TEST(Halftone, FastNearestAgreesWithLinearSearch)
     const auto& palette = HalftonePalette();
     std::mt19937 rng(7);
     for (int i = 0; i < 20000; ++i) {
-        auto r = static_cast<uint8_t>(rng()), g = static_cast<uint8_t>(rng()), b = static_cast<uint8_t>(rng());
+        auto r = static_cast<uint8_t>(rng()), g = static_cast<uint8_t>(rng()),
+             b = static_cast<uint8_t>(rng());
         ASSERT_EQ(NearestHalftoneIndex(r, g, b), NearestColorIndex(palette.data(), 256, r, g, b))
             << int(r) << "," << int(g) << "," << int(b);
     }
