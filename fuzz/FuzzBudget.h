@@ -2,7 +2,7 @@
 // picture, small enough that a header declaring a huge picture with no data behind it
 // costs milliseconds, so the fuzzer keeps its pace.
 #pragma once
-#include "codecs/PixelBudget.h"
+#include "codecs/core/PixelBudget.h"
 
 inline void SetFuzzPixelBudget()
 {

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a BMP file, then draws and writes what was read.
 #include "FuzzBudget.h"
-#include "codecs/Bitmap.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

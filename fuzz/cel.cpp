@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as an Autodesk CEL or PIC file, then draws what was read.
 #include "FuzzBudget.h"
-#include "codecs/Autodesk.h"
-#include "codecs/Canvas.h"
+#include "codecs/formats/Cel.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

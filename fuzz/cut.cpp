@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a Dr. Halo CUT file (grey, no palette file), then draws what was read.
-#include "codecs/Cut.h"
+#include "codecs/formats/Cut.h"
 #include "FuzzBudget.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

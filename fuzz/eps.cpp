@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as an EPS file with a TIFF preview, then draws what was read.
-#include "codecs/Eps.h"
+#include "codecs/formats/Eps.h"
 #include "FuzzBudget.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a JPEG file, decodes the pixels, draws them and encodes again.
-#include "codecs/Jpeg.h"
+#include "codecs/formats/Jpeg.h"
 #include "FuzzBudget.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a Photo-CD file, then draws what was read.
-#include "codecs/Pcd.h"
+#include "codecs/formats/Pcd.h"
 #include "FuzzBudget.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a PCX file, then draws what was read.
-#include "codecs/Pcx.h"
+#include "codecs/formats/Pcx.h"
 #include "FuzzBudget.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a Photoshop file, then draws what was read.
-#include "codecs/Psd.h"
+#include "codecs/formats/Psd.h"
 #include "FuzzBudget.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a Paint Shop Pro file, then draws what was read.
-#include "codecs/Psp.h"
+#include "codecs/formats/Psp.h"
 #include "FuzzBudget.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as an RLA file, then draws what was read.
-#include "codecs/Rla.h"
+#include "codecs/formats/Rla.h"
 #include "FuzzBudget.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

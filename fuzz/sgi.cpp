@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as an SGI file, then draws what was read.
-#include "codecs/Sgi.h"
+#include "codecs/formats/Sgi.h"
 #include "FuzzBudget.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a TGA file, then draws what was read and writes it again.
-#include "codecs/Tga.h"
+#include "codecs/formats/Tga.h"
 #include "FuzzBudget.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

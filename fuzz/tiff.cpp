@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a TIFF file, then draws what was read.
-#include "codecs/Tiff.h"
+#include "codecs/formats/Tiff.h"
 #include "FuzzBudget.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

@@ -1,8 +1,7 @@
 #include "codecs/Picture.h"
 
-#include "codecs/Bitmap.h"
-#include "codecs/Canvas.h"
-#include "codecs/Icon.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
 #include "codecs/Registry.h"
 #include "platform/Files.h"
 
@@ -109,7 +108,7 @@ void TImage::PictureChanged()
         height_ = picture_.Height();
     }
     TGraphic* g = picture_.Graphic();
-    if (g && !dynamic_cast<TIcon*>(g) && std::string(g->ClassName()) != "TMetafile" && g->Transparent() != Transparent)
+    if (g && !g->DrawsOwnTransparency() && g->Transparent() != Transparent)
         g->SetTransparent(Transparent);
 }
 

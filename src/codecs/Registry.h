@@ -1,5 +1,5 @@
 #pragma once
-#include "codecs/Graphic.h"
+#include "codecs/core/Graphic.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "engine/Gallery.h"
 
-#include "codecs/Stream.h"
+#include "codecs/core/Stream.h"
 #include "engine/BatchHost.h"
 #include "i18n/Messages.h"
 #include "platform/Exception.h"

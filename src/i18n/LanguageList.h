@@ -1,5 +1,5 @@
 #pragma once
-#include "codecs/Bitmap.h"
+#include "codecs/surface/Bitmap.h"
 
 #include <string>
 #include <vector>

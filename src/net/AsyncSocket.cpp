@@ -101,15 +101,6 @@ constexpr int kErrnoMap[][2] = {
     {EREMOTE, 10071},
 };
 
-// Runs an entry from the event loop: nothing may escape into Qt.
-template <typename F> void Guarded(F&& body)
-{
-    try {
-        body();
-    } catch (...) {
-    }
-}
-
 bool LookUpService(const std::string& name, const std::string& proto, int& port)
 {
     servent entry{};
@@ -488,50 +479,48 @@ void TAsyncSocket::Abort()
 
 void TAsyncSocket::SetAddr(const std::string& value)
 {
-    if (state_ != TSocketState::wsClosed || connectLookupId_ != 0) {
-        RaiseException("Cannot change Addr if not closed", 0);
+    if (!ClosedForChange("Addr"))
         return;
-    }
     addr_ = value;
     addrResolved_ = false;
 }
 
+bool TAsyncSocket::ClosedForChange(const char* property)
+{
+    if (state_ == TSocketState::wsClosed && connectLookupId_ == 0)
+        return true;
+    RaiseException(std::string("Cannot change ") + property + " if not closed", 0);
+    return false; // an OnError handler took the error
+}
+
 void TAsyncSocket::SetPort(const std::string& value)
 {
-    if (state_ != TSocketState::wsClosed || connectLookupId_ != 0) {
-        RaiseException("Cannot change Port if not closed", 0);
+    if (!ClosedForChange("Port"))
         return;
-    }
     port_ = value;
     portResolved_ = false;
 }
 
 void TAsyncSocket::SetProto(const std::string& value)
 {
-    if (state_ != TSocketState::wsClosed || connectLookupId_ != 0) {
-        RaiseException("Cannot change Proto if not closed", 0);
+    if (!ClosedForChange("Proto"))
         return;
-    }
     proto_ = value;
     protoResolved_ = portResolved_ = localResolved_ = false;
 }
 
 void TAsyncSocket::SetLocalAddr(const std::string& value)
 {
-    if (state_ != TSocketState::wsClosed || connectLookupId_ != 0) {
-        RaiseException("Cannot change LocalAddr if not closed", 0);
+    if (!ClosedForChange("LocalAddr"))
         return;
-    }
     localAddr_ = value.empty() ? "0.0.0.0" : value;
     localResolved_ = false;
 }
 
 void TAsyncSocket::SetLocalPort(const std::string& value)
 {
-    if (state_ != TSocketState::wsClosed || connectLookupId_ != 0) {
-        RaiseException("Cannot change LocalPort if not closed", 0);
+    if (!ClosedForChange("LocalPort"))
         return;
-    }
     localPort_ = value;
     localResolved_ = false;
 }
@@ -641,14 +630,10 @@ void TAsyncSocket::LookupDone(uint64_t id, const std::vector<LookupAnswer>& answ
         dnsResultList_ = answers.front().addresses;
         dnsResult_ = dnsResultList_.front();
     }
-    try {
+    InBackground([&] {
         if (OnDnsLookupDone)
             OnDnsLookupDone(*this, error);
-    } catch (const std::exception& e) {
-        HandleBackgroundException(e);
-    } catch (...) {
-        HandleBackgroundException(std::runtime_error("Unknown exception"));
-    }
+    });
 }
 
 void TAsyncSocket::CancelDnsLookup()
@@ -769,7 +754,7 @@ void TAsyncSocket::ConnectLookupDone(const std::vector<LookupAnswer>& answers)
                              {names[i], std::to_string(error)});
         values.push_back(value);
     }
-    try {
+    InBackground([&] {
         if (error == 0) {
             size_t next = 0;
             if (lookupLocal_) {
@@ -797,11 +782,7 @@ void TAsyncSocket::ConnectLookupDone(const std::vector<LookupAnswer>& answers)
             OnSessionConnected(*this, error);
         if (generation == generation_ && fd_ >= 0 && state_ != TSocketState::wsClosed)
             Close();
-    } catch (const std::exception& e) {
-        HandleBackgroundException(e);
-    } catch (...) {
-        HandleBackgroundException(std::runtime_error("Unknown exception"));
-    }
+    });
 }
 
 bool TAsyncSocket::OpenAndConnect()
@@ -870,14 +851,14 @@ bool TAsyncSocket::OpenAndConnect()
     writeNotifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Write);
     QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, window_.get(),
                      [this, generation] {
-                         Guarded([&] {
+                         InBackground([&] {
                              if (Current(generation))
                                  OnReadable();
                          });
                      });
     QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, window_.get(),
                      [this, generation] {
-                         Guarded([&] {
+                         InBackground([&] {
                              if (Current(generation))
                                  OnWritable();
                          });
@@ -945,7 +926,7 @@ void TAsyncSocket::OnWritable()
 
 void TAsyncSocket::HandleNotification(unsigned kinds, int error, uint64_t generation)
 {
-    try {
+    InBackground([&] {
         if (!Current(generation))
             return;
         if (kinds & nConnect) {
@@ -998,11 +979,7 @@ void TAsyncSocket::HandleNotification(unsigned kinds, int error, uint64_t genera
             if (Current(generation) && state_ != TSocketState::wsClosed)
                 Close();
         }
-    } catch (const std::exception& e) {
-        HandleBackgroundException(e);
-    } catch (...) {
-        HandleBackgroundException(std::runtime_error("Unknown exception"));
-    }
+    });
 }
 
 void TAsyncSocket::ReceiveLoop(bool alwaysLoop, uint64_t generation)
@@ -1069,7 +1046,7 @@ void TAsyncSocket::PostWriteNotification()
     uint64_t generation = generation_;
     QMetaObject::invokeMethod(
         window_.get(),
-        [this, generation] { Guarded([&] { HandleNotification(nWrite, 0, generation); }); },
+        [this, generation] { InBackground([&] { HandleNotification(nWrite, 0, generation); }); },
         Qt::QueuedConnection);
 }
 
@@ -1129,6 +1106,19 @@ int TAsyncSocket::Receive(void* buffer, int size)
     return static_cast<int>(n);
 }
 
+void TAsyncSocket::InBackground(const std::function<void()>& body)
+{
+    // Runs from the event loop, where nothing may escape into Qt: an error goes to the
+    // background-exception handler instead.
+    try {
+        body();
+    } catch (const std::exception& e) {
+        HandleBackgroundException(e);
+    } catch (...) {
+        HandleBackgroundException(std::runtime_error("Unknown exception"));
+    }
+}
+
 void TAsyncSocket::HandleBackgroundException(const std::exception& e)
 {
     bool canClose = true;
@@ -1136,12 +1126,14 @@ void TAsyncSocket::HandleBackgroundException(const std::exception& e)
         try {
             OnBgException(*this, e, canClose);
         } catch (...) {
+            // The handler of last resort failed too; there is nobody left to tell.
         }
     }
     if (canClose) {
         try {
             Abort();
         } catch (...) {
+            // Aborting a socket that has already failed: its own errors add nothing.
         }
     }
 }

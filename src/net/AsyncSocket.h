@@ -168,6 +168,10 @@ class TAsyncSocket {
     void HandleNotification(unsigned kinds, int error, uint64_t generation);
     void ReceiveLoop(bool alwaysLoop, uint64_t generation);
     void HandleBackgroundException(const std::exception& e);
+    void InBackground(const std::function<void()>& body);
+    // False (after reporting "Cannot change <property> if not closed") unless the socket is
+    // closed with no lookup under way.
+    bool ClosedForChange(const char* property);
     // Resolves the names in order on a worker thread; returns 0 or the error of starting it.
     int StartLookup(std::vector<std::string> names, uint64_t& id);
     void LookupDone(uint64_t id, const std::vector<LookupAnswer>& answers);

@@ -1,7 +1,7 @@
 #include "ui/PreviewIkkuna.h"
 
-#include "codecs/Bitmap.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
 #include "ui/Thumbnails.h"
 
 #include <QKeyEvent>

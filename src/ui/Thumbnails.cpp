@@ -1,6 +1,6 @@
 #include "ui/Thumbnails.h"
 
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 #include "codecs/Picture.h"
 #include "engine/Geometry.h"
 

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "codecs/Bitmap.h"
+#include "codecs/surface/Bitmap.h"
 #include "engine/Gallery.h"
 #include "platform/Files.h"
 #include "platform/Version.h"

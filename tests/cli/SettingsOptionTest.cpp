@@ -1,5 +1,5 @@
 // tabulonix-batch with --settings and --language, run as a program.
-#include "codecs/Bitmap.h"
+#include "codecs/surface/Bitmap.h"
 #include "platform/Files.h"
 
 #include "TestSupport.h"
@@ -18,8 +18,7 @@ class SettingsOption : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        if (!FileExists(Batch()))
-            GTEST_SKIP() << "tabulonix-batch is not built";
+        TABULONIX_NEED(FileExists(Batch()), "tabulonix-batch is not built");
         ASSERT_TRUE(ForceDirectories(dir.File("src")));
         TBitmap picture;
         picture.SetSize(40, 20);

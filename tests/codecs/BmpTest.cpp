@@ -1,8 +1,8 @@
 // BMP files: the bytes we write, what we read, the conformance suite and hostile files.
-#include "codecs/Bitmap.h"
-#include "codecs/ByteReader.h"
-#include "codecs/Canvas.h"
-#include "codecs/PixelBudget.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/core/ByteReader.h"
+#include "codecs/surface/Canvas.h"
+#include "codecs/core/PixelBudget.h"
 
 #include "TestSupport.h"
 

@@ -1,9 +1,9 @@
 // Every GIF of the corpus, one case each: the first frame as our reader composes it on a
 // white surface against an independent decoding (the suite's expected frames, the .rgb
 // dumps, or python3-pil), and the files that are broken by design against their errors.
-#include "codecs/Bitmap.h"
-#include "codecs/Canvas.h"
-#include "codecs/GifCodec.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
+#include "codecs/formats/gif/GifCodec.h"
 
 #include "TestSupport.h"
 
@@ -283,5 +283,11 @@ TEST_P(GifCorpus, FirstFrameMatchesTheReference)
 
 INSTANTIATE_TEST_SUITE_P(Corpus, GifCorpus, testing::ValuesIn(AllCases()), CaseName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(GifCorpus); // no corpus on this machine
+
+// The suite above has no cases without the corpus; this says so (and fails in CI).
+TEST(GifCorpusPresent, HasCases)
+{
+    TABULONIX_NEED(!AllCases().empty(), "the GIF corpus");
+}
 
 } // namespace

@@ -1,12 +1,12 @@
 // GIF writing (golden bytes, LZW code stream, reference decoding of what we write) and
 // reading (header variants, colour tables, transparency, placement, truncation, errors).
-#include "codecs/Bitmap.h"
-#include "codecs/ByteReader.h"
-#include "codecs/Canvas.h"
-#include "codecs/GifCodec.h"
-#include "codecs/GifLzw.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/core/ByteReader.h"
+#include "codecs/surface/Canvas.h"
+#include "codecs/formats/gif/GifCodec.h"
+#include "codecs/compression/GifLzw.h"
 #include "codecs/Picture.h"
-#include "codecs/PixelBudget.h"
+#include "codecs/core/PixelBudget.h"
 #include "codecs/Registry.h"
 #include "platform/Halftone.h"
 

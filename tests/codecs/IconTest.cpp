@@ -1,7 +1,7 @@
 // Icons: the directory check, the choice of entry, masks, and drawing at the icon's own size.
-#include "codecs/Icon.h"
-#include "codecs/ByteReader.h"
-#include "codecs/Canvas.h"
+#include "codecs/formats/Icon.h"
+#include "codecs/core/ByteReader.h"
+#include "codecs/surface/Canvas.h"
 
 #include "TestSupport.h"
 

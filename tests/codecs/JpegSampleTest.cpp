@@ -1,9 +1,9 @@
 // A thumbnail decodes only the source rows it shows: its pixels must be exactly those of a
 // full decode followed by the scaled draw, for every kind of JPEG file.
-#include "codecs/Jpeg.h"
+#include "codecs/formats/Jpeg.h"
 
 #include "TestSupport.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +19,15 @@ using namespace tabulonix;
 using namespace tabulonix::test;
 
 namespace {
+
+// The graphic's nearest-neighbour sample, or nullptr when it offers none.
+std::unique_ptr<TBitmap> SampleOf(const TGraphic& graphic, int width, int height)
+{
+    auto sample = std::make_unique<TBitmap>();
+    if (!graphic.NearestSample(width, height, *sample))
+        return nullptr;
+    return sample;
+}
 
 struct Kind {
     std::string name;
@@ -114,7 +123,7 @@ std::string Difference(const std::vector<uint8_t>& bytes, int w, int h, bool smo
     TBitmap expected = Expected(*full.Bitmap(), w, h);
     TJPEGImage sampled;
     Load(sampled, bytes, smoothing);
-    std::unique_ptr<TBitmap> sample = sampled.NearestSample(w, h);
+    std::unique_ptr<TBitmap> sample = SampleOf(sampled, w, h);
     if (!sample)
         return "no sample";
     if (sample->Width() != w || sample->Height() != h || sample->BitsPerPixel() != 24)
@@ -200,7 +209,7 @@ TEST(JpegSampleTest, DamagedFilesFailOrSucceedAlike)
                 fullError = e.what();
             }
             try {
-                sample = sampled.NearestSample(20, 15);
+                sample = SampleOf(sampled, 20, 15);
             } catch (const EJPEG& e) {
                 sampleError = e.what();
             }
@@ -223,19 +232,19 @@ TEST(JpegSampleTest, NoSampleWhereItCannotBeExactOrSaveWork)
     std::vector<uint8_t> colour = MakeJpeg(Kinds()[0], 64, 48);
     TJPEGImage j;
     Load(j, colour);
-    EXPECT_EQ(j.NearestSample(64, 48), nullptr); // as large as the picture
-    EXPECT_EQ(j.NearestSample(0, 10), nullptr);
+    EXPECT_EQ(SampleOf(j, 64, 48), nullptr); // as large as the picture
+    EXPECT_EQ(SampleOf(j, 0, 10), nullptr);
     j.PixelFormat = jf8Bit; // dithered output
-    EXPECT_EQ(j.NearestSample(8, 6), nullptr);
+    EXPECT_EQ(SampleOf(j, 8, 6), nullptr);
     j.PixelFormat = jf24Bit;
     j.DIBNeeded(); // already decoded: drawing the pixels is cheaper
-    EXPECT_EQ(j.NearestSample(8, 6), nullptr);
+    EXPECT_EQ(SampleOf(j, 8, 6), nullptr);
 
     Kind grey{"grey", 1, 1};
     grey.grey = true;
     TJPEGImage g;
     Load(g, MakeJpeg(grey, 64, 48));
-    EXPECT_EQ(g.NearestSample(8, 6), nullptr); // reduced to 236 dithered levels
+    EXPECT_EQ(SampleOf(g, 8, 6), nullptr); // reduced to 236 dithered levels
 }
 
 // The canvas uses a sample only where its draw takes one pixel per pixel, and the result is

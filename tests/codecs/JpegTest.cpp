@@ -1,7 +1,7 @@
-#include "codecs/Jpeg.h"
+#include "codecs/formats/Jpeg.h"
 
 #include "TestSupport.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Canvas.h"
 #include "codecs/Picture.h"
 
 #include <gtest/gtest.h>

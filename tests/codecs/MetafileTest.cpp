@@ -1,9 +1,9 @@
-#include "codecs/Metafile.h"
+#include "codecs/metafile/Metafile.h"
 #include "TestPictures.h"
 #include "TestSupport.h"
-#include "codecs/Bitmap.h"
-#include "codecs/ByteReader.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/core/ByteReader.h"
+#include "codecs/surface/Canvas.h"
 #include "codecs/Picture.h"
 #include "platform/ScreenMetrics.h"
 

@@ -1,7 +1,7 @@
 // The format registry, the picture holder and the image control.
-#include "codecs/Bitmap.h"
-#include "codecs/Canvas.h"
-#include "codecs/Icon.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
+#include "codecs/formats/Icon.h"
 #include "codecs/Picture.h"
 #include "codecs/Registry.h"
 

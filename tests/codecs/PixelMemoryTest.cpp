@@ -1,6 +1,6 @@
-#include "codecs/PixelMemory.h"
+#include "codecs/surface/PixelMemory.h"
 
-#include "codecs/Bitmap.h"
+#include "codecs/surface/Bitmap.h"
 
 #include <gtest/gtest.h>
 

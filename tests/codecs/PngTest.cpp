@@ -1,6 +1,6 @@
-#include "codecs/Icon.h"
-#include "codecs/Png.h"
-#include "codecs/PngWriter.h"
+#include "codecs/formats/Icon.h"
+#include "codecs/formats/Png.h"
+#include "codecs/formats/PngWriter.h"
 #include "codecs/Registry.h"
 
 #include "TestSupport.h"

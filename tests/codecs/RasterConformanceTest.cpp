@@ -3,14 +3,14 @@
 // pixels; what it refuses must fail cleanly (an error or an empty picture).
 #include "TestSupport.h"
 
-#include "codecs/Eps.h"
-#include "codecs/Pcd.h"
-#include "codecs/Pcx.h"
-#include "codecs/Ppm.h"
-#include "codecs/Psd.h"
-#include "codecs/Rla.h"
-#include "codecs/Sgi.h"
-#include "codecs/Tiff.h"
+#include "codecs/formats/Eps.h"
+#include "codecs/formats/Pcd.h"
+#include "codecs/formats/Pcx.h"
+#include "codecs/formats/Pnm.h"
+#include "codecs/formats/Psd.h"
+#include "codecs/formats/Rla.h"
+#include "codecs/formats/Sgi.h"
+#include "codecs/formats/Tiff.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The raster surface and its canvas: sizes, fills, formats, sharing, scaling and frames.
-#include "codecs/Bitmap.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "codecs/Tga.h"
+#include "codecs/formats/Tga.h"
 
 #include "TestSupport.h"
-#include "codecs/PixelBudget.h"
+#include "codecs/core/PixelBudget.h"
 
 #include <gtest/gtest.h>
 

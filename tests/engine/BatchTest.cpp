@@ -2,9 +2,9 @@
 
 #include "FakeHost.h"
 #include "TestSupport.h"
-#include "codecs/Bitmap.h"
-#include "codecs/Jpeg.h"
-#include "codecs/Stream.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/formats/Jpeg.h"
+#include "codecs/core/Stream.h"
 #include "engine/Gallery.h"
 #include "platform/Files.h"
 

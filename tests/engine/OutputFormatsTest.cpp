@@ -5,8 +5,8 @@
 
 #include "FakeHost.h"
 #include "TestSupport.h"
-#include "codecs/Bitmap.h"
-#include "codecs/Canvas.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
 #include "codecs/Picture.h"
 #include "platform/Files.h"
 

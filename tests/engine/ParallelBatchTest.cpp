@@ -3,9 +3,9 @@
 
 #include "FakeHost.h"
 #include "TestSupport.h"
-#include "codecs/Bitmap.h"
-#include "codecs/Canvas.h"
-#include "codecs/Jpeg.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
+#include "codecs/formats/Jpeg.h"
 #include "codecs/Picture.h"
 #include "platform/Files.h"
 

@@ -1,6 +1,6 @@
 // The language files the program ships: complete, consistent with each other and with the
 // message table, each with a readable flag.
-#include "codecs/Bitmap.h"
+#include "codecs/surface/Bitmap.h"
 #include "i18n/IniLang.h"
 #include "i18n/Messages.h"
 

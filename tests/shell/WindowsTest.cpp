@@ -3,7 +3,7 @@
 #include "WizardFixture.h"
 
 #include "TestPictures.h"
-#include "codecs/Bitmap.h"
+#include "codecs/surface/Bitmap.h"
 #include "i18n/IniLang.h"
 #include "platform/Files.h"
 #include "shell/About.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Pictures and screen set-ups shared by the codec and engine tests (header only: the suites
 // that use it link the codecs themselves).
-#include "codecs/Bitmap.h"
+#include "codecs/surface/Bitmap.h"
 #include "platform/ScreenMetrics.h"
 
 namespace tabulonix::test {

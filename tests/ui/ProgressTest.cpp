@@ -1,5 +1,5 @@
 #include "ui/Progress.h"
-#include "codecs/Bitmap.h"
+#include "codecs/surface/Bitmap.h"
 #include "engine/Batch.h"
 #include "i18n/IniLang.h"
 #include "i18n/LanguageList.h"
