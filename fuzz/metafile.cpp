@@ -1,10 +1,10 @@
 // Reads arbitrary bytes as a metafile, plays it into a small surface and writes it back in
 // both forms when it is small enough to convert quickly.
-#include "codecs/Metafile.h"
+#include "codecs/metafile/Metafile.h"
 #include "FuzzBudget.h"
 #include "codecs/Bitmap.h"
 #include "codecs/Canvas.h"
-#include "codecs/MetafilePlayer.h"
+#include "codecs/metafile/MetafilePlayer.h"
 
 using namespace tabulonix;
 

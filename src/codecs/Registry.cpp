@@ -4,7 +4,7 @@
 #include "codecs/GifCodec.h"
 #include "codecs/Icon.h"
 #include "codecs/Jpeg.h"
-#include "codecs/Metafile.h"
+#include "codecs/metafile/Metafile.h"
 #include "codecs/Png.h"
 #include "codecs/PngWriter.h"
 #include "codecs/Tga.h"

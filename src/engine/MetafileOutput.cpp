@@ -1,7 +1,7 @@
 #include "engine/MetafileOutput.h"
 
 #include "codecs/Bitmap.h"
-#include "codecs/Metafile.h"
+#include "codecs/metafile/Metafile.h"
 
 namespace tabulonix {
 

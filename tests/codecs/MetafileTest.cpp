@@ -1,4 +1,4 @@
-#include "codecs/Metafile.h"
+#include "codecs/metafile/Metafile.h"
 #include "TestPictures.h"
 #include "TestSupport.h"
 #include "codecs/Bitmap.h"

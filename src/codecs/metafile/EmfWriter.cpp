@@ -1,8 +1,8 @@
-#include "codecs/EmfWriter.h"
+#include "codecs/metafile/EmfWriter.h"
 
 #include "codecs/Bitmap.h"
 #include "codecs/ByteReader.h"
-#include "codecs/MetafileRecords.h"
+#include "codecs/metafile/MetafileRecords.h"
 
 #include <algorithm>
 

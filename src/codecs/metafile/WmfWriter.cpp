@@ -1,8 +1,8 @@
-#include "codecs/WmfWriter.h"
+#include "codecs/metafile/WmfWriter.h"
 
 #include "codecs/ByteReader.h"
 #include "codecs/Graphic.h"
-#include "codecs/MetafileRecords.h"
+#include "codecs/metafile/MetafileRecords.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,12 +1,12 @@
-#include "codecs/Metafile.h"
+#include "codecs/metafile/Metafile.h"
 
 #include "codecs/Bitmap.h"
 #include "codecs/ByteReader.h"
-#include "codecs/EmfWriter.h"
-#include "codecs/MetafilePlayer.h"
-#include "codecs/MetafileRecords.h"
+#include "codecs/metafile/EmfWriter.h"
+#include "codecs/metafile/MetafilePlayer.h"
+#include "codecs/metafile/MetafileRecords.h"
 #include "codecs/PixelBudget.h"
-#include "codecs/WmfWriter.h"
+#include "codecs/metafile/WmfWriter.h"
 #include "platform/Files.h"
 
 #include <algorithm>
