@@ -5,8 +5,8 @@
 #include "codecs/metafile/MetafileOps.h"
 
 #include <cmath>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace tabulonix::metafile {
@@ -302,8 +302,7 @@ void EmfRecordDecoder::PatternBrush()
 {
     uint32_t ih = r_.U32LE();
     r_.Skip(4);
-    uint32_t offBmi = r_.U32LE(), cbBmi = r_.U32LE(), offBits = r_.U32LE(),
-             cbBits = r_.U32LE();
+    uint32_t offBmi = r_.U32LE(), cbBmi = r_.U32LE(), offBits = r_.U32LE(), cbBits = r_.U32LE();
     std::optional<DibRef> pattern;
     if (Fits(offBmi, cbBmi) && Fits(offBits, cbBits))
         pattern = DibRef{rec_ + offBmi, cbBmi, rec_ + offBits, cbBits};
@@ -382,8 +381,7 @@ void EmfRecordDecoder::BitBlt()
     uint32_t rop = r_.U32LE();
     int32_t xSrc = r_.S32LE(), ySrc = r_.S32LE();
     r_.Skip(24 + 4 + 4); // source transform, background colour, usage
-    uint32_t offBmi = r_.U32LE(), cbBmi = r_.U32LE(), offBits = r_.U32LE(),
-             cbBits = r_.U32LE();
+    uint32_t offBmi = r_.U32LE(), cbBmi = r_.U32LE(), offBits = r_.U32LE(), cbBits = r_.U32LE();
     int32_t cxSrc = cxDest, cySrc = cyDest;
     if (type_ != EMR_BITBLT) {
         cxSrc = r_.S32LE();
@@ -397,10 +395,9 @@ void EmfRecordDecoder::BitBlt()
     }
     if (!Fits(offBmi, cbBmi) || !Fits(offBits, cbBits))
         throw ShortRecord{};
-    ops_.StretchDib(xDest, yDest, cxDest, cyDest,
-                    DibRef{rec_ + offBmi, cbBmi, rec_ + offBits, cbBits},
-                    SourceRect{double(xSrc), double(ySrc), double(cxSrc), double(cySrc), false},
-                    rop);
+    ops_.StretchDib(
+        xDest, yDest, cxDest, cyDest, DibRef{rec_ + offBmi, cbBmi, rec_ + offBits, cbBits},
+        SourceRect{double(xSrc), double(ySrc), double(cxSrc), double(cySrc), false}, rop);
 }
 
 void EmfRecordDecoder::DibBits()
@@ -408,8 +405,7 @@ void EmfRecordDecoder::DibBits()
     r_.Skip(16); // bounds
     int32_t xDest = r_.S32LE(), yDest = r_.S32LE(), xSrc = r_.S32LE(), ySrc = r_.S32LE();
     int32_t cxSrc = r_.S32LE(), cySrc = r_.S32LE();
-    uint32_t offBmi = r_.U32LE(), cbBmi = r_.U32LE(), offBits = r_.U32LE(),
-             cbBits = r_.U32LE();
+    uint32_t offBmi = r_.U32LE(), cbBmi = r_.U32LE(), offBits = r_.U32LE(), cbBits = r_.U32LE();
     r_.Skip(4); // usage
     uint32_t rop = SRCCOPY, startScan = 0, scans = 0;
     double cxDest = cxSrc, cyDest = cySrc;
@@ -430,8 +426,8 @@ void EmfRecordDecoder::DibBits()
     bool bottomUp = declared > 0;
     SourceRect source{double(xSrc), double(ySrc), double(cxSrc), double(cySrc), bottomUp};
     if (type_ == EMR_STRETCHDIBITS) {
-        ops_.StretchDib(xDest, yDest, cxDest, cyDest,
-                        DibRef{info, cbBmi, rec_ + offBits, cbBits}, source, rop);
+        ops_.StretchDib(xDest, yDest, cxDest, cyDest, DibRef{info, cbBmi, rec_ + offBits, cbBits},
+                        source, rop);
         return;
     }
     // Setting bits to the device may carry only a band of scan lines (counted from the

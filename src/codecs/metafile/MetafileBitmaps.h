@@ -16,7 +16,6 @@ bool DibBottomUp(const uint8_t* info);
 
 // Decodes the old device-dependent bitmap of Windows block transfers; monochrome pixels take
 // the text colour (0) and the background colour (1).
-bool DecodeBitmap16(const uint8_t* data, size_t size, TColor text, TColor background,
-                    TBitmap& out);
+bool DecodeBitmap16(const uint8_t* data, size_t size, TColor text, TColor background, TBitmap& out);
 
 } // namespace tabulonix::metafile

@@ -20,8 +20,7 @@ BrushState LogicalBrush(uint32_t style, uint32_t colorRef, uint32_t hatch)
     if (style == BS_NULL)
         return BrushState{bsClear, c};
     if (style == BS_HATCHED)
-        return BrushState{hatch <= 5 ? static_cast<TBrushStyle>(bsHorizontal + hatch) : bsSolid,
-                          c};
+        return BrushState{hatch <= 5 ? static_cast<TBrushStyle>(bsHorizontal + hatch) : bsSolid, c};
     return BrushState{bsSolid, c};
 }
 

@@ -12,26 +12,8 @@
 namespace tabulonix::metafile {
 
 MetafileExecutor::MetafileExecutor(TCanvas& canvas, const TRect& area, int64_t workBudget)
-    : canvas_(canvas), budget_(workBudget), mapping_(area)
+    : mapping_(area), painter_(canvas, area, workBudget, mapping_, s_)
 {
-    savedPen_ = canvas.Pen;
-    savedBrush_ = canvas.Brush;
-    TRect whole{0, 0, canvas.Target().Width(), canvas.Target().Height()};
-    savedClip_ = canvas.ClipRect();
-    clipWasWhole_ = savedClip_ == whole;
-    outer_ = TRect{std::max(area.left, savedClip_.left), std::max(area.top, savedClip_.top),
-                   std::min(area.right + 1, savedClip_.right),
-                   std::min(area.bottom + 1, savedClip_.bottom)};
-}
-
-MetafileExecutor::~MetafileExecutor()
-{
-    canvas_.Pen = savedPen_;
-    canvas_.Brush = savedBrush_;
-    if (clipWasWhole_)
-        canvas_.ResetClip();
-    else
-        canvas_.SetClipRect(savedClip_);
 }
 
 bool MetafileExecutor::BeginEnhanced(const EmfHeader& header)
@@ -39,7 +21,7 @@ bool MetafileExecutor::BeginEnhanced(const EmfHeader& header)
     objects_.SetLimit(header.handles);
     if (!mapping_.SetEnhanced(header))
         return false;
-    ApplyClip();
+    painter_.ApplyClip();
     return true;
 }
 
@@ -51,33 +33,10 @@ void MetafileExecutor::BeginWindows(size_t objectLimit, const TRect& box)
     s_.winOrgY = box.top;
     s_.winExtX = box.Width() == 0 ? 1 : box.Width();
     s_.winExtY = box.Height() == 0 ? 1 : box.Height();
-    ApplyClip();
+    painter_.ApplyClip();
 }
 
 // State -------------------------------------------------------------------------------------
-
-void MetafileExecutor::Charge(int64_t units)
-{
-    budget_ -= std::max<int64_t>(units, 1);
-    if (budget_ < 0)
-        throw WorkExhausted{};
-}
-
-void MetafileExecutor::ApplyClip()
-{
-    TRect r = outer_;
-    if (s_.clip) {
-        r.left = std::max(r.left, s_.clip->left);
-        r.top = std::max(r.top, s_.clip->top);
-        r.right = std::min(r.right, s_.clip->right);
-        r.bottom = std::min(r.bottom, s_.clip->bottom);
-    }
-    if (r.right < r.left)
-        r.right = r.left;
-    if (r.bottom < r.top)
-        r.bottom = r.top;
-    canvas_.SetClipRect(r);
-}
 
 void MetafileExecutor::SetMapMode(uint32_t mode)
 {
@@ -153,7 +112,7 @@ void MetafileExecutor::SetWorldTransform(const Xform& xform, uint32_t mode)
 void MetafileExecutor::RestoreDC(int which)
 {
     if (saved_.Restore(which, s_))
-        ApplyClip();
+        painter_.ApplyClip();
 }
 
 void MetafileExecutor::IntersectClipRect(double left, double top, double right, double bottom)
@@ -164,13 +123,13 @@ void MetafileExecutor::IntersectClipRect(double left, double top, double right, 
         c = TRect{std::max(c.left, s_.clip->left), std::max(c.top, s_.clip->top),
                   std::min(c.right, s_.clip->right), std::min(c.bottom, s_.clip->bottom)};
     s_.clip = c;
-    ApplyClip();
+    painter_.ApplyClip();
 }
 
 void MetafileExecutor::ResetClip()
 {
     s_.clip.reset();
-    ApplyClip();
+    painter_.ApplyClip();
 }
 
 // Objects -----------------------------------------------------------------------------------
@@ -201,7 +160,7 @@ void MetafileExecutor::CreatePatternBrush(ObjectSlot slot, const std::optional<D
     if (!pattern)
         return;
     TBitmap bitmap;
-    Charge(static_cast<int64_t>(pattern->PixelBytes()));
+    painter_.Charge(static_cast<int64_t>(pattern->PixelBytes()));
     if (DecodeDib(pattern->info, pattern->infoSize, pattern->bits, pattern->bitsSize, bitmap))
         o->brush.color = bitmap.Pixel(0, 0);
 }
@@ -281,85 +240,14 @@ std::vector<TPoint> MetafileExecutor::Mapped(const LogicalPoints& points) const
     return out;
 }
 
-int MetafileExecutor::PenPixels() const
-{
-    if (s_.pen.cosmetic || s_.pen.width <= 1e-9)
-        return 1;
-    // Wider than the whole area draws the same as as wide as it.
-    TRect c = canvas_.ClipRect();
-    double limit = 2.0 * std::max(c.Width(), c.Height()) + 2;
-    double w = mapping_.ScaleX(s_, s_.pen.width);
-    return std::max(1, ToInt(std::min({w, 4096.0, limit})));
-}
-
-void MetafileExecutor::PrepareCanvas(bool fill)
-{
-    canvas_.Pen.Color = s_.pen.color;
-    // Styled pens are dashed only when one pixel wide, as on the usual platform.
-    int style = s_.pen.style;
-    canvas_.Pen.Style = style == PS_NULL                              ? psClear
-                        : style >= PS_DASH && style <= PS_DASHDOTDOT ? static_cast<TPenStyle>(style)
-                                                                      : psSolid;
-    canvas_.Pen.Width = PenPixels();
-    canvas_.Brush.Color = s_.brush.color;
-    canvas_.Brush.Style = fill ? s_.brush.style : bsClear;
-}
-
-int64_t MetafileExecutor::OutlineCost(size_t points) const
-{
-    TRect c = canvas_.ClipRect();
-    int64_t side = std::max<int64_t>(1, std::max(c.Width(), c.Height()));
-    int64_t pen = canvas_.Pen.Width;
-    // Wide pens fill a quad and two round joins per segment.
-    int64_t joins = 0;
-    if (pen > 1) {
-        int64_t rows = std::min<int64_t>(pen + 2, std::max(c.Height(), 1));
-        int64_t circle = std::clamp<int64_t>(pen * 3 / 2, 8, 1024);
-        joins = rows * (2 * circle + 4);
-    }
-    return static_cast<int64_t>(points) * (2 * side + joins);
-}
-
-void MetafileExecutor::Fill(const std::vector<std::vector<TPoint>>& polys)
-{
-    if (canvas_.Brush.Style >= bsHorizontal && s_.opaque) {
-        TBrush hatch = canvas_.Brush;
-        canvas_.Brush = TBrush{s_.bkColor, bsSolid};
-        FillPolygons(canvas_, polys, s_.winding);
-        canvas_.Brush = hatch;
-    }
-    FillPolygons(canvas_, polys, s_.winding);
-}
-
-void MetafileExecutor::Outline(const std::vector<TPoint>& points, bool closed)
-{
-    TBrush keep = canvas_.Brush;
-    canvas_.Brush.Style = bsClear;
-    if (closed)
-        Polygon(canvas_, points);
-    else
-        Polyline(canvas_, points);
-    canvas_.Brush = keep;
-}
-
 void MetafileExecutor::DrawPolys(std::vector<std::vector<TPoint>> polys, bool closed, bool fill)
 {
     if (inPath_) {
         for (auto& p : polys)
-            path_.push_back(Figure{std::move(p), closed});
+            path_.push_back(PathFigure{std::move(p), closed});
         return;
     }
-    PrepareCanvas(fill);
-    size_t points = 0;
-    for (const auto& p : polys)
-        points += p.size();
-    Charge(OutlineCost(points));
-    if (fill && closed && canvas_.Brush.Style != bsClear) {
-        Charge(FillCost(canvas_, polys));
-        Fill(polys);
-    }
-    for (const auto& p : polys)
-        Outline(p, closed);
+    painter_.DrawPolys(polys, closed, fill);
 }
 
 void MetafileExecutor::Polys(const std::vector<LogicalPoints>& figures, bool polygon)
@@ -371,45 +259,14 @@ void MetafileExecutor::Polys(const std::vector<LogicalPoints>& figures, bool pol
     DrawPolys(std::move(list), polygon, polygon);
 }
 
-// A wide inside-frame pen stays within the shape's box.
-void MetafileExecutor::InsideFrame(int& x1, int& y1, int& x2, int& y2) const
-{
-    if (s_.pen.style != PS_INSIDEFRAME || canvas_.Pen.Width <= 1)
-        return;
-    int h = canvas_.Pen.Width / 2;
-    x1 = std::min(x1 + h, (x1 + x2) / 2);
-    y1 = std::min(y1 + h, (y1 + y2) / 2);
-    x2 = std::max(x2 - h, x1);
-    y2 = std::max(y2 - h, y1);
-}
-
 void MetafileExecutor::Rectangle(double left, double top, double right, double bottom)
 {
     TPoint p = Point(left, top), q = Point(right, bottom);
     if (inPath_) {
-        path_.push_back(Figure{{p, TPoint{q.x, p.y}, q, TPoint{p.x, q.y}}, true});
+        path_.push_back(PathFigure{{p, TPoint{q.x, p.y}, q, TPoint{p.x, q.y}}, true});
         return;
     }
-    PrepareCanvas(true);
-    int x1 = std::min(p.x, q.x), x2 = std::max(p.x, q.x), y1 = std::min(p.y, q.y),
-        y2 = std::max(p.y, q.y);
-    InsideFrame(x1, y1, x2, y2);
-    Charge(int64_t(std::min(x2 - x1, outer_.Width() + 2)) * std::min(y2 - y1, outer_.Height() + 2) +
-           OutlineCost(4));
-    // The canvas clips its fill; the outline is clipped band by band.
-    TRect c = canvas_.ClipRect();
-    x1 = std::max(x1, c.left - 4096);
-    y1 = std::max(y1, c.top - 4096);
-    x2 = std::min(x2, c.right + 4096);
-    y2 = std::min(y2, c.bottom + 4096);
-    if (x1 >= x2 || y1 >= y2)
-        return;
-    if (canvas_.Brush.Style >= bsHorizontal) {
-        // The canvas fills solid only: hatches go through the polygon fill.
-        Fill({{TPoint{x1, y1}, TPoint{x2, y1}, TPoint{x2, y2}, TPoint{x1, y2}}});
-        canvas_.Brush.Style = bsClear;
-    }
-    canvas_.Rectangle(x1, y1, x2, y2);
+    painter_.Rectangle(p, q);
 }
 
 void MetafileExecutor::Ellipse(double left, double top, double right, double bottom)
@@ -418,15 +275,12 @@ void MetafileExecutor::Ellipse(double left, double top, double right, double bot
     int x1 = std::min(p.x, q.x), x2 = std::max(p.x, q.x), y1 = std::min(p.y, q.y),
         y2 = std::max(p.y, q.y);
     if (inPath_) {
-        path_.push_back(Figure{EllipsePoints((x1 + double(x2)) / 2, (y1 + double(y2)) / 2,
-                                             (x2 - double(x1)) / 2, (y2 - double(y1)) / 2),
-                               true});
+        path_.push_back(PathFigure{EllipsePoints((x1 + double(x2)) / 2, (y1 + double(y2)) / 2,
+                                                 (x2 - double(x1)) / 2, (y2 - double(y1)) / 2),
+                                   true});
         return;
     }
-    PrepareCanvas(true);
-    Charge(FillCost(canvas_, {{p, q}}) * 1024 / 16 + OutlineCost(1024));
-    InsideFrame(x1, y1, x2, y2);
-    tabulonix::Ellipse(canvas_, x1, y1, x2, y2);
+    painter_.Ellipse(p, q);
 }
 
 void MetafileExecutor::RoundRect(double left, double top, double right, double bottom,
@@ -439,19 +293,16 @@ void MetafileExecutor::RoundRect(double left, double top, double right, double b
         h = ToInt(std::min(mapping_.ScaleY(s_, cornerHeight), 4e8));
     if (inPath_) {
         path_.push_back(
-            Figure{{TPoint{x1, y1}, TPoint{x2, y1}, TPoint{x2, y2}, TPoint{x1, y2}}, true});
+            PathFigure{{TPoint{x1, y1}, TPoint{x2, y1}, TPoint{x2, y2}, TPoint{x1, y2}}, true});
         return;
     }
-    PrepareCanvas(true);
-    Charge(FillCost(canvas_, {{p, q}}) * 40 + OutlineCost(40));
-    InsideFrame(x1, y1, x2, y2);
-    tabulonix::RoundRect(canvas_, x1, y1, x2, y2, w, h);
+    painter_.RoundRect(p, q, w, h);
 }
 
 // Arcs run counter-clockwise from the start to the end radial; a pie closes through the
 // centre, a chord straight between the ends.
-void MetafileExecutor::Arc(double left, double top, double right, double bottom,
-                           LogicalPoint start, LogicalPoint end, ArcKind kind)
+void MetafileExecutor::Arc(double left, double top, double right, double bottom, LogicalPoint start,
+                           LogicalPoint end, ArcKind kind)
 {
     double x1, y1, x2, y2, sx, sy, ex, ey;
     mapping_.Map(s_, left, top, x1, y1);
@@ -494,13 +345,11 @@ void MetafileExecutor::LineTo(double x, double y)
     s_.curY = y;
     if (inPath_) {
         if (path_.empty() || path_.back().closed)
-            path_.push_back(Figure{{a}, false});
+            path_.push_back(PathFigure{{a}, false});
         path_.back().points.push_back(b);
         return;
     }
-    PrepareCanvas(false);
-    Charge(OutlineCost(2));
-    LineSegment(canvas_, a, b);
+    painter_.Line(a, b);
 }
 
 void MetafileExecutor::MoveTo(double x, double y)
@@ -508,7 +357,7 @@ void MetafileExecutor::MoveTo(double x, double y)
     s_.curX = x;
     s_.curY = y;
     if (inPath_)
-        path_.push_back(Figure{{Point(x, y)}, false});
+        path_.push_back(PathFigure{{Point(x, y)}, false});
 }
 
 // points[0] is the start; then groups of three (two controls and an end).
@@ -555,7 +404,7 @@ void MetafileExecutor::PolyTo(const LogicalPoints& points, bool bezier)
     }
     if (inPath_) {
         if (path_.empty() || path_.back().closed)
-            path_.push_back(Figure{{dev.front()}, false});
+            path_.push_back(PathFigure{{dev.front()}, false});
         path_.back().points.insert(path_.back().points.end(), dev.begin() + 1, dev.end());
         return;
     }
@@ -566,9 +415,7 @@ void MetafileExecutor::SetPixel(double x, double y, uint32_t colorRef)
 {
     if (inPath_)
         return;
-    TPoint p = Point(x, y);
-    Charge(1);
-    canvas_.SetPixel(p.x, p.y, RecordColor(colorRef));
+    painter_.SetPixel(Point(x, y), RecordColor(colorRef));
 }
 
 // Paths -------------------------------------------------------------------------------------
@@ -594,42 +441,14 @@ void MetafileExecutor::CloseFigure()
 void MetafileExecutor::DrawPath(bool fill, bool stroke)
 {
     inPath_ = false;
-    std::vector<std::vector<TPoint>> polys;
-    for (auto& f : path_)
-        if (!f.points.empty())
-            polys.push_back(f.points);
-    if (fill && !polys.empty()) {
-        PrepareCanvas(true);
-        canvas_.Pen.Style = psClear;
-        Charge(FillCost(canvas_, polys));
-        Fill(polys);
-    }
-    if (stroke) {
-        PrepareCanvas(false);
-        size_t points = 0;
-        for (const auto& f : path_)
-            points += f.points.size();
-        Charge(OutlineCost(points));
-        for (const auto& f : path_)
-            Outline(f.points, f.closed || fill);
-    }
+    painter_.DrawPath(path_, fill, stroke);
     path_.clear();
 }
 
 void MetafileExecutor::PaintRects(const std::vector<TRect>& rects, const BrushState& brush)
 {
-    if (inPath_)
-        return;
-    BrushState keep = s_.brush;
-    s_.brush = brush;
-    PrepareCanvas(true);
-    s_.brush = keep;
-    for (const TRect& r : rects) {
-        TPoint p = Point(r.left, r.top), q = Point(r.right, r.bottom);
-        std::vector<TPoint> quad{p, TPoint{q.x, p.y}, q, TPoint{p.x, q.y}};
-        Charge(FillCost(canvas_, {quad}));
-        FillPolygons(canvas_, {quad}, false);
-    }
+    if (!inPath_)
+        painter_.FillRects(rects, brush);
 }
 
 // Block transfers ---------------------------------------------------------------------------
@@ -648,35 +467,8 @@ TRect SourceRectangle(const SourceRect& source, int bitmapHeight)
 void MetafileExecutor::Blit(double x, double y, double w, double h, const TBitmap* source,
                             const TRect& src, uint32_t rop)
 {
-    if (inPath_)
-        return;
-    TPoint p = Point(x, y), q = Point(x + w, y + h);
-    TRect dest{p.x, p.y, q.x, q.y};
-    int64_t area = int64_t(std::min(std::abs(dest.Width()), outer_.Width() + 1)) *
-                   std::min(std::abs(dest.Height()), outer_.Height() + 1);
-    Charge(area);
-    if (source) {
-        canvas_.StretchBlit(dest, *source, src, static_cast<TCopyMode>(rop));
-        return;
-    }
-    // A block transfer without a source paints with the brush.
-    TRect r{std::min(dest.left, dest.right), std::min(dest.top, dest.bottom),
-            std::max(dest.left, dest.right), std::max(dest.top, dest.bottom)};
-    if (rop == BLACKNESS || rop == WHITENESS) {
-        canvas_.Brush.Style = bsSolid;
-        canvas_.Brush.Color = rop == BLACKNESS ? clBlack : clWhite;
-    } else {
-        PrepareCanvas(true);
-    }
-    if (rop == DSTINVERT || rop == PATINVERT) {
-        TRect c = canvas_.ClipRect();
-        TColor pat = rop == PATINVERT ? ColorToRGB(s_.brush.color) : 0xFFFFFF;
-        for (int yy = std::max(r.top, c.top); yy < std::min(r.bottom, c.bottom); ++yy)
-            for (int xx = std::max(r.left, c.left); xx < std::min(r.right, c.right); ++xx)
-                canvas_.SetPixel(xx, yy, (canvas_.Pixel(xx, yy) ^ pat) & 0xFFFFFF);
-        return;
-    }
-    canvas_.FillRect(r);
+    if (!inPath_)
+        painter_.Blit(x, y, w, h, source, src, rop);
 }
 
 void MetafileExecutor::PatBlt(double x, double y, double width, double height, uint32_t rop)
@@ -688,7 +480,7 @@ void MetafileExecutor::StretchDib(double x, double y, double width, double heigh
                                   const DibRef& dib, const SourceRect& source, uint32_t rop)
 {
     TBitmap bitmap;
-    Charge(static_cast<int64_t>(dib.PixelBytes()));
+    painter_.Charge(static_cast<int64_t>(dib.PixelBytes()));
     if (!DecodeDib(dib.info, dib.infoSize, dib.bits, dib.bitsSize, bitmap))
         return;
     Blit(x, y, width, height, &bitmap, SourceRectangle(source, bitmap.Height()), rop);
@@ -699,7 +491,7 @@ void MetafileExecutor::StretchBitmap16(double x, double y, double width, double 
                                        uint32_t rop)
 {
     TBitmap bitmap;
-    Charge(static_cast<int64_t>(size));
+    painter_.Charge(static_cast<int64_t>(size));
     if (!DecodeBitmap16(data, size, s_.textColor, s_.bkColor, bitmap))
         return;
     Blit(x, y, width, height, &bitmap, SourceRectangle(source, bitmap.Height()), rop);
@@ -709,7 +501,7 @@ void MetafileExecutor::SetDibToDevice(double x, double y, const DibRef& dib,
                                       const SourceRect& source, const std::optional<ScanBand>& band)
 {
     TBitmap bitmap;
-    Charge(static_cast<int64_t>(dib.PixelBytes()));
+    painter_.Charge(static_cast<int64_t>(dib.PixelBytes()));
     if (!DecodeDib(dib.info, dib.infoSize, dib.bits, dib.bitsSize, bitmap))
         return;
     int64_t fullHeight = band ? band->fullHeight : bitmap.Height();
@@ -726,9 +518,7 @@ void MetafileExecutor::SetDibToDevice(double x, double y, const DibRef& dib,
     TRect dest{ToInt(ox), ToInt(oy + (r0 - top) * sy), ToInt(ox + cxSrc * sx),
                ToInt(oy + (r1 - top) * sy)};
     TRect src{Clamped(xSrc), Clamped(r0 - bandTop), Clamped(xSrc + cxSrc), Clamped(r1 - bandTop)};
-    Charge(std::min<int64_t>(std::abs(int64_t(dest.Width())), outer_.Width() + 1) *
-           std::min<int64_t>(std::abs(int64_t(dest.Height())), outer_.Height() + 1));
-    canvas_.StretchBlit(dest, bitmap, src, cmSrcCopy);
+    painter_.DeviceBlit(dest, bitmap, src);
 }
 
 } // namespace tabulonix::metafile

@@ -1,6 +1,7 @@
 #pragma once
 #include "codecs/metafile/MetafileDevice.h"
 #include "codecs/metafile/MetafileOps.h"
+#include "codecs/metafile/MetafilePainter.h"
 
 #include <cstdint>
 #include <vector>
@@ -11,22 +12,18 @@ class TBitmap;
 
 namespace tabulonix::metafile {
 
-// Thrown when a playing has used up its work budget; ends the playing.
-struct WorkExhausted {};
-
-// Draws the operations of either metafile form onto a canvas. It owns the device state:
-// coordinate mapping, the current and saved states, the object table, the path being
-// built, and the work spent. The canvas's pen, brush and clip are given back at the end.
+// Carries out the operations of either metafile form. It owns the device state (coordinate
+// mapping, the current and saved states, the object table, the path being built) and hands
+// what is drawn to its painter.
 class MetafileExecutor final : public MetafileOps {
   public:
     MetafileExecutor(TCanvas& canvas, const TRect& area, int64_t workBudget);
-    ~MetafileExecutor() override;
     MetafileExecutor(const MetafileExecutor&) = delete;
     MetafileExecutor& operator=(const MetafileExecutor&) = delete;
 
     bool BeginEnhanced(const EmfHeader& header) override;
     void BeginWindows(size_t objectLimit, const TRect& box) override;
-    void CountRecord() override { Charge(1); }
+    void CountRecord() override { painter_.Charge(1); }
 
     void SetMapMode(uint32_t mode) override;
     void SetWindowOrg(std::optional<double> x, std::optional<double> y) override;
@@ -90,44 +87,24 @@ class MetafileExecutor final : public MetafileOps {
   private:
     TPoint Point(double x, double y) const { return mapping_.Point(s_, x, y); }
     std::vector<TPoint> Mapped(const LogicalPoints& points) const;
-    void Charge(int64_t units);
-    void ApplyClip();
     // The brush a region is filled with: the selected one, or the named brush object (none
     // when that is not a brush).
     std::optional<BrushState> RegionBrush(std::optional<uint32_t> brush);
 
-    int PenPixels() const;
-    void PrepareCanvas(bool fill);
-    int64_t OutlineCost(size_t points) const;
-    void Fill(const std::vector<std::vector<TPoint>>& polys);
-    void Outline(const std::vector<TPoint>& points, bool closed);
     void DrawPolys(std::vector<std::vector<TPoint>> polys, bool closed, bool fill);
-    void InsideFrame(int& x1, int& y1, int& x2, int& y2) const;
     std::vector<TPoint> Bezier(const LogicalPoints& points) const;
     void PolyTo(const LogicalPoints& points, bool bezier);
     void PaintRects(const std::vector<TRect>& rects, const BrushState& brush);
     void Blit(double x, double y, double w, double h, const TBitmap* source, const TRect& src,
               uint32_t rop);
 
-    TCanvas& canvas_;
-    TRect outer_; // half-open clip of the whole playing
-    int64_t budget_;
-    TPen savedPen_;
-    TBrush savedBrush_;
-    TRect savedClip_;
-    bool clipWasWhole_ = true;
-
     DeviceMapping mapping_;
     DcState s_;
     StateStack saved_;
     ObjectTable objects_;
-
-    struct Figure {
-        std::vector<TPoint> points;
-        bool closed = false;
-    };
     bool inPath_ = false;
-    std::vector<Figure> path_;
+    std::vector<PathFigure> path_;
+    MetafilePainter painter_; // after the state it reads
 };
 
 } // namespace tabulonix::metafile

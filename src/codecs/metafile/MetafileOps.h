@@ -129,8 +129,8 @@ class MetafileOps {
     virtual void Polys(const std::vector<LogicalPoints>& figures, bool polygon) = 0;
     virtual void Rectangle(double left, double top, double right, double bottom) = 0;
     virtual void Ellipse(double left, double top, double right, double bottom) = 0;
-    virtual void RoundRect(double left, double top, double right, double bottom,
-                           double cornerWidth, double cornerHeight) = 0;
+    virtual void RoundRect(double left, double top, double right, double bottom, double cornerWidth,
+                           double cornerHeight) = 0;
     virtual void Arc(double left, double top, double right, double bottom, LogicalPoint start,
                      LogicalPoint end, ArcKind kind) = 0;
     virtual void SetPixel(double x, double y, uint32_t colorRef) = 0;

@@ -343,8 +343,8 @@ void WmfRecordDecoder::DibBlt()
     // Bottom-up pictures count the source rectangle from their bottom row (a block too short
     // for the header does not decode).
     bool bottomUp = dibSize >= 12 && DibBottomUp(dib);
-    ops_.StretchDib(x, y, w, h, DibRef{dib, dibSize},
-                    SourceRect{xSrc, ySrc, srcW, srcH, bottomUp}, rop);
+    ops_.StretchDib(x, y, w, h, DibRef{dib, dibSize}, SourceRect{xSrc, ySrc, srcW, srcH, bottomUp},
+                    rop);
 }
 
 } // namespace
