@@ -255,6 +255,7 @@ void WmfRecordDecoder::Region()
             r_.Skip(2);
         }
     } catch (const ShortRecord&) {
+        // the region ends where its record does
     }
     ops_.CreateRegion(std::move(rects));
 }
