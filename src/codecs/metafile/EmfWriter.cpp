@@ -12,12 +12,12 @@ using namespace metafile;
 
 namespace {
 
-void PutS32(std::vector<uint8_t> &out, int32_t v)
+void PutS32(std::vector<uint8_t>& out, int32_t v)
 {
     ByteWriter(out).U32LE(static_cast<uint32_t>(v));
 }
 
-void PutRect(std::vector<uint8_t> &out, const TRect &r)
+void PutRect(std::vector<uint8_t>& out, const TRect& r)
 {
     PutS32(out, r.left);
     PutS32(out, r.top);
@@ -25,20 +25,20 @@ void PutRect(std::vector<uint8_t> &out, const TRect &r)
     PutS32(out, r.bottom);
 }
 
-uint32_t BrushStyleCode(TBrushStyle style, uint32_t &hatch)
+uint32_t BrushStyleCode(TBrushStyle style, uint32_t& hatch)
 {
     hatch = 0;
     if (style == bsSolid)
-        return 0;
+        return BS_SOLID;
     if (style == bsClear)
-        return 1;
+        return BS_NULL;
     hatch = static_cast<uint32_t>(style - bsHorizontal);
-    return 2;
+    return BS_HATCHED;
 }
 
 } // namespace
 
-PackedDib PackDib(TBitmap &bitmap)
+PackedDib PackDib(TBitmap& bitmap)
 {
     PackedDib dib;
     dib.width = bitmap.Width();
@@ -47,7 +47,7 @@ PackedDib PackDib(TBitmap &bitmap)
         // Palette pictures keep their indices and colour table, as the BMP writer lays them out.
         TMemoryStream stream;
         bitmap.WriteStream(stream);
-        const auto &file = stream.Bytes();
+        const auto& file = stream.Bytes();
         if (file.size() >= 54) {
             uint32_t offset = GetU32LE(file.data() + 10);
             if (offset >= 54 && offset <= file.size()) {
@@ -70,10 +70,10 @@ PackedDib PackDib(TBitmap &bitmap)
     for (int i = 0; i < 4; ++i)
         w.U32LE(0);
     dib.bits.assign(stride * dib.height, 0);
-    const TBitmapImage &image = bitmap.Image();
+    const TBitmapImage& image = bitmap.Image();
     for (int y = 0; y < dib.height; ++y) {
-        const uint8_t *src = bitmap.ConstRow(y);
-        uint8_t *row = dib.bits.data() + stride * (dib.height - 1 - y);
+        const uint8_t* src = bitmap.ConstRow(y);
+        uint8_t* row = dib.bits.data() + stride * (dib.height - 1 - y);
         for (int x = 0; x < dib.width; ++x) {
             TColor c = ReadStorePixel(image, src, x);
             row[3 * x] = GetBValue(c);
@@ -84,7 +84,7 @@ PackedDib PackDib(TBitmap &bitmap)
     return dib;
 }
 
-EmfRecorder::EmfRecorder(const TRect &frame, int devicePixelsX, int devicePixelsY, int deviceMmX,
+EmfRecorder::EmfRecorder(const TRect& frame, int devicePixelsX, int devicePixelsY, int deviceMmX,
                          int deviceMmY)
     : frame_(frame), devX_(devicePixelsX), devY_(devicePixelsY), mmX_(deviceMmX), mmY_(deviceMmY)
 {
@@ -98,7 +98,7 @@ void EmfRecorder::Begin(uint32_t type, uint32_t size)
     ++records_;
 }
 
-void EmfRecorder::Bounds(const TRect &r)
+void EmfRecorder::Bounds(const TRect& r)
 {
     if (!haveBounds_) {
         bounds_ = r;
@@ -129,7 +129,7 @@ void EmfRecorder::SetStretchMode(int mode)
     ByteWriter(body_).U32LE(static_cast<uint32_t>(mode));
 }
 
-void EmfRecorder::UsePen(const TPen &pen)
+void EmfRecorder::UsePen(const TPen& pen)
 {
     if (penMade_ && pen.Color == pen_.Color && pen.Width == pen_.Width && pen.Style == pen_.Style)
         return;
@@ -139,7 +139,7 @@ void EmfRecorder::UsePen(const TPen &pen)
     Begin(EMR_CREATEPEN, 28);
     ByteWriter w(body_);
     w.U32LE(penHandle_);
-    w.U32LE(static_cast<uint32_t>(pen.Style == psClear ? 5 : pen.Style));
+    w.U32LE(pen.Style == psClear ? uint32_t(PS_NULL) : static_cast<uint32_t>(pen.Style));
     w.U32LE(static_cast<uint32_t>(std::max(pen.Width, 0)));
     w.U32LE(0);
     w.U32LE(static_cast<uint32_t>(ColorToRGB(pen.Color)));
@@ -153,7 +153,7 @@ void EmfRecorder::UsePen(const TPen &pen)
     penMade_ = true;
 }
 
-void EmfRecorder::UseBrush(const TBrush &brush)
+void EmfRecorder::UseBrush(const TBrush& brush)
 {
     if (brushMade_ && brush.Color == brush_.Color && brush.Style == brush_.Style)
         return;
@@ -178,7 +178,7 @@ void EmfRecorder::UseBrush(const TBrush &brush)
     brushMade_ = true;
 }
 
-void EmfRecorder::StretchDib(const TRect &dest, const PackedDib &dib, uint32_t rop)
+void EmfRecorder::StretchDib(const TRect& dest, const PackedDib& dib, uint32_t rop)
 {
     const uint32_t fixed = 80;
     uint32_t infoSize = static_cast<uint32_t>(dib.info.size());
@@ -211,7 +211,7 @@ void EmfRecorder::StretchDib(const TRect &dest, const PackedDib &dib, uint32_t r
     Bounds(box);
 }
 
-void EmfRecorder::Rectangle(const TRect &r)
+void EmfRecorder::Rectangle(const TRect& r)
 {
     Begin(EMR_RECTANGLE, 24);
     PutRect(body_, r);
@@ -224,13 +224,13 @@ std::vector<uint8_t> EmfRecorder::Finish()
     ByteWriter w(body_);
     if (penMade_) {
         Begin(EMR_SELECTOBJECT, 12);
-        w.U32LE(StockObject | 7); // black pen
+        w.U32LE(StockObject | BLACK_PEN);
         Begin(EMR_DELETEOBJECT, 12);
         w.U32LE(penHandle_);
     }
     if (brushMade_) {
         Begin(EMR_SELECTOBJECT, 12);
-        w.U32LE(StockObject | 0); // white brush
+        w.U32LE(StockObject | WHITE_BRUSH);
         Begin(EMR_DELETEOBJECT, 12);
         w.U32LE(brushHandle_);
     }

@@ -17,23 +17,23 @@ struct PackedDib {
     std::vector<uint8_t> bits;
     int width = 0, height = 0;
 };
-PackedDib PackDib(TBitmap &bitmap);
+PackedDib PackDib(TBitmap& bitmap);
 
 // Builds an enhanced metafile record by record. Coordinates are pixels of the reference
 // device (the default text mapping mode); the frame is in 0.01 mm.
 class EmfRecorder {
   public:
-    EmfRecorder(const TRect &frame, int devicePixelsX, int devicePixelsY, int deviceMmX,
+    EmfRecorder(const TRect& frame, int devicePixelsX, int devicePixelsY, int deviceMmX,
                 int deviceMmY);
 
     void SetBkColor(TColor rgb);
     void SetTextColor(TColor rgb);
     void SetStretchMode(int mode);
     // Creates and selects a pen or brush when it differs from the selected one.
-    void UsePen(const TPen &pen);
-    void UseBrush(const TBrush &brush);
-    void StretchDib(const TRect &dest, const PackedDib &dib, uint32_t rop);
-    void Rectangle(const TRect &rect);
+    void UsePen(const TPen& pen);
+    void UseBrush(const TBrush& brush);
+    void StretchDib(const TRect& dest, const PackedDib& dib, uint32_t rop);
+    void Rectangle(const TRect& rect);
 
     // Selects the stock objects back, deletes what was created, adds the end record and
     // puts the header in front.
@@ -41,7 +41,7 @@ class EmfRecorder {
 
   private:
     void Begin(uint32_t type, uint32_t size);
-    void Bounds(const TRect &inclusive);
+    void Bounds(const TRect& inclusive);
     std::vector<uint8_t> body_;
     uint32_t records_ = 0;
     TRect frame_;

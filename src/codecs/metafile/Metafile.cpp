@@ -2,10 +2,11 @@
 
 #include "codecs/surface/Bitmap.h"
 #include "codecs/core/ByteReader.h"
+#include "codecs/core/PixelBudget.h"
+#include "codecs/metafile/EmfHeader.h"
 #include "codecs/metafile/EmfWriter.h"
 #include "codecs/metafile/MetafilePlayer.h"
 #include "codecs/metafile/MetafileRecords.h"
-#include "codecs/core/PixelBudget.h"
 #include "codecs/metafile/WmfWriter.h"
 #include "platform/Files.h"
 
@@ -32,11 +33,6 @@ int MulDiv(int64_t a, int64_t b, int64_t c)
     __int128 q = (ap + ac / 2) / ac;
     __int128 r = negative ? -q : q;
     return static_cast<int>(std::clamp<__int128>(r, INT_MIN, INT_MAX));
-}
-
-int32_t S32(const uint8_t* p)
-{
-    return static_cast<int32_t>(GetU32LE(p));
 }
 
 // Pixel sizes stay far enough below the int range for callers to add positions to them.
@@ -67,15 +63,14 @@ void TMetafile::Reference(int& pixelsX, int& pixelsY, int& mmX, int& mmY) const
     pixelsY = screen.heightPixels;
     mmX = screen.widthMillimetres;
     mmY = screen.heightMillimetres;
-    if (kind_ == Kind::Enhanced && data_.size() >= 88) {
-        int32_t dx = S32(data_.data() + 72), dy = S32(data_.data() + 76);
-        int32_t mx = S32(data_.data() + 80), my = S32(data_.data() + 84);
-        if (dx > 0 && dy > 0 && mx > 0 && my > 0) {
-            pixelsX = dx;
-            pixelsY = dy;
-            mmX = mx;
-            mmY = my;
-        }
+    if (kind_ != Kind::Enhanced)
+        return;
+    std::optional<EmfHeader> header = ReadEmfHeader(data_.data(), data_.size());
+    if (header && header->HasReferenceDevice()) {
+        pixelsX = header->devicePixelsX;
+        pixelsY = header->devicePixelsY;
+        mmX = header->deviceMillimetresX;
+        mmY = header->deviceMillimetresY;
     }
 }
 
@@ -144,9 +139,10 @@ void TMetafile::SetEnhancedContent(std::vector<uint8_t> emf)
     kind_ = Kind::Enhanced;
     inch_ = 0;
     box_ = TRect{};
-    const uint8_t* h = data_.data();
-    mmWidth_ = MulDiv(int64_t(S32(h + 32)) - S32(h + 24), 1, 1);
-    mmHeight_ = MulDiv(int64_t(S32(h + 36)) - S32(h + 28), 1, 1);
+    // The recorder always writes a whole header.
+    EmfRect frame = ReadEmfHeader(data_.data(), data_.size()).value_or(EmfHeader{}).frame;
+    mmWidth_ = MulDiv(int64_t(frame.right) - frame.left, 1, 1);
+    mmHeight_ = MulDiv(int64_t(frame.bottom) - frame.top, 1, 1);
     Changed();
 }
 
@@ -170,7 +166,7 @@ void TMetafile::ReadStream(TStream& stream)
     if (remaining > 100) {
         uint8_t head[100];
         stream.ReadBuffer(head, sizeof head);
-        if (GetU32LE(head) == EMR_HEADER && GetU32LE(head + 40) == EmfSignature) {
+        if (ReadEmfHeader(head, sizeof head)->HasSignature()) {
             ReadEnhanced(stream, head, static_cast<size_t>(remaining));
             return;
         }
@@ -181,16 +177,17 @@ void TMetafile::ReadStream(TStream& stream)
 
 void TMetafile::ReadEnhanced(TStream& stream, const uint8_t* head, size_t available)
 {
-    uint32_t total = GetU32LE(head + 48);
-    uint32_t headerSize = GetU32LE(head + 4);
-    if (total < 100 || total > available || headerSize < 88 || headerSize > total)
+    EmfHeader header = *ReadEmfHeader(head, 100);
+    uint32_t total = header.totalSize;
+    uint32_t headerSize = header.recordSize;
+    if (total < 100 || total > available || headerSize < EmfHeader::Size || headerSize > total)
         throw EInvalidGraphic(NotValid);
     // The description, when there is one, must lie inside the file.
-    uint32_t chars = GetU32LE(head + 60), offset = GetU32LE(head + 64);
+    uint32_t chars = header.descriptionChars, offset = header.descriptionOffset;
     if (chars != 0 && (offset > total || chars > (total - offset) / 2))
         throw EInvalidGraphic(NotValid);
-    int32_t l = S32(head + 24), t = S32(head + 28), r = S32(head + 32), b = S32(head + 36);
-    int64_t w = int64_t(r) - l, h = int64_t(b) - t;
+    const EmfRect& frame = header.frame;
+    int64_t w = int64_t(frame.right) - frame.left, h = int64_t(frame.bottom) - frame.top;
     if (w < 0 || h < 0 || w > INT_MAX || h > INT_MAX)
         throw EInvalidGraphic(NotValid);
     std::vector<uint8_t> bytes(head, head + 100);

@@ -13,11 +13,11 @@ namespace tabulonix {
 // Text records are skipped.
 
 // An enhanced metafile (header record first).
-void PlayEnhancedMetafile(TCanvas &canvas, const uint8_t *data, size_t size, const TRect &area);
+void PlayEnhancedMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& area);
 // Windows metafile records (META_HEADER first, no placeable header); `box` is the
 // placeable header's bounding box, the window until the records set their own.
-void PlayWindowsMetafile(TCanvas &canvas, const uint8_t *data, size_t size, const TRect &box,
-                         const TRect &area);
+void PlayWindowsMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& box,
+                         const TRect& area);
 
 // The work budget of one playing, in pixels and edge-rows (tests and fuzzing lower it).
 void SetMetafileWorkBudget(int64_t units);

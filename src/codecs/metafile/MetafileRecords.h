@@ -42,6 +42,9 @@ enum EmrType : uint32_t {
     EMR_ELLIPSE = 42,
     EMR_RECTANGLE = 43,
     EMR_ROUNDRECT = 44,
+    EMR_ARC = 45,
+    EMR_CHORD = 46,
+    EMR_PIE = 47,
     EMR_LINETO = 54,
     EMR_BEGINPATH = 59,
     EMR_ENDPATH = 60,
@@ -53,6 +56,7 @@ enum EmrType : uint32_t {
     EMR_GDICOMMENT = 70,
     EMR_FILLRGN = 71,
     EMR_PAINTRGN = 74,
+    EMR_EXTSELECTCLIPRGN = 75,
     EMR_BITBLT = 76,
     EMR_STRETCHBLT = 77,
     EMR_SETDIBITSTODEVICE = 80,
@@ -73,7 +77,43 @@ enum EmrType : uint32_t {
 };
 
 constexpr uint32_t EmfSignature = 0x464D4520; // " EMF"
+// An object index with this bit set names a stock object.
 constexpr uint32_t StockObject = 0x80000000u;
+
+// Stock objects, by their index below the StockObject bit.
+enum StockObjectIndex : uint32_t {
+    WHITE_BRUSH = 0,
+    LTGRAY_BRUSH = 1,
+    GRAY_BRUSH = 2,
+    DKGRAY_BRUSH = 3,
+    BLACK_BRUSH = 4,
+    NULL_BRUSH = 5,
+    WHITE_PEN = 6,
+    BLACK_PEN = 7,
+    NULL_PEN = 8,
+};
+
+// Pen styles (the low four bits of a pen's style) and the geometric-pen flag.
+enum PenStyle : int {
+    PS_SOLID = 0,
+    PS_DASH = 1,
+    PS_DOT = 2,
+    PS_DASHDOT = 3,
+    PS_DASHDOTDOT = 4,
+    PS_NULL = 5,
+    PS_INSIDEFRAME = 6,
+};
+constexpr uint32_t PS_STYLE_MASK = 0x0000000F;
+constexpr uint32_t PS_GEOMETRIC = 0x00010000;
+
+// Brush styles of a logical brush.
+enum BrushStyle : uint32_t { BS_SOLID = 0, BS_NULL = 1, BS_HATCHED = 2 };
+
+// Background modes, polygon fill modes, region combination and world-transform modes.
+enum : uint32_t { TRANSPARENT = 1, OPAQUE = 2 };
+enum : uint32_t { ALTERNATE = 1, WINDING = 2 };
+constexpr uint32_t RGN_COPY = 5;
+enum : uint32_t { MWT_IDENTITY = 1, MWT_LEFTMULTIPLY = 2, MWT_RIGHTMULTIPLY = 3, MWT_SET = 4 };
 
 // Windows metafile record functions.
 enum WmfFunction : uint16_t {

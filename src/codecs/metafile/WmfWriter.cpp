@@ -2,6 +2,7 @@
 
 #include "codecs/core/ByteReader.h"
 #include "codecs/core/Graphic.h"
+#include "codecs/metafile/EmfHeader.h"
 #include "codecs/metafile/MetafileRecords.h"
 
 #include <algorithm>
@@ -14,7 +15,7 @@ using namespace metafile;
 
 namespace {
 
-const char *const TooLarge = "Cannot write the picture as a Windows metafile";
+const char* const TooLarge = "Cannot write the picture as a Windows metafile";
 
 int16_t Word(double v)
 {
@@ -26,8 +27,8 @@ int16_t Word(double v)
 
 class WmfBuilder {
   public:
-    void Record(uint16_t function, const std::vector<uint16_t> &params,
-                const uint8_t *tail = nullptr, size_t tailBytes = 0)
+    void Record(uint16_t function, const std::vector<uint16_t>& params,
+                const uint8_t* tail = nullptr, size_t tailBytes = 0)
     {
         uint64_t words = 3 + params.size() + (tailBytes + 1) / 2;
         if (words > UINT32_MAX)
@@ -66,7 +67,7 @@ uint16_t U(int16_t v)
 
 } // namespace
 
-uint16_t PlaceableChecksum(const uint8_t *header)
+uint16_t PlaceableChecksum(const uint8_t* header)
 {
     uint16_t sum = 0;
     for (int i = 0; i < 10; ++i)
@@ -92,22 +93,16 @@ std::vector<uint8_t> PlaceableHeader(int right, int bottom, int inch)
     return out;
 }
 
-std::optional<std::vector<uint8_t>> ConvertToWmf(const std::vector<uint8_t> &emf, int unitsX,
+std::optional<std::vector<uint8_t>> ConvertToWmf(const std::vector<uint8_t>& emf, int unitsX,
                                                  int unitsY)
 {
-    if (emf.size() < 88)
+    std::optional<EmfHeader> header = ReadEmfHeader(emf.data(), emf.size());
+    if (!header || !header->HasReferenceDevice())
         return std::nullopt;
-    const uint8_t *h = emf.data();
-    int32_t frameL = static_cast<int32_t>(GetU32LE(h + 24)),
-            frameT = static_cast<int32_t>(GetU32LE(h + 28));
-    int32_t frameR = static_cast<int32_t>(GetU32LE(h + 32)),
-            frameB = static_cast<int32_t>(GetU32LE(h + 36));
-    int32_t devX = static_cast<int32_t>(GetU32LE(h + 72)),
-            devY = static_cast<int32_t>(GetU32LE(h + 76));
-    int32_t mmX = static_cast<int32_t>(GetU32LE(h + 80)),
-            mmY = static_cast<int32_t>(GetU32LE(h + 84));
-    if (devX <= 0 || devY <= 0 || mmX <= 0 || mmY <= 0)
-        return std::nullopt;
+    int32_t frameL = header->frame.left, frameT = header->frame.top;
+    int32_t frameR = header->frame.right, frameB = header->frame.bottom;
+    int32_t devX = header->devicePixelsX, devY = header->devicePixelsY;
+    int32_t mmX = header->deviceMillimetresX, mmY = header->deviceMillimetresY;
     // Reference pixels of the frame, and the scale from them to the window's units.
     double pxL = frameL * double(devX) / (mmX * 100.0), pxT = frameT * double(devY) / (mmY * 100.0);
     double pxW = (double(frameR) - frameL) * devX / (mmX * 100.0);
@@ -209,7 +204,7 @@ std::optional<std::vector<uint8_t>> ConvertToWmf(const std::vector<uint8_t> &emf
             if (offBmi > size || cbBmi > size - offBmi || offBits > size ||
                 cbBits > size - offBits || offBits != offBmi + cbBmi)
                 return std::nullopt;
-            const uint8_t *dib = emf.data() + start + offBmi;
+            const uint8_t* dib = emf.data() + start + offBmi;
             int16_t x0 = X(xDest), y0 = Y(yDest);
             int16_t x1 = X(xDest + cxDest), y1 = Y(yDest + cyDest);
             b.Record(META_STRETCHDIB,
