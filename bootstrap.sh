@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential g++ clang cmake pkg-config ninja-build
+    build-essential g++ clang clang-format cmake pkg-config ninja-build
     libjpeg62-turbo-dev zlib1g-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev

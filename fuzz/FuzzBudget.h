@@ -1,10 +1,12 @@
-// The one pixel budget every picture harness reads under: large enough for every seed
-// picture, small enough that a header declaring a huge picture with no data behind it
-// costs milliseconds, so the fuzzer keeps its pace.
+// The one set of limits every picture harness reads under: a pixel budget large enough for
+// every seed picture, small enough that a header declaring a huge picture with no data
+// behind it costs milliseconds, so the fuzzer keeps its pace.
 #pragma once
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 
-inline void SetFuzzPixelBudget()
+inline tabulonix::DecodeLimits FuzzLimits()
 {
-    tabulonix::SetPixelBudget(uint64_t{1} << 20);
+    tabulonix::DecodeLimits limits;
+    limits.pixels = uint64_t{1} << 20;
+    return limits;
 }

@@ -5,16 +5,11 @@
 
 using namespace tabulonix;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetFuzzPixelBudget();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     TMemoryStream in(std::vector<uint8_t>(data, data + size));
     TCUTGraphic picture;
+    picture.SetLimits(FuzzLimits());
     try {
         picture.ReadStream(in);
     } catch (const Exception&) {

@@ -95,7 +95,6 @@ void RequireSame(const TBitmap& a, const TBitmap& b, const char* what)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    SetFuzzPixelBudget();
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tabulonix-fuzz-engine-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
@@ -120,6 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // The source as the engine sees it; the oracle for a conversion at its own size.
     TPicture source;
+    source.SetLimits(FuzzLimits());
     try {
         source.OpenFile(workDir + "in/" + name);
     } catch (const Exception&) {
@@ -151,7 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         s.Format = f;
         if (!small && f != ofPNG)
             break; // large pictures: one output is enough to exercise the engine
-        DoTheHonkyPonky(s, files, host);
+        DoTheHonkyPonky(s, files, host, 0, FuzzLimits());
     }
     if (!small)
         return 0;
@@ -159,13 +159,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TBitmap png, bmp, tga, gif;
     try {
         TPNGGraphic pngReader;
+        pngReader.SetLimits(FuzzLimits());
         png = ReadBack(s.DDir + "picture.png", pngReader);
     } catch (const Exception&) {
         return 0; // the engine could not draw the source: nothing was written
     }
     TBitmap bmpReader;
+    bmpReader.SetLimits(FuzzLimits());
     TTargaGraphic tgaReader;
+    tgaReader.SetLimits(FuzzLimits());
     TGIFImage gifReader;
+    gifReader.SetLimits(FuzzLimits());
     try {
         bmp = ReadBack(s.DDir + "picture.bmp", bmpReader);
         tga = ReadBack(s.DDir + "picture.tga", tgaReader);

@@ -7,12 +7,6 @@
 
 using namespace tabulonix;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetFuzzPixelBudget();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // Large animations take seconds each under the sanitizers; the conformance tests read
@@ -21,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     TMemoryStream in(std::vector<uint8_t>(data, data + size));
     TGIFImage gif;
+    gif.SetLimits(FuzzLimits());
     try {
         gif.ReadStream(in);
     } catch (const Exception&) {
@@ -43,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         TMemoryStream out;
         gif.WriteStream(out);
         TGIFImage again;
+        again.SetLimits(FuzzLimits());
         out.Seek(0);
         again.ReadStream(out);
     } catch (const GIFException&) {

@@ -4,21 +4,25 @@
 #include "FuzzBudget.h"
 #include "codecs/surface/Bitmap.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/metafile/MetafilePlayer.h"
 
 using namespace tabulonix;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+namespace {
+
+DecodeLimits MetafileLimits()
 {
-    SetFuzzPixelBudget();
-    SetMetafileWorkBudget(4'000'000);
-    return 0;
+    DecodeLimits limits = FuzzLimits();
+    limits.metafileWork = 4'000'000;
+    return limits;
 }
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     TMemoryStream in(std::vector<uint8_t>(data, data + size));
     TMetafile metafile;
+    metafile.SetLimits(MetafileLimits());
     try {
         metafile.ReadStream(in);
     } catch (const Exception&) {
@@ -34,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::vector<uint8_t> windows = metafile.WindowsBytes();
             std::vector<uint8_t> enhanced = metafile.EnhancedBytes();
             TMetafile back;
+            back.SetLimits(MetafileLimits());
             TMemoryStream again(windows);
             back.ReadStream(again);
         } catch (const Exception&) {

@@ -5,16 +5,11 @@
 
 using namespace tabulonix;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    SetFuzzPixelBudget();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     TMemoryStream in(std::vector<uint8_t>(data, data + size));
     TPCDGraphic picture;
+    picture.SetLimits(FuzzLimits());
     // The smallest stored resolution: the same code as the Base image at a fraction of the time.
     picture.SetImageIndex(2);
     try {

@@ -21,6 +21,7 @@ void TPicture::OpenFile(const std::string& path)
     if (!cls)
         throw EInvalidGraphic(Format("Unknown picture file extension (.%s)", {ext}));
     std::unique_ptr<TGraphic> fresh = cls->create();
+    fresh->SetLimits(limits_);
     fresh->OnProgress = [this](TGraphic& sender, TProgressStage stage, int percent, const std::string& message) {
         if (OnProgress)
             OnProgress(sender, stage, percent, message);
@@ -39,7 +40,9 @@ TBitmap& TPicture::AsBitmap()
 {
     if (auto* bitmap = dynamic_cast<TBitmap*>(graphic_.get()))
         return *bitmap;
-    Hold(std::make_unique<TBitmap>());
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->SetLimits(limits_);
+    Hold(std::move(bitmap));
     return static_cast<TBitmap&>(*graphic_);
 }
 
@@ -57,6 +60,7 @@ void TPicture::Assign(const TGraphic* source)
         return;
     }
     std::unique_ptr<TGraphic> copy = source->NewInstance();
+    copy->SetLimits(limits_);
     copy->AssignFrom(*source);
     Hold(std::move(copy));
 }
@@ -90,6 +94,7 @@ TCanvas& TImage::Canvas()
     TGraphic* g = picture_.Graphic();
     if (!g) {
         auto bitmap = std::make_unique<TBitmap>();
+        bitmap->SetLimits(picture_.Limits());
         bitmap->SetWidth(width_);
         bitmap->SetHeight(height_);
         picture_.SetGraphic(std::move(bitmap));

@@ -24,6 +24,10 @@ public:
     void OpenFile(const std::string& path);
     void SaveToFile(const std::string& path);
 
+    // The limits every graphic this holder opens or makes reads under.
+    const DecodeLimits& Limits() const { return limits_; }
+    void SetLimits(const DecodeLimits& limits) { limits_ = limits; }
+
     // The held graphic when it is a TBitmap; otherwise replaces it with a new empty TBitmap.
     TBitmap& AsBitmap();
 
@@ -40,6 +44,7 @@ private:
     void Hold(std::unique_ptr<TGraphic> graphic);
     void Notify();
     std::unique_ptr<TGraphic> graphic_;
+    DecodeLimits limits_;
 };
 
 // The image control the engine uses as its drawing holder (never shown).

@@ -4,7 +4,7 @@
 #include "codecs/surface/Canvas.h"
 #include "codecs/formats/Jpeg.h"
 #include "codecs/Picture.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 #include "engine/BatchHost.h"
 #include "engine/DestinationNaming.h"
 #include "engine/Gallery.h"
@@ -117,7 +117,7 @@ PreparedFile PrepareFile(const JobSettings& s, const std::string& name, FileWork
         }
         if (w < 1 || h < 1 || w > INT_MAX || h > INT_MAX)
             throw EInvalidGraphic("Invalid output size");
-        CheckPixelBudget(w, h, "Invalid output size");
+        CheckPixelBudget(o.drawing.Picture().Limits(), w, h, "Invalid output size");
         surface = &o.drawing.Picture().AsBitmap();
         surface->SetWidth(static_cast<int>(w));
         surface->SetHeight(static_cast<int>(h));
@@ -170,7 +170,7 @@ PreparedFile PrepareFile(const JobSettings& s, const std::string& name, FileWork
 } // namespace
 
 BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& selected, BatchHost& host,
-                            int jobs)
+                            int jobs, const DecodeLimits& limits)
 {
     BatchResult result;
     result.total = static_cast<int>(selected.Count());
@@ -221,6 +221,10 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
     // order, so every result is that of a plain loop. One job is that loop.
     const size_t workers = jobs == 1 ? 0 : static_cast<size_t>(jobs > 1 ? jobs : DefaultJobs());
     fileWorkers = std::vector<FileWorker>(std::max<size_t>(workers, 1));
+    for (FileWorker& worker : fileWorkers) {
+        worker.loader.Picture().SetLimits(limits);
+        worker.drawing.Picture().SetLimits(limits);
+    }
     ahead = std::make_unique<Lookahead<PreparedFile>>(
         selected.Count(), workers, 2 * workers, [&](size_t index, size_t worker) {
             return PrepareFile(s, selected[index], fileWorkers[worker]);

@@ -1,4 +1,5 @@
 #pragma once
+#include "codecs/core/DecodeLimits.h"
 #include "engine/JobSettings.h"
 
 namespace tabulonix {
@@ -18,8 +19,9 @@ struct BatchResult {
 // failure is passed on after the end-of-run steps.
 // `jobs` worker threads load, draw and encode files ahead (0: DefaultJobs()); the names,
 // files, messages, gallery and abort are those of one thread, which is what 1 runs.
+// Sources are read and surfaces made under `limits`.
 BatchResult DoTheHonkyPonky(const JobSettings& settings, const SelectedFileList& selectedFiles,
-                            BatchHost& host, int jobs = 0);
+                            BatchHost& host, int jobs = 0, const DecodeLimits& limits = {});
 
 // The number of cores.
 int DefaultJobs();

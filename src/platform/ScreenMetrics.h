@@ -2,8 +2,9 @@
 
 namespace tabulonix {
 
-// The reference screen that metafile sizes are measured against. This build has no
-// display to ask, so the values are fixed; tests may replace them.
+// The reference screen that metafile sizes and device-format bitmaps are measured against.
+// This build has no display to ask, so the values are fixed; pictures carry theirs in
+// their DecodeLimits, and tests make other ones.
 struct ScreenMetrics {
     // 1920 x 1440 pixels on 508 x 381 mm is exactly 96 pixels per inch in both directions,
     // so metafile sizes in 0.01 mm and in pixels convert back and forth without drift.
@@ -14,9 +15,5 @@ struct ScreenMetrics {
     int heightMillimetres = 381;
     int bitsPerPixel = 32;      // the display depth: blue, green, red, unused
 };
-
-const ScreenMetrics& Screen();
-void SetScreenMetrics(const ScreenMetrics& metrics); // for tests
-void ResetScreenMetrics();
 
 } // namespace tabulonix

@@ -2,7 +2,7 @@
 #include "codecs/surface/Bitmap.h"
 #include "codecs/core/ByteReader.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 
 #include "TestSupport.h"
 

@@ -6,7 +6,7 @@
 #include "codecs/formats/gif/GifCodec.h"
 #include "codecs/compression/GifLzw.h"
 #include "codecs/Picture.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 #include "codecs/Registry.h"
 #include "platform/Halftone.h"
 
@@ -741,19 +741,19 @@ TEST(GifReader, CorruptCodeStreams)
 TEST(GifReader, FramesShareOnePixelBudget)
 {
     // Two 600 x 600 frames of a few bytes each: each fits a budget of 512 Ki pixels, both do not.
-    uint64_t keep = PixelBudget();
-    SetPixelBudget(512u << 10);
+    DecodeLimits limits;
+    limits.pixels = 512u << 10;
     GifBuilder b;
     b.Screen(600, 600, kFour);
     for (int i = 0; i < 2; ++i)
         b.Raw({0x2C}).U16(0).U16(0).U16(600).U16(600).Raw({0, 2, 1, 0x05, 0}); // end code only
     b.Trailer();
     TGIFImage gif;
+    gif.SetLimits(limits);
     ReadResult two = Read(gif, b.bytes);
     b.bytes.resize(b.bytes.size() - 15);
     b.Trailer();
     ReadResult one = Read(gif, b.bytes);
-    SetPixelBudget(keep);
     EXPECT_EQ(two.error, "picture too large: 600 × 600");
     EXPECT_EQ(one.error, "");
     EXPECT_EQ(gif.Count(), 1);

@@ -7,7 +7,7 @@
 #include "codecs/formats/gif/GifCodec.h"
 #include "codecs/formats/Jpeg.h"
 #include "codecs/Picture.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 #include "codecs/formats/PngWriter.h"
 #include "codecs/formats/Tga.h"
 
@@ -43,12 +43,14 @@ void Put32(Bytes& b, uint32_t v, bool be)
 
 // Opens bytes as a file of the given extension through the registry and draws the picture
 // shrunk, as the engine would; the error text, or "" when both worked.
-std::string OpenAndDraw(const Bytes& bytes, const std::string& extension)
+std::string OpenAndDraw(const Bytes& bytes, const std::string& extension,
+                        const DecodeLimits& limits = {})
 {
     TempDir dir;
     const std::string path = dir.File("picture." + extension);
     WriteBytes(path, bytes);
     TPicture picture;
+    picture.SetLimits(limits);
     try {
         picture.OpenFile(path);
         TBitmap target;
@@ -60,14 +62,12 @@ std::string OpenAndDraw(const Bytes& bytes, const std::string& extension)
     return "";
 }
 
-class BudgetScope {
-  public:
-    explicit BudgetScope(uint64_t pixels) : saved_(PixelBudget()) { SetPixelBudget(pixels); }
-    ~BudgetScope() { SetPixelBudget(saved_); }
-
-  private:
-    uint64_t saved_;
-};
+DecodeLimits Budget(uint64_t pixels)
+{
+    DecodeLimits limits;
+    limits.pixels = pixels;
+    return limits;
+}
 
 // ---- one small file of each format, w × h, in code
 
@@ -210,17 +210,18 @@ TEST(PixelBudget, OneBudgetInPixelsForEveryReader)
     for (const FormatMaker& f : kFormats) {
         SCOPED_TRACE(f.extension);
         const Bytes fits = f.make(60, 50), wider = f.make(61, 50), taller = f.make(60, 51);
-        BudgetScope budget(60 * 50);
-        EXPECT_EQ(OpenAndDraw(fits, f.extension), "");
-        EXPECT_EQ(OpenAndDraw(wider, f.extension), "picture too large: 61 × 50");
-        EXPECT_EQ(OpenAndDraw(taller, f.extension), "picture too large: 60 × 51");
+        const DecodeLimits budget = Budget(60 * 50);
+        EXPECT_EQ(OpenAndDraw(fits, f.extension, budget), "");
+        EXPECT_EQ(OpenAndDraw(wider, f.extension, budget), "picture too large: 61 × 50");
+        EXPECT_EQ(OpenAndDraw(taller, f.extension, budget), "picture too large: 60 × 51");
     }
 }
 
 TEST(PixelBudget, SurfacesAndWorkingBuffersShareIt)
 {
-    BudgetScope budget(1000);
+    const DecodeLimits budget = Budget(1000);
     TBitmap b;
+    b.SetLimits(budget);
     EXPECT_NO_THROW(b.SetSize(40, 25));
     try {
         b.SetSize(40, 26);
@@ -230,11 +231,11 @@ TEST(PixelBudget, SurfacesAndWorkingBuffersShareIt)
     }
     EXPECT_EQ(b.Width(), 40); // the old store stays
     EXPECT_EQ(b.Height(), 25);
-    EXPECT_NO_THROW(CheckBufferBudget(8000, 1, 1));
-    EXPECT_THROW(CheckBufferBudget(8001, 1, 1), EInvalidGraphic);
-    EXPECT_THROW(CheckPixelBudget(INT64_MAX, INT64_MAX, "bad"), EInvalidGraphic);
+    EXPECT_NO_THROW(CheckBufferBudget(budget, 8000, 1, 1));
+    EXPECT_THROW(CheckBufferBudget(budget, 8001, 1, 1), EInvalidGraphic);
+    EXPECT_THROW(CheckPixelBudget(budget, INT64_MAX, INT64_MAX, "bad"), EInvalidGraphic);
     try {
-        CheckPixelBudget(0, 5, "bad size");
+        CheckPixelBudget(budget, 0, 5, "bad size");
         FAIL();
     } catch (const EInvalidGraphic& e) {
         EXPECT_EQ(e.Message(), "bad size");

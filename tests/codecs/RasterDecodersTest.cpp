@@ -150,7 +150,7 @@ TEST(TiffJpeg, GarbageIsACompressionErrorNotACrash)
     Bytes garbage = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x11, 0x08, 0xFF, 0xFF};
     Bytes out(16 * 16 * 3, 0);
     EXPECT_THROW(DecodeTIFFJPEG(nullptr, 0, garbage.data(), garbage.size(), 16, 16, 3, true,
-                                out.data(), 48, "TIF/TIFF"),
+                                out.data(), 48, "TIF/TIFF", DecodeLimits{}),
                  EInvalidGraphic);
 }
 

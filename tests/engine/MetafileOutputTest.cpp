@@ -42,9 +42,9 @@ std::vector<std::pair<uint32_t, uint32_t>> EmfRecords(const std::vector<uint8_t>
 
 TEST(MetafileOutput, RecordingSizesAndPlaceableHeaderOfTheWorkedExample)
 {
-    ExampleScreen screen;
     TBitmap surface = Pattern(200, 100);
     TMetafile metafile;
+    metafile.SetLimits(ExampleScreen());
     RecordSurface(metafile, surface);
     EXPECT_EQ(metafile.MMWidth(), 5000);
     EXPECT_EQ(metafile.MMHeight(), 2500);
@@ -60,9 +60,9 @@ TEST(MetafileOutput, RecordingSizesAndPlaceableHeaderOfTheWorkedExample)
 
 TEST(MetafileOutput, EnhancedOutputHeaderAndRecordChain)
 {
-    ExampleScreen screen;
     TBitmap surface = Pattern(200, 100);
     TMetafile metafile;
+    metafile.SetLimits(ExampleScreen());
     RecordSurface(metafile, surface);
     std::vector<uint8_t> emf = metafile.EnhancedBytes();
     ASSERT_GT(emf.size(), 108u);
@@ -121,8 +121,8 @@ TEST(MetafileOutput, FileNameDecidesTheWindowsForm)
 
 TEST(MetafileOutput, SecondRecordingKeepsTheScale)
 {
-    ExampleScreen screen;
     TMetafile m;
+    m.SetLimits(ExampleScreen());
     TBitmap a = Pattern(200, 100), b = Pattern(40, 30);
     RecordSurface(m, a);
     RecordSurface(m, b);

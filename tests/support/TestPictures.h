@@ -2,26 +2,20 @@
 // Pictures and screen set-ups shared by the codec and engine tests (header only: the suites
 // that use it link the codecs themselves).
 #include "codecs/surface/Bitmap.h"
-#include "platform/ScreenMetrics.h"
 
 namespace tabulonix::test {
 
-// The reference screen of the metafile sizing example (320 mm over 1280 px, 240 mm over
-// 960 px) for the scope of the object.
-struct ExampleScreen {
-    ExampleScreen()
-    {
-        ScreenMetrics m;
-        m.widthPixels = 1280;
-        m.heightPixels = 960;
-        m.widthMillimetres = 320;
-        m.heightMillimetres = 240;
-        SetScreenMetrics(m);
-    }
-    ~ExampleScreen() { ResetScreenMetrics(); }
-    ExampleScreen(const ExampleScreen&) = delete;
-    ExampleScreen& operator=(const ExampleScreen&) = delete;
-};
+// Limits with the reference screen of the metafile sizing example (320 mm over 1280 px,
+// 240 mm over 960 px).
+inline DecodeLimits ExampleScreen()
+{
+    DecodeLimits limits;
+    limits.screen.widthPixels = 1280;
+    limits.screen.heightPixels = 960;
+    limits.screen.widthMillimetres = 320;
+    limits.screen.heightMillimetres = 240;
+    return limits;
+}
 
 // A true-colour picture of one colour.
 inline TBitmap Filled(int w, int h, TColor color)

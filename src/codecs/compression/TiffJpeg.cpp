@@ -5,7 +5,7 @@
 #include "codecs/compression/TiffJpeg.h"
 
 #include "codecs/core/CodecErrors.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 
 #include <algorithm>
 #include <climits>
@@ -34,6 +34,7 @@ struct JpegJob {
     bool colorTransform;
     uint8_t* dst;
     size_t rowBytes;
+    uint64_t bufferBytes;
     uint64_t budget;
     int rowsDone;
     jpeg_decompress_struct cinfo;
@@ -75,7 +76,7 @@ bool RunJob(JpegJob* job)
     jpeg_create_decompress(&job->cinfo);
     // Multi-scan strips keep every coefficient: their memory counts against the budget.
     job->cinfo.mem->max_memory_to_use =
-        static_cast<long>(std::min<uint64_t>(BufferBudget(), LONG_MAX));
+        static_cast<long>(std::min<uint64_t>(job->bufferBytes, LONG_MAX));
     if (job->tablesSize > 0) {
         jpeg_mem_src(&job->cinfo, job->tables, static_cast<unsigned long>(job->tablesSize));
         jpeg_read_header(&job->cinfo, FALSE); // tables only
@@ -108,7 +109,7 @@ bool RunJob(JpegJob* job)
 
 int DecodeTIFFJPEG(const uint8_t* tables, size_t tablesSize, const uint8_t* src, size_t srcSize,
                    int width, int rows, int components, bool colorTransform, uint8_t* dst,
-                   size_t rowBytes, const std::string& formatName)
+                   size_t rowBytes, const std::string& formatName, const DecodeLimits& limits)
 {
     if (rows <= 0 || width <= 0 || rowBytes < static_cast<size_t>(width) * components ||
         SpaceOf(components, colorTransform) == JCS_UNKNOWN)
@@ -126,7 +127,8 @@ int DecodeTIFFJPEG(const uint8_t* tables, size_t tablesSize, const uint8_t* src,
     job->colorTransform = colorTransform;
     job->dst = dst;
     job->rowBytes = rowBytes;
-    job->budget = PixelBudget();
+    job->bufferBytes = limits.BufferBytes();
+    job->budget = limits.pixels;
     if (!RunJob(job.get()))
         throw EInvalidGraphic(FormatError(kCompressionError, formatName));
     return job->rowsDone;

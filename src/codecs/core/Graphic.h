@@ -1,5 +1,6 @@
 #pragma once
 #include "codecs/core/CodecErrors.h"
+#include "codecs/core/DecodeLimits.h"
 #include "codecs/core/Stream.h"
 
 #include <functional>
@@ -80,6 +81,10 @@ class TGraphic {
     // returns false when it cannot.
     virtual bool AssignTo(class TGraphic& target) const;
 
+    // What reading this picture may cost; pictures it makes get the same.
+    const DecodeLimits& Limits() const { return limits_; }
+    void SetLimits(const DecodeLimits& limits) { limits_ = limits; }
+
     bool Modified() const { return modified_; }
     void SetModified(bool value) { modified_ = value; }
 
@@ -92,6 +97,7 @@ class TGraphic {
     [[noreturn]] void AssignError(const TGraphic& source) const;
 
   private:
+    DecodeLimits limits_;
     bool modified_ = false;
     bool transparent_ = false;
 };

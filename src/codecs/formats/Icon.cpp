@@ -3,7 +3,7 @@
 #include "codecs/core/ByteReader.h"
 #include "codecs/formats/Png.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 #include "platform/ScreenMetrics.h"
 
 #include <algorithm>
@@ -91,7 +91,7 @@ void TIcon::Choose() const
         return;
     // The entry nearest the system icon size among those the display can show (all of
     // them on a true-colour display); on a tie the one with more colours, then the first.
-    int displayBits = Screen().bitsPerPixel;
+    int displayBits = Limits().screen.bitsPerPixel;
     int best = -1;
     long bestScore = LONG_MAX;
     int bestBits = -1;
@@ -149,6 +149,7 @@ void TIcon::Decode() const
     const Entry& e = entries_[static_cast<size_t>(chosen_)];
     const uint8_t* p = data_.data() + e.offset;
     auto out = std::make_unique<TBitmap>();
+    out->SetLimits(Limits());
     std::vector<uint8_t> mask;
     bool alpha = false;
     if (IsPng(p, e.size)) {
@@ -181,7 +182,7 @@ void TIcon::Decode() const
         int height = std::abs(doubleHeight) / 2;
         if (height == 0 || !(bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32))
             throw EInvalidGraphic(kInvalidIcon);
-        CheckPixelBudget(width, height, kInvalidIcon);
+        CheckPixelBudget(Limits(), width, height, kInvalidIcon);
         size_t colors =
             bits <= 8 ? (clrUsed && clrUsed < (1u << bits) ? clrUsed : (1u << bits)) : 0;
         std::vector<RGBQuad> table(colors);

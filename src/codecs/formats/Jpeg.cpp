@@ -1,7 +1,7 @@
 #include "codecs/formats/Jpeg.h"
 
 #include "codecs/surface/Canvas.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 
 #include <algorithm>
 #include <climits>
@@ -134,7 +134,8 @@ template <class State> int MessageCode(const State& s)
 }
 
 // Step functions: true on success; after false the message code tells why.
-bool DecodeOpen(DecodeState* s, const uint8_t* data, size_t size, HeaderInfo* info)
+bool DecodeOpen(DecodeState* s, const uint8_t* data, size_t size, uint64_t memoryBudget,
+                HeaderInfo* info)
 {
     InitErrors(s->err);
     s->cinfo.err = &s->err.pub;
@@ -145,7 +146,7 @@ bool DecodeOpen(DecodeState* s, const uint8_t* data, size_t size, HeaderInfo* in
     // Multi-scan files keep every coefficient in memory: that counts against the budget too
     // (the library refuses what would need more, having no backing store).
     s->cinfo.mem->max_memory_to_use =
-        static_cast<long>(std::min<uint64_t>(BufferBudget(), LONG_MAX));
+        static_cast<long>(std::min<uint64_t>(memoryBudget, LONG_MAX));
     s->src.init_source = SourceInit;
     s->src.fill_input_buffer = SourceFill;
     s->src.skip_input_data = SourceSkip;
@@ -318,12 +319,12 @@ struct DecodeGuard {
     throw EJPEG(Format("JPEG error #%d", static_cast<long long>(code)));
 }
 
-HeaderInfo ReadHeader(const ByteBuffer& bytes)
+HeaderInfo ReadHeader(const ByteBuffer& bytes, const DecodeLimits& limits)
 {
     DecodeState s{};
     DecodeGuard guard{s};
     HeaderInfo info{};
-    if (!DecodeOpen(&s, bytes.data(), bytes.size(), &info))
+    if (!DecodeOpen(&s, bytes.data(), bytes.size(), limits.BufferBytes(), &info))
         Fail(MessageCode(s));
     return info;
 }
@@ -442,7 +443,7 @@ void TJPEGImage::ReadStream(TStream& stream)
     fresh->present = true;
     bool multiScan = false;
     if (!fresh->bytes.empty()) {
-        HeaderInfo info = ReadHeader(fresh->bytes);
+        HeaderInfo info = ReadHeader(fresh->bytes, Limits());
         fresh->width = info.width;
         fresh->height = info.height;
         fresh->grayscale = info.grayscale;
@@ -468,10 +469,11 @@ DecodeParams ParamsOf(const TJPEGImage& image)
 }
 
 // Reads the header and sets the decoder up; the output size is then known and checked.
-void OpenDecoder(DecodeState& s, const ByteBuffer& bytes, const DecodeParams& params)
+void OpenDecoder(DecodeState& s, const ByteBuffer& bytes, const DecodeParams& params,
+                 const DecodeLimits& limits)
 {
     HeaderInfo info{};
-    if (!DecodeOpen(&s, bytes.data(), bytes.size(), &info))
+    if (!DecodeOpen(&s, bytes.data(), bytes.size(), limits.BufferBytes(), &info))
         Fail(MessageCode(s));
     if (!DecodeStart(&s, &params))
         Fail(MessageCode(s));
@@ -484,7 +486,7 @@ void OpenDecoder(DecodeState& s, const ByteBuffer& bytes, const DecodeParams& pa
             : (components == 3 || (components == 4 && s.cinfo.out_color_space == JCS_CMYK));
     if (!handled)
         Fail(JERR_CONVERSION_NOTIMPL);
-    CheckPixelBudget(s.cinfo.output_width, s.cinfo.output_height,
+    CheckPixelBudget(limits, s.cinfo.output_width, s.cinfo.output_height,
                      "JPEG error #" + std::to_string(JERR_IMAGE_TOO_BIG));
 }
 
@@ -496,7 +498,7 @@ void TJPEGImage::DIBNeeded() const
         return;
     DecodeState s{};
     DecodeGuard guard{s};
-    OpenDecoder(s, data_->bytes, ParamsOf(*this));
+    OpenDecoder(s, data_->bytes, ParamsOf(*this), Limits());
     const int width = static_cast<int>(s.cinfo.output_width);
     const int height = static_cast<int>(s.cinfo.output_height);
     const bool indexed = s.cinfo.quantize_colors != 0;
@@ -505,6 +507,7 @@ void TJPEGImage::DIBNeeded() const
         Fail(MessageCode(s));
 
     auto bitmap = std::make_unique<TBitmap>();
+    bitmap->SetLimits(Limits());
     bitmap->NewImage(width, height, indexed ? pf8bit : pf24bit, false); // every row is decoded
     std::vector<uint8_t> scratch(static_cast<size_t>(width) * static_cast<size_t>(components));
     std::vector<JSAMPROW> rows(static_cast<size_t>(height));
@@ -533,7 +536,7 @@ bool TJPEGImage::NearestSample(int width, int height, TBitmap& sample) const
         return false;
     DecodeState s{};
     DecodeGuard guard{s};
-    OpenDecoder(s, data_->bytes, ParamsOf(*this));
+    OpenDecoder(s, data_->bytes, ParamsOf(*this), Limits());
     const int sourceWidth = static_cast<int>(s.cinfo.output_width);
     const int sourceHeight = static_cast<int>(s.cinfo.output_height);
     // Quantised output is dithered from row to row, so it needs every row; a sample as large

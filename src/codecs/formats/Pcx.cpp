@@ -1,6 +1,6 @@
 #include "codecs/formats/Pcx.h"
 
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 #include "codecs/compression/RunLength.h"
 
 #include <algorithm>
@@ -116,7 +116,7 @@ void TPCXGraphic::ReadStream(TStream& stream)
 
     CreateImage(width, height, format, kPCX);
     // The decoded rows may be far wider than the pixels they hold.
-    CheckBufferBudget(rowSize, width, height);
+    CheckBufferBudget(Limits(), rowSize, width, height);
 
     // Palette.
     if (format != pf24bit) {

@@ -567,6 +567,7 @@ void TPNGGraphic::ReadStream(TStream& stream)
 void DecodePngIconEntry(const uint8_t* data, size_t size, TBitmap& out)
 {
     TPNGGraphic png;
+    png.SetLimits(out.Limits());
     png.SetKeepAlpha(true);
     TMemoryStream stream(std::vector<uint8_t>(data, data + size));
     png.ReadStream(stream);

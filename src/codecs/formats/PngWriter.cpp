@@ -225,7 +225,8 @@ void TPNGWriter::AssignFrom(const TGraphic& source)
 
     const bool transparent = bitmap->Transparent();
     const TColor transparentColor = bitmap->TransparentColor();
-    int bits = bitmap->PixelFormat() == pfDevice ? Screen().bitsPerPixel : bitmap->BitsPerPixel();
+    int bits = bitmap->PixelFormat() == pfDevice ? bitmap->Limits().screen.bitsPerPixel
+                                                     : bitmap->BitsPerPixel();
 
     ClearChunks();
     auto header = std::make_unique<TChunkIHDR>();

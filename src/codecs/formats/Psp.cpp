@@ -1,6 +1,6 @@
 #include "codecs/formats/Psp.h"
 
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 #include "codecs/compression/RunLength.h"
 #include "codecs/compression/Inflate.h"
 
@@ -140,7 +140,7 @@ void TPSPGraphic::ReadStream(TStream& stream)
     const int major = p.version;
     const int width = p.width, height = p.height, bits = p.bitsPerSample;
     // The channels are decoded before the surface is made: check the budget first.
-    CheckPixelBudget(width, height, FormatError(kInvalidImageFormat, kPSP));
+    CheckPixelBudget(Limits(), width, height, FormatError(kInvalidImageFormat, kPSP));
 
     // The palette and the first raster layer with its channels.
     std::optional<TPalette> palette;

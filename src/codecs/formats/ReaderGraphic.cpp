@@ -1,6 +1,6 @@
 #include "codecs/formats/ReaderGraphic.h"
 
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 
 namespace tabulonix {
 
@@ -72,7 +72,7 @@ void TReaderGraphic::CreateImage(int width, int height, TPixelFormat format,
 {
     if (format == pfCustom)
         Fail(kInvalidColorFormat, formatName);
-    CheckPixelBudget(width, height, FormatError(kInvalidImageFormat, formatName));
+    CheckPixelBudget(Limits(), width, height, FormatError(kInvalidImageFormat, formatName));
     NewImage(width, height, format);
 }
 

@@ -316,7 +316,7 @@ void TTargaGraphic::WriteStream(TStream& stream, bool compressed)
         pixelBytes = 3;
         break;
     case pfDevice:
-        pixelBytes = static_cast<size_t>(Screen().bitsPerPixel / 8);
+        pixelBytes = static_cast<size_t>(Limits().screen.bitsPerPixel / 8);
         break;
     default:
         pixelBytes = 4;

@@ -1,6 +1,6 @@
 #include "codecs/formats/Tiff.h"
 
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 #include "codecs/compression/RunLength.h"
 #include "codecs/compression/Inflate.h"
 #include "codecs/compression/Ccitt.h"
@@ -528,7 +528,7 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
     // One band of strips (the same strip of every plane) is decoded at a time, into a
     // buffer of the rows its data can reach, so that a short file with a huge header costs
     // no more than its data; the rows beyond stay zero.
-    CheckBufferBudget(uint64_t{rowBytes} * static_cast<uint64_t>(planes), width, height);
+    CheckBufferBudget(Limits(), uint64_t{rowBytes} * static_cast<uint64_t>(planes), width, height);
     auto reach = [&](uint64_t count) -> uint64_t {
         switch (p.compression) {
         case ctNone:
@@ -575,7 +575,7 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
             const uint64_t rows = reach(count) / rowBytes + 1;
             reached = std::max<size_t>(reached, std::min<uint64_t>(rows, unitRows));
         }
-        CheckBufferBudget(uint64_t{rowBytes} * reached * static_cast<uint64_t>(planes), width,
+        CheckBufferBudget(Limits(), uint64_t{rowBytes} * reached * static_cast<uint64_t>(planes), width,
                           height);
         band.assign(rowBytes * reached * static_cast<size_t>(planes), 0);
         const size_t bandPlaneBytes = rowBytes * reached;
@@ -607,7 +607,7 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
                 break;
             case ctJPEG:
                 DecodeTIFFJPEG(dir.jpegTables.data(), dir.jpegTables.size(), src, count, width,
-                               rows, samples, dir.photometric == 6, out, rowBytes, kTIFF);
+                               rows, samples, dir.photometric == 6, out, rowBytes, kTIFF, Limits());
                 break;
             default: {
                 TCCITTOptions o;

@@ -2,7 +2,7 @@
 
 #include "codecs/surface/Bitmap.h"
 #include "codecs/core/ByteReader.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 #include "codecs/metafile/EmfHeader.h"
 #include "codecs/metafile/EmfWriter.h"
 #include "codecs/metafile/MetafilePlayer.h"
@@ -58,7 +58,7 @@ TMetafile::~TMetafile() = default;
 
 void TMetafile::Reference(int& pixelsX, int& pixelsY, int& mmX, int& mmY) const
 {
-    const ScreenMetrics& screen = Screen();
+    const ScreenMetrics& screen = Limits().screen;
     pixelsX = screen.widthPixels;
     pixelsY = screen.heightPixels;
     mmX = screen.widthMillimetres;
@@ -79,7 +79,7 @@ int TMetafile::Width() const
     if (data_.empty())
         return pendingWidth_;
     if (inch_ != 0)
-        return PixelSize(MulDiv(mmWidth_, Screen().pixelsPerInch, 2540));
+        return PixelSize(MulDiv(mmWidth_, Limits().screen.pixelsPerInch, 2540));
     int px, py, mx, my;
     Reference(px, py, mx, my);
     return PixelSize(MulDiv(mmWidth_, px, int64_t(mx) * 100));
@@ -90,7 +90,7 @@ int TMetafile::Height() const
     if (data_.empty())
         return pendingHeight_;
     if (inch_ != 0)
-        return PixelSize(MulDiv(mmHeight_, Screen().pixelsPerInch, 2540));
+        return PixelSize(MulDiv(mmHeight_, Limits().screen.pixelsPerInch, 2540));
     int px, py, mx, my;
     Reference(px, py, mx, my);
     return PixelSize(MulDiv(mmHeight_, py, int64_t(my) * 100));
@@ -101,7 +101,7 @@ void TMetafile::SetWidth(int pixels)
     if (data_.empty()) {
         pendingWidth_ = pixels;
     } else if (inch_ != 0) {
-        mmWidth_ = MulDiv(pixels, 2540, Screen().pixelsPerInch);
+        mmWidth_ = MulDiv(pixels, 2540, Limits().screen.pixelsPerInch);
     } else {
         int px, py, mx, my;
         Reference(px, py, mx, my);
@@ -115,7 +115,7 @@ void TMetafile::SetHeight(int pixels)
     if (data_.empty()) {
         pendingHeight_ = pixels;
     } else if (inch_ != 0) {
-        mmHeight_ = MulDiv(pixels, 2540, Screen().pixelsPerInch);
+        mmHeight_ = MulDiv(pixels, 2540, Limits().screen.pixelsPerInch);
     } else {
         int px, py, mx, my;
         Reference(px, py, mx, my);
@@ -154,9 +154,9 @@ void TMetafile::Paint(TCanvas& canvas, const TRect& rect)
     // them inclusive, so the picture covers exactly the rectangle.
     TRect area{rect.left, rect.top, rect.right - 1, rect.bottom - 1};
     if (kind_ == Kind::Enhanced)
-        PlayEnhancedMetafile(canvas, data_.data(), data_.size(), area);
+        PlayEnhancedMetafile(canvas, data_.data(), data_.size(), area, Limits());
     else
-        PlayWindowsMetafile(canvas, data_.data(), data_.size(), box_, area);
+        PlayWindowsMetafile(canvas, data_.data(), data_.size(), box_, area, Limits());
 }
 
 void TMetafile::ReadStream(TStream& stream)
@@ -236,8 +236,9 @@ std::unique_ptr<TBitmap> TMetafile::Rasterize() const
 {
     // A picture smaller than a pixel still converts, as one pixel.
     int w = std::max(Width(), 1), h = std::max(Height(), 1);
-    CheckPixelBudget(w, h, NotValid);
+    CheckPixelBudget(Limits(), w, h, NotValid);
     auto bitmap = std::make_unique<TBitmap>();
+    bitmap->SetLimits(Limits());
     bitmap->SetSize(w, h);
     const_cast<TMetafile*>(this)->Paint(bitmap->Canvas(), TRect{0, 0, w, h});
     return bitmap;
@@ -251,7 +252,7 @@ std::vector<uint8_t> TMetafile::EnhancedBytes() const
         return {};
     // Windows content: recorded again as one bitmap at the picture's size.
     auto bitmap = Rasterize();
-    const ScreenMetrics& screen = Screen();
+    const ScreenMetrics& screen = Limits().screen;
     EmfRecorder recorder(TRect{0, 0, mmWidth_, mmHeight_}, screen.widthPixels, screen.heightPixels,
                          screen.widthMillimetres, screen.heightMillimetres);
     recorder.SetStretchMode(COLORONCOLOR);
@@ -355,7 +356,7 @@ void TMetafile::AssignFrom(const TGraphic& source)
 
 TMetafileCanvas::TMetafileCanvas(TMetafile& metafile) : metafile_(metafile)
 {
-    Init(Screen());
+    Init(metafile.Limits().screen);
 }
 
 TMetafileCanvas::TMetafileCanvas(TMetafile& metafile, const ScreenMetrics& reference)
@@ -421,8 +422,9 @@ void TMetafileCanvas::DrawScaled(const TRect& rect, TGraphic* graphic)
     }
     // Other pictures are recorded as the bitmap they paint at their own size.
     int w = graphic->Width(), h = graphic->Height();
-    CheckPixelBudget(w, h, "Metafile is not valid");
+    CheckPixelBudget(metafile_.Limits(), w, h, "Metafile is not valid");
     TBitmap copy;
+    copy.SetLimits(metafile_.Limits());
     copy.SetSize(w, h);
     copy.Canvas().DrawAt(0, 0, graphic);
     RecordBitmap(rect, copy);

@@ -1,7 +1,7 @@
 #include "codecs/metafile/MetafileBitmaps.h"
 
 #include "codecs/core/ByteReader.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 #include "codecs/core/Stream.h"
 
 #include <algorithm>
@@ -110,7 +110,7 @@ bool DecodeBitmap16(const uint8_t* data, size_t size, TColor text, TColor backgr
         int64_t(widthBytes) * height > int64_t(size) - 10)
         return false;
     try {
-        CheckPixelBudget(width, height, "Metafile is not valid");
+        CheckPixelBudget(out.Limits(), width, height, "Metafile is not valid");
     } catch (const Exception&) {
         return false;
     }

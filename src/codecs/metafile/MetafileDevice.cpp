@@ -33,7 +33,7 @@ Xform Xform::After(const Xform& first) const
 
 bool DeviceMapping::SetEnhanced(const EmfHeader& header)
 {
-    const ScreenMetrics& screen = Screen();
+    const ScreenMetrics& screen = screen_;
     devX_ = header.devicePixelsX > 0 ? header.devicePixelsX : screen.widthPixels;
     devY_ = header.devicePixelsY > 0 ? header.devicePixelsY : screen.heightPixels;
     mmX_ = header.deviceMillimetresX > 0 ? header.deviceMillimetresX : screen.widthMillimetres;

@@ -29,7 +29,7 @@ struct DcState {
 // reference pixels; Windows metafiles map their window straight onto the area.
 class DeviceMapping {
   public:
-    explicit DeviceMapping(const TRect& area) : area_(area) {}
+    DeviceMapping(const TRect& area, const ScreenMetrics& screen) : area_(area), screen_(screen) {}
     // False when neither the frame nor the bounds give an extent.
     bool SetEnhanced(const EmfHeader& header);
     void SetWindows();
@@ -44,6 +44,7 @@ class DeviceMapping {
     void PageScale(const DcState& s, double& sx, double& sy) const;
 
     TRect area_;
+    ScreenMetrics screen_; // the reference device when the header names none
     bool windows_ = false;
     double spanX_ = 1, spanY_ = 1;
     double devX_ = 1, devY_ = 1, mmX_ = 1, mmY_ = 1;

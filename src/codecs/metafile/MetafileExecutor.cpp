@@ -11,8 +11,9 @@
 
 namespace tabulonix::metafile {
 
-MetafileExecutor::MetafileExecutor(TCanvas& canvas, const TRect& area, int64_t workBudget)
-    : mapping_(area), painter_(canvas, area, workBudget, mapping_, s_)
+MetafileExecutor::MetafileExecutor(TCanvas& canvas, const TRect& area, const DecodeLimits& limits)
+    : limits_(limits), mapping_(area, limits.screen),
+      painter_(canvas, area, limits.metafileWork, mapping_, s_)
 {
 }
 
@@ -160,6 +161,7 @@ void MetafileExecutor::CreatePatternBrush(ObjectSlot slot, const std::optional<D
     if (!pattern)
         return;
     TBitmap bitmap;
+    bitmap.SetLimits(limits_);
     painter_.Charge(static_cast<int64_t>(pattern->PixelBytes()));
     if (DecodeDib(pattern->info, pattern->infoSize, pattern->bits, pattern->bitsSize, bitmap))
         o->brush.color = bitmap.Pixel(0, 0);
@@ -480,6 +482,7 @@ void MetafileExecutor::StretchDib(double x, double y, double width, double heigh
                                   const DibRef& dib, const SourceRect& source, uint32_t rop)
 {
     TBitmap bitmap;
+    bitmap.SetLimits(limits_);
     painter_.Charge(static_cast<int64_t>(dib.PixelBytes()));
     if (!DecodeDib(dib.info, dib.infoSize, dib.bits, dib.bitsSize, bitmap))
         return;
@@ -491,6 +494,7 @@ void MetafileExecutor::StretchBitmap16(double x, double y, double width, double 
                                        uint32_t rop)
 {
     TBitmap bitmap;
+    bitmap.SetLimits(limits_);
     painter_.Charge(static_cast<int64_t>(size));
     if (!DecodeBitmap16(data, size, s_.textColor, s_.bkColor, bitmap))
         return;
@@ -501,6 +505,7 @@ void MetafileExecutor::SetDibToDevice(double x, double y, const DibRef& dib,
                                       const SourceRect& source, const std::optional<ScanBand>& band)
 {
     TBitmap bitmap;
+    bitmap.SetLimits(limits_);
     painter_.Charge(static_cast<int64_t>(dib.PixelBytes()));
     if (!DecodeDib(dib.info, dib.infoSize, dib.bits, dib.bitsSize, bitmap))
         return;

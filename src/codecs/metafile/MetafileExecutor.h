@@ -17,7 +17,7 @@ namespace tabulonix::metafile {
 // what is drawn to its painter.
 class MetafileExecutor final : public MetafileOps {
   public:
-    MetafileExecutor(TCanvas& canvas, const TRect& area, int64_t workBudget);
+    MetafileExecutor(TCanvas& canvas, const TRect& area, const DecodeLimits& limits);
     MetafileExecutor(const MetafileExecutor&) = delete;
     MetafileExecutor& operator=(const MetafileExecutor&) = delete;
 
@@ -98,6 +98,7 @@ class MetafileExecutor final : public MetafileOps {
     void Blit(double x, double y, double w, double h, const TBitmap* source, const TRect& src,
               uint32_t rop);
 
+    DecodeLimits limits_; // for the bitmaps of the records
     DeviceMapping mapping_;
     DcState s_;
     StateStack saved_;

@@ -4,14 +4,11 @@
 #include "codecs/metafile/MetafileExecutor.h"
 #include "codecs/metafile/WmfDecoder.h"
 
-#include <atomic>
 #include <mutex>
 
 namespace tabulonix {
 
 namespace {
-
-std::atomic<int64_t> workBudget{200'000'000};
 
 bool EmptyArea(const TRect& area)
 {
@@ -20,22 +17,13 @@ bool EmptyArea(const TRect& area)
 
 } // namespace
 
-void SetMetafileWorkBudget(int64_t units)
-{
-    workBudget = units;
-}
-
-int64_t MetafileWorkBudget()
-{
-    return workBudget.load();
-}
-
-void PlayEnhancedMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& area)
+void PlayEnhancedMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& area,
+                          const DecodeLimits& limits)
 {
     if (EmptyArea(area))
         return;
     std::lock_guard<std::recursive_mutex> guard(canvas.Lock());
-    metafile::MetafileExecutor executor(canvas, area, workBudget.load());
+    metafile::MetafileExecutor executor(canvas, area, limits);
     try {
         metafile::DecodeEmf(data, size, executor);
     } catch (const metafile::WorkExhausted&) {
@@ -44,12 +32,12 @@ void PlayEnhancedMetafile(TCanvas& canvas, const uint8_t* data, size_t size, con
 }
 
 void PlayWindowsMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& box,
-                         const TRect& area)
+                         const TRect& area, const DecodeLimits& limits)
 {
     if (EmptyArea(area))
         return;
     std::lock_guard<std::recursive_mutex> guard(canvas.Lock());
-    metafile::MetafileExecutor executor(canvas, area, workBudget.load());
+    metafile::MetafileExecutor executor(canvas, area, limits);
     try {
         metafile::DecodeWmf(data, size, box, executor);
     } catch (const metafile::WorkExhausted&) {

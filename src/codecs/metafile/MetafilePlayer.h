@@ -1,4 +1,5 @@
 #pragma once
+#include "codecs/core/DecodeLimits.h"
 #include "codecs/surface/Canvas.h"
 
 #include <cstddef>
@@ -9,18 +10,15 @@ namespace tabulonix {
 // Plays metafile records onto a canvas, the picture's frame mapped onto `area`, whose right
 // and bottom edges are inclusive (so (0, 0, 99, 49) is a 100 x 50 pixel area). Drawing is
 // clipped to the area. Records that are not understood, and malformed ones, are skipped;
-// the total work is bounded, so hostile records end the playing early rather than hang.
+// the total work is bounded (limits.metafileWork), so hostile records end the playing early rather than hang.
 // Text records are skipped.
 
 // An enhanced metafile (header record first).
-void PlayEnhancedMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& area);
+void PlayEnhancedMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& area,
+                          const DecodeLimits& limits);
 // Windows metafile records (META_HEADER first, no placeable header); `box` is the
 // placeable header's bounding box, the window until the records set their own.
 void PlayWindowsMetafile(TCanvas& canvas, const uint8_t* data, size_t size, const TRect& box,
-                         const TRect& area);
-
-// The work budget of one playing, in pixels and edge-rows (tests and fuzzing lower it).
-void SetMetafileWorkBudget(int64_t units);
-int64_t MetafileWorkBudget();
+                         const TRect& area, const DecodeLimits& limits);
 
 } // namespace tabulonix

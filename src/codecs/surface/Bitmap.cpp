@@ -2,7 +2,7 @@
 
 #include "codecs/core/ByteReader.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 #include "platform/ScreenMetrics.h"
 
 #include <algorithm>
@@ -24,7 +24,8 @@ std::mutex& StoreLock()
 constexpr std::array<uint32_t, 3> kMasks565 = {0xF800, 0x07E0, 0x001F};
 constexpr std::array<uint32_t, 3> kMasks555 = {0x7C00, 0x03E0, 0x001F};
 
-int BitsOf(TPixelFormat format)
+// Bits per pixel of a store format; a device-format store takes the screen's depth.
+int BitsOf(TPixelFormat format, int deviceBits)
 {
     switch (format) {
     case pf1bit:
@@ -39,7 +40,7 @@ int BitsOf(TPixelFormat format)
     case pf24bit:
         return 24;
     case pfDevice:
-        return Screen().bitsPerPixel;
+        return deviceBits;
     case pf32bit:
     case pfCustom:
         return 32;
@@ -229,11 +230,13 @@ TBitmap::~TBitmap() = default;
 
 TBitmap::TBitmap(const TBitmap& other) : TGraphic(), image_(std::make_shared<TBitmapImage>())
 {
+    SetLimits(other.Limits());
     AssignFrom(other);
 }
 
 TBitmap& TBitmap::operator=(const TBitmap& other)
 {
+    SetLimits(other.Limits());
     AssignFrom(other);
     return *this;
 }
@@ -284,7 +287,7 @@ void TBitmap::Resize(int width, int height)
     fresh->header = old.header;
     if (old.device) {
         fresh->header = TBitmapInfoHeader{};
-        fresh->header.bitCount = static_cast<uint16_t>(Screen().bitsPerPixel);
+        fresh->header.bitCount = static_cast<uint16_t>(Limits().screen.bitsPerPixel);
     }
     fresh->masks = old.masks;
     fresh->colorTable = old.colorTable;
@@ -302,7 +305,7 @@ void TBitmap::Resize(int width, int height)
     fresh->header.compression = fresh->masks[0] ? 3 : 0;
     fresh->header.sizeImage = 0;
     if (width > 0 && height > 0) {
-        CheckPixelBudget(width, height, "Out of system resources");
+        CheckPixelBudget(Limits(), width, height, "Out of system resources");
         size_t stride = fresh->Stride();
         AllocateRows(*fresh); // every pixel gets the fill below
         fresh->header.sizeImage =
@@ -392,7 +395,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
     fresh->device = format == pfDevice;
     fresh->header.width = old.width;
     fresh->header.height = old.header.height < 0 ? -old.height : old.height;
-    fresh->header.bitCount = static_cast<uint16_t>(BitsOf(format));
+    fresh->header.bitCount = static_cast<uint16_t>(BitsOf(format, Limits().screen.bitsPerPixel));
     if (format == pf16bit) {
         fresh->masks = kMasks565;
         fresh->header.compression = 3;
@@ -444,7 +447,7 @@ void TBitmap::NewImage(int width, int height, TPixelFormat format, bool cleared)
         throw EInvalidGraphic("Invalid pixel format");
     auto fresh = std::make_shared<TBitmapImage>();
     fresh->device = format == pfDevice;
-    fresh->header.bitCount = static_cast<uint16_t>(BitsOf(format));
+    fresh->header.bitCount = static_cast<uint16_t>(BitsOf(format, Limits().screen.bitsPerPixel));
     if (format == pf16bit) {
         fresh->masks = kMasks565;
         fresh->header.compression = 3;
@@ -458,7 +461,7 @@ void TBitmap::NewImage(int width, int height, TPixelFormat format, bool cleared)
     fresh->header.width = width;
     fresh->header.height = height;
     if (width > 0 && height > 0) {
-        CheckPixelBudget(width, height, "Out of system resources");
+        CheckPixelBudget(Limits(), width, height, "Out of system resources");
         if (cleared)
             fresh->pixels.assign(fresh->Stride() * static_cast<size_t>(height), 0);
         else

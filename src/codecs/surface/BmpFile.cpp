@@ -2,7 +2,7 @@
 #include "codecs/surface/Bitmap.h"
 
 #include "codecs/core/ByteReader.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 #include "platform/ScreenMetrics.h"
 
 #include <algorithm>
@@ -182,7 +182,7 @@ void TBitmap::ReadStream(TStream& stream)
         Invalid();
     if (info.compression == 3 && info.bitCount != 16 && info.bitCount != 32)
         Invalid();
-    CheckPixelBudget(width, height, kInvalidBitmap);
+    CheckPixelBudget(Limits(), width, height, kInvalidBitmap);
 
     auto image = std::make_shared<TBitmapImage>();
     image->device = false;
@@ -243,7 +243,7 @@ void TBitmap::DecodeRle(const std::vector<uint8_t>& file, size_t infoOffset)
         Invalid();
     int64_t width = info.width;
     int64_t height = info.height < 0 ? -static_cast<int64_t>(info.height) : info.height;
-    CheckPixelBudget(width, height, kInvalidBitmap);
+    CheckPixelBudget(Limits(), width, height, kInvalidBitmap);
     std::vector<RGBQuad> table = ReadColorTable(in, h);
     size_t dataSize =
         info.sizeImage ? std::min<size_t>(info.sizeImage, in.Remaining()) : in.Remaining();
@@ -258,7 +258,7 @@ void TBitmap::DecodeRle(const std::vector<uint8_t>& file, size_t infoOffset)
     image->height = static_cast<int>(height);
     image->header.width = image->width;
     image->header.height = image->height;
-    image->header.bitCount = static_cast<uint16_t>(Screen().bitsPerPixel);
+    image->header.bitCount = static_cast<uint16_t>(Limits().screen.bitsPerPixel);
     image->palette = table;
     size_t stride = image->Stride();
     image->pixels.assign(stride * static_cast<size_t>(height), 0);
@@ -292,7 +292,7 @@ void TBitmap::WriteStream(TStream& stream)
     if (im.device) {
         info.width = im.width;
         info.height = im.height;
-        info.bitCount = static_cast<uint16_t>(Screen().bitsPerPixel);
+        info.bitCount = static_cast<uint16_t>(Limits().screen.bitsPerPixel);
     } else {
         info = im.header;
         info.size = 40;

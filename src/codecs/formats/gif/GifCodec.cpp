@@ -5,7 +5,7 @@
 #include "codecs/core/ByteReader.h"
 #include "codecs/surface/Canvas.h"
 #include "codecs/compression/GifLzw.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 
 #include <algorithm>
 #include <cstring>
@@ -136,6 +136,7 @@ const TBitmap& TGIFSubImage::Bitmap() const
         return *bitmap_;
     const TGIFColorMap& map = ActiveColorMap();
     auto bitmap = std::make_unique<TBitmap>();
+    bitmap->SetLimits(owner_->Limits());
     bitmap->NewImage(Width(), Height(), pf8bit);
     bitmap->SetPalette(map.ToPalette());
     const size_t width = static_cast<size_t>(Width());
@@ -487,7 +488,7 @@ void TGIFImage::PaintInto(TCanvas& canvas, const TRect& rect) const
     const TGIFSubImage& image = *images_.front(); // every way of painting shows the first image
     // A screen too large for a private bitmap gets the first image painted directly, which
     // shows the same frame.
-    const bool screenFits = uint64_t(Width()) * uint64_t(Height()) <= PixelBudget();
+    const bool screenFits = uint64_t(Width()) * uint64_t(Height()) <= Limits().pixels;
     if (Count() == 1 || Width() == 0 || Height() == 0 || !screenFits) {
         PaintImage(canvas, rect, image);
         return;
@@ -495,6 +496,7 @@ void TGIFImage::PaintInto(TCanvas& canvas, const TRect& rect) const
     // Several images: the first frame is composed over the destination in a bitmap of the
     // logical screen's size, which is then painted into the rectangle.
     screenBitmap_ = std::make_unique<TBitmap>();
+    screenBitmap_->SetLimits(Limits());
     TBitmap& screen = *screenBitmap_;
     screen.SetSize(Width(), Height());
     TRect all{0, 0, Width(), Height()};

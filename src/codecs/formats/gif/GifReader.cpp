@@ -2,7 +2,7 @@
 #include "codecs/core/ByteReader.h"
 #include "codecs/formats/gif/GifCodec.h"
 #include "codecs/compression/GifLzw.h"
-#include "codecs/core/PixelBudget.h"
+#include "codecs/core/DecodeLimits.h"
 
 #include <algorithm>
 #include <cstring>
@@ -367,7 +367,7 @@ void TGIFImage::ReadImageData(ByteReader& reader, TGIFSubImage& image)
 
     const uint64_t pixels = uint64_t{image.descriptor.width} * uint64_t{image.descriptor.height};
     // Every image's pixels count against one budget, so many large frames cannot add up.
-    if (pixels > PixelBudget() || allocated_ + pixels > PixelBudget())
+    if (pixels > Limits().pixels || allocated_ + pixels > Limits().pixels)
         throw GIFException(TooLargeText(image.descriptor.width, image.descriptor.height));
     allocated_ += pixels;
     const uint8_t fill = image.Transparent() ? static_cast<uint8_t>(image.TransparentIndex()) : 0;
