@@ -57,8 +57,9 @@ const std::vector<Option>& Options()
          [](CommandLine& c, const std::string& v) {
              c.settings.Korkeus = ParseInt("--height", v, kSide);
          }},
-        {"--aspect", "height|width|none",
-         "keep the aspect ratio favouring the height (default) or width, or not",
+        {"--aspect", "height|width|none|fit",
+         "keep the aspect ratio favouring the height (default) or width, or not, or fit the "
+         "picture in the width x height box",
          [](CommandLine& c, const std::string& v) {
              if (v == "height")
                  c.settings.Aspect = 0;
@@ -66,8 +67,10 @@ const std::vector<Option>& Options()
                  c.settings.Aspect = 1;
              else if (v == "none")
                  c.settings.Aspect = 2;
+             else if (v == "fit")
+                 c.settings.Aspect = 3;
              else
-                 throw UsageError{"--aspect: expected height, width or none, not '" + v + "'"};
+                 throw UsageError{"--aspect: expected height, width, none or fit, not '" + v + "'"};
          }},
         {"--enlarge", nullptr, "enlarge pictures smaller than the requested size",
          [](CommandLine& c, const std::string&) { c.settings.StretchSmall = true; }},

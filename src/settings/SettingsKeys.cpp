@@ -89,7 +89,7 @@ std::vector<SettingKey> BuildTable()
     t.push_back(Key("Main", "Width", T::Text, "100", "Leveys", &M::Leveys));
     t.push_back(Key("Main", "Height", T::Text, "100", "Korkeus", &M::Korkeus));
     t.push_back(ListPosition(
-        Key("Main", "Preserve aspect ratio", T::Integer, "0", "Aspect", &M::Aspect), 2));
+        Key("Main", "Preserve aspect ratio", T::Integer, "0", "Aspect", &M::Aspect), 3));
     t.push_back(Key("Main", "Enlarge images", T::Boolean, "0", "StretchSmall", &M::StretchSmall));
     t.push_back(Key("Main", "Draw frame", T::Boolean, "0", "DrawFrame", &M::DrawFrame));
     t.push_back(Key("Main", "Frame color", T::Color, "clBlack", "Color", &M::Color));

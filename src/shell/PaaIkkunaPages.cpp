@@ -290,7 +290,8 @@ QWidget* TPaaIkkuna::BuildPage3()
     Korkeus = Named<QLineEdit>(Dimensions, "Korkeus");
     Korkeus->setText("100");
     Label10 = Caption(Dimensions, "Label10", "Preserve aspect ratio:");
-    Aspect = List(Dimensions, "Aspect", {"Yes - Favor height", "Yes - Favor width", "No"});
+    Aspect = List(Dimensions, "Aspect",
+                  {"Yes - Favor height", "Yes - Favor width", "No", "Yes - Fit in the box"});
     StretchSmall = Check(Dimensions, "StretchSmall", "Enlarge smaller images", false);
     Row(*dims, 0, Width, Leveys);
     Row(*dims, 1, Height, Korkeus);

@@ -134,6 +134,20 @@ TEST_F(CliFixture, ThumbnailsWithGalleryByDefault)
               std::string::npos);
 }
 
+TEST_F(CliFixture, FitInTheBox)
+{
+    CommandResult r = Batch("--aspect fit --width 60 --height 60 " + Q(src) + " " + Q(out));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    auto wide = DecodeWithPillow(out + "btn.bmp"); // 200 x 100: the width limits
+    auto tall = DecodeWithPillow(out + "Atn.bmp"); // 50 x 300: the height limits
+    ASSERT_TRUE(wide && tall);
+    EXPECT_EQ(wide->width, 60);
+    EXPECT_EQ(wide->height, 30);
+    EXPECT_EQ(tall->width, 10);
+    EXPECT_EQ(tall->height, 60);
+    EXPECT_NE(ReadText(out + "QVHTML.htm").find("HEIGHT=\"60\" WIDTH=\"10\""), std::string::npos);
+}
+
 TEST_F(CliFixture, ConvertToJpegWithoutHtml)
 {
     CommandResult r =

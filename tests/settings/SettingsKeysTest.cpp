@@ -126,6 +126,8 @@ TEST(SettingsKeys, SpecialReadingsOfMain)
         {"Format", "6", &MainSettings::Format, 6},
         {"Preserve aspect ratio", "$2", &MainSettings::Aspect, 2},
         {"Preserve aspect ratio", "many", &MainSettings::Aspect, 0},
+        {"Preserve aspect ratio", "3", &MainSettings::Aspect, 3}, // fit in the box
+        {"Preserve aspect ratio", "4", &MainSettings::Aspect, 0},
     };
     for (const auto& c : cases) {
         WriteText(dir.File("o.ini"), std::string("[Main]\r\n") + c.key + "=" + c.stored + "\r\n");

@@ -157,5 +157,23 @@ TEST_F(Summary, FavourHeightAndNoAspectShowWidthLine)
     EXPECT_EQ(lines[11], "Destination file name format: <same>tn");
 }
 
+TEST_F(Summary, FitInTheBoxShowsBothSizes)
+{
+    WriteOptions();
+    auto w = Start();
+    w->Aspect->setCurrentIndex(3);
+    w->AspectChange();
+    EXPECT_TRUE(w->Leveys->isEnabled());
+    EXPECT_TRUE(w->Korkeus->isEnabled());
+    w->Leveys->setText("160");
+    w->Korkeus->setText("120");
+    ToSummary(*w);
+    const Lines lines = SummaryLines(*w);
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(lines[5], "Preserve aspect ratio: Yes - Fit in the box");
+    EXPECT_EQ(lines[6], "Width: 160");
+    EXPECT_EQ(lines[7], "Height: 120");
+}
+
 } // namespace
 } // namespace tabulonix::test
