@@ -115,6 +115,9 @@ const std::vector<Option>& Options()
          }},
         {"--no-overwrite", nullptr, "never replace existing pictures; number the new ones instead",
          [](CommandLine& c, const std::string&) { c.settings.Overwrite = false; }},
+        {"--skip-unchanged", nullptr,
+         "leave out sources whose output of an earlier run with the same settings is newer",
+         [](CommandLine& c, const std::string&) { c.settings.SkipUnchanged = true; }},
         {"--quality", "N", "JPEG quality, 1-100 (default 80)",
          [](CommandLine& c, const std::string& v) {
              c.settings.TrackBar = ParseInt("--quality", v, MainRange("JPG compression"));
@@ -180,6 +183,9 @@ const std::vector<Option>& Options()
          [](CommandLine& c, const std::string& v) {
              c.jobs = ParseInt("--jobs", v, IntRange{1, 256});
          }},
+        {"--recursive", nullptr,
+         "take the pictures of the subfolders too; outputs go into the same subfolders",
+         [](CommandLine& c, const std::string&) { c.recursive = true; }},
         {"--quiet", nullptr, "no progress bar",
          [](CommandLine& c, const std::string&) { c.quiet = true; }},
         {"--help", nullptr, "show this help",

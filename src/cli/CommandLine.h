@@ -16,7 +16,8 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool quiet = false;
-    int jobs = 0; // worker threads; 0 = one per core
+    bool recursive = false; // take the pictures of the subfolders too
+    int jobs = 0;           // worker threads; 0 = one per core
 
     // Resolved after parsing (see Finish in the .cpp).
     bool nameGiven = false;

@@ -11,6 +11,7 @@
 #include "engine/Geometry.h"
 #include "engine/Lookahead.h"
 #include "engine/OutputEncoders.h"
+#include "engine/RunState.h"
 #include "i18n/Messages.h"
 #include "platform/Exception.h"
 
@@ -18,6 +19,7 @@
 #include <climits>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -167,6 +169,24 @@ PreparedFile PrepareFile(const JobSettings& s, const std::string& name, FileWork
     return f;
 }
 
+// Per selected file, its entry in the run state when its output is current and keeps the
+// name this run gives it; decided before the workers start, so that they skip those files.
+std::vector<std::optional<TRunState::Entry>>
+UnchangedFiles(const JobSettings& s, const SelectedFileList& selected, const TRunState* state)
+{
+    std::vector<std::optional<TRunState::Entry>> kept(selected.Count());
+    if (!state)
+        return kept;
+    TDestinationNaming names(s, false);
+    for (size_t i = 0; i < selected.Count(); ++i) {
+        std::string name = names.Candidate(selected[i], static_cast<int>(i + 1)).FileName();
+        names.Reserve(name);
+        if (const TRunState::Entry* e = state->Unchanged(selected[i]); e && e->destination == name)
+            kept[i] = *e;
+    }
+    return kept;
+}
+
 } // namespace
 
 BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& selected, BatchHost& host,
@@ -181,9 +201,25 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
     std::vector<FileWorker> fileWorkers;
     std::unique_ptr<Lookahead<PreparedFile>> ahead;
     bool ranToEnd = false;
+    std::unique_ptr<TRunState> state;
+    if (s.SkipUnchanged)
+        state = std::make_unique<TRunState>(s);
 
     auto finish = [&] {
         ahead.reset(); // files still being prepared are finished and dropped
+        if (state && !result.destinationUnusable) {
+            for (const FileOutcome& o : result.files)
+                if (o.kind == FileOutcome::Written)
+                    state->Record(o.source, o.destination, o.width, o.height);
+                else if (o.kind == FileOutcome::Failed)
+                    state->Forget(o.source);
+            try {
+                state->Save();
+            } catch (const std::exception& e) {
+                host.ShowError(Format(LangMessage("M005"), {s.DDir + kRunStateFileName}),
+                               FailureReason(e));
+            }
+        }
         if (s.CreateHTML != 2) {
             try {
                 gallery->WriteGallery();
@@ -203,10 +239,26 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
 
     auto failed = [&](const char* id, const std::string& path, const std::string& reason,
                       int position) {
+        FileOutcome& o = result.files.back();
+        o.kind = FileOutcome::Failed;
+        o.reason = reason;
         host.ShowError(Format(LangMessage(id), {path}), reason);
         host.StepProgress();
         host.SetPercentText(PercentText(position, result.total));
         host.ProcessMessages();
+    };
+
+    // The steps after a saved (or kept) file; true when the run is to stop.
+    auto succeeded = [&](const std::string& destination, int width, int height,
+                         const std::string& name, int position) {
+        host.ProcessMessages();
+        if (s.CreateHTML != 2)
+            gallery->AddGalleryEntry(destination, width, height, name);
+        host.StepProgress();
+        host.SetPercentText(PercentText(position, result.total));
+        ++result.processed;
+        result.aborted = host.AbortRequested();
+        return result.aborted;
     };
 
     // One report for a folder no picture can be saved in, rather than one per picture.
@@ -221,17 +273,40 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
     // order, so every result is that of a plain loop. One job is that loop.
     const size_t workers = jobs == 1 ? 0 : static_cast<size_t>(jobs > 1 ? jobs : DefaultJobs());
     fileWorkers = std::vector<FileWorker>(std::max<size_t>(workers, 1));
+    const std::vector<std::optional<TRunState::Entry>> kept =
+        UnchangedFiles(s, selected, state.get());
     ahead = std::make_unique<Lookahead<PreparedFile>>(
         selected.Count(), workers, 2 * workers, [&](size_t index, size_t worker) {
-            return PrepareFile(s, selected[index], fileWorkers[worker]);
+            return kept[index] ? PreparedFile{}
+                               : PrepareFile(s, selected[index], fileWorkers[worker]);
         });
+    std::unique_ptr<FileWorker> lateWorker;
 
     try {
         int position = 0;
         for (const std::string& name : selected) {
             ++position;
             host.SetFileName(name);
+            FileOutcome& outcome = result.files.emplace_back();
+            outcome.source = name;
             PreparedFile f = ahead->Take(static_cast<size_t>(position - 1));
+            if (const auto& k = kept[position - 1]) {
+                if (!naming.IsUsed(k->destination)) {
+                    naming.Reserve(k->destination);
+                    outcome.destination = k->destination;
+                    outcome.width = k->width;
+                    outcome.height = k->height;
+                    outcome.kind = FileOutcome::Skipped;
+                    ++result.skipped;
+                    if (succeeded(k->destination, k->width, k->height, name, position))
+                        break;
+                    continue;
+                }
+                // An output of this run has taken its name after all: it is made anew.
+                if (!lateWorker)
+                    lateWorker = std::make_unique<FileWorker>();
+                f = PrepareFile(s, name, *lateWorker);
+            }
             if (f.stage == PreparedFile::NotOpened) {
                 failed("M004", s.SDir + name, f.reason, position);
                 continue;
@@ -243,6 +318,7 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
             }
             DestinationName dest = naming.FormDestinationName(name, position);
             const std::string destPath = s.DDir + dest.FileName();
+            outcome.destination = dest.FileName();
             try {
                 if (!dest.folderReady)
                     throw EFCreateError("Cannot create folder " + s.DDir);
@@ -254,16 +330,11 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
                 continue;
             }
 
-            host.ProcessMessages();
-            if (s.CreateHTML != 2)
-                gallery->AddGalleryEntry(dest.FileName(), f.width, f.height, name);
-            host.StepProgress();
-            host.SetPercentText(PercentText(position, result.total));
-            ++result.processed;
-            if (host.AbortRequested()) {
-                result.aborted = true;
+            outcome.width = f.width;
+            outcome.height = f.height;
+            outcome.kind = FileOutcome::Written;
+            if (succeeded(dest.FileName(), f.width, f.height, name, position))
                 break;
-            }
         }
         ranToEnd = !result.aborted;
     } catch (...) {

@@ -5,11 +5,23 @@ namespace tabulonix {
 
 class BatchHost;
 
+// What became of one selected file, for reports.
+struct FileOutcome {
+    enum Kind { Written, Skipped, Failed };
+    std::string source;      // as selected, relative to SDir
+    std::string destination; // relative to DDir; "" when the file failed before naming
+    int width = 0, height = 0;
+    Kind kind = Failed;
+    std::string reason; // why it failed
+};
+
 struct BatchResult {
-    int processed = 0; // loaded, drawn and saved without failure
+    int processed = 0; // loaded, drawn and saved without failure, or skipped as unchanged
+    int skipped = 0;   // left out because their output was current (SkipUnchanged)
     int total = 0;     // selected files
     bool aborted = false;
     bool destinationUnusable = false; // the folder could not be made or written: nothing ran
+    std::vector<FileOutcome> files;   // in selection order, up to where the run stopped
 };
 
 // Runs one batch: every selected file is loaded, sized, drawn, framed, named, encoded and

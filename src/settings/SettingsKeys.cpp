@@ -128,6 +128,8 @@ std::vector<SettingKey> BuildTable()
     t.push_back(UpDown(
         Key("Main", "Images on same page", T::Integer, "20", "ImageCountUp", &M::ImageCountUp), 1,
         10000));
+    // Later additions, after the fields above so that their order stays as it was.
+    t.push_back(Key("Main", "Skip unchanged", T::Boolean, "0", "SkipUnchanged", &M::SkipUnchanged));
     return t;
 }
 

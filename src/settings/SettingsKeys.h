@@ -68,6 +68,7 @@ struct MainSettings {
     int TRUp = 0;
     bool CreateMulti = false;
     int ImageCountUp = 0;
+    bool SkipUnchanged = false;
 };
 
 enum class SettingType { Text, Integer, Boolean, Date, Color };

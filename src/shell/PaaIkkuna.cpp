@@ -575,6 +575,7 @@ void TPaaIkkuna::RebuildSummary()
         pair(Label28, PNGCompression->text());
     pair(Label15, NameFormat->text());
     pair(Label12, Extension->text());
+    when(SkipUnchanged);
     if (CreateHTML->currentIndex() != 2) {
         lines << QString() << CreateHTML->currentText() << HTMLFile->text();
         when(FillDimensions);

@@ -201,6 +201,7 @@ class TPaaIkkuna : public QWidget {
     QLabel* Label10;
     QComboBox* Aspect;
     QCheckBox* StretchSmall;
+    QCheckBox* SkipUnchanged;
     QGroupBox* Frame;
     QCheckBox* DrawFrame;
     QLabel* Label9;

@@ -381,13 +381,15 @@ QWidget* TPaaIkkuna::BuildPage4()
     Extension->setText("default");
     Extension->setToolTip("Specify destination files extension");
     Extension->setEnabled(false);
+    SkipUnchanged =
+        Check(FileTypeGroup, "SkipUnchanged", "Skip pictures unchanged since the last run", false);
     for (QLabel* label : {Label30, Label15, Label12})
         label->setWordWrap(true);
     Label30->setBuddy(Format);
     Label15->setBuddy(NameFormat);
     Label12->setBuddy(Extension);
-    for (QWidget* w : std::initializer_list<QWidget*>{KeepFormat, Label30, Format, Label15,
-                                                      NameFormat, Label12, Extension})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             KeepFormat, Label30, Format, Label15, NameFormat, Label12, Extension, SkipUnchanged})
         saving->addWidget(w);
     saving->addStretch(1);
     row->addWidget(FileTypeGroup, 1);

@@ -1,3 +1,4 @@
+#include "CliSupport.h"
 #include "TestSupport.h"
 #include "codecs/Bitmap.h"
 #include "engine/Gallery.h"
@@ -20,31 +21,6 @@ using namespace tabulonix;
 using namespace tabulonix::test;
 
 namespace {
-
-std::string Tool()
-{
-    return ShellQuote(BinDir() + "tabulonix-batch");
-}
-
-CommandResult Batch(const std::string& args)
-{
-    return RunCommand(Tool() + " " + args);
-}
-
-void MakeBmp(const std::string& path, int w, int h)
-{
-    TBitmap b;
-    b.SetSize(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.SetPixel(x, y, RGBColor(static_cast<uint8_t>(x), static_cast<uint8_t>(y), 200));
-    b.WriteFile(path);
-}
-
-size_t Lines(const std::string& text)
-{
-    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-}
 
 struct CliFixture : ::testing::Test {
     TempDir dir;

@@ -41,7 +41,8 @@ const char* const kDefaultMainText = "[Main]\r\n"
                                      "Center in cell=1\r\n"
                                      "Images on same row=5\r\n"
                                      "Multipaged=0\r\n"
-                                     "Images on same page=20\r\n";
+                                     "Images on same page=20\r\n"
+                                     "Skip unchanged=0\r\n";
 
 TEST(SettingsKeys, MainWrittenInTableOrderAndReadBack)
 {
@@ -311,7 +312,7 @@ TEST(SettingsKeys, TableIsComplete)
     }
     EXPECT_EQ(general, 9u);
     EXPECT_EQ(update, 10u);
-    EXPECT_EQ(main, 29u);
+    EXPECT_EQ(main, 30u);
     EXPECT_EQ(FindSettingKey("Main", "Extension"), nullptr);
 }
 

@@ -175,5 +175,19 @@ TEST_F(Summary, FitInTheBoxShowsBothSizes)
     EXPECT_EQ(lines[7], "Height: 120");
 }
 
+TEST_F(Summary, SkipUnchangedIsNamedAndReachesTheJob)
+{
+    WriteOptions();
+    auto w = Start();
+    EXPECT_FALSE(w->CurrentJob().SkipUnchanged);
+    w->SkipUnchanged->setChecked(true);
+    EXPECT_TRUE(w->CurrentJob().SkipUnchanged);
+    ToSummary(*w);
+    const Lines lines = SummaryLines(*w);
+    auto at = std::find(lines.begin(), lines.end(), "Skip pictures unchanged since the last run");
+    ASSERT_NE(at, lines.end());
+    EXPECT_EQ(*(at - 1), "Extension of the destination files: default");
+}
+
 } // namespace
 } // namespace tabulonix::test

@@ -1,0 +1,168 @@
+// The options that are off unless asked for: skipping unchanged files, folder trees, the dry
+// run and its report.
+#include "CliSupport.h"
+#include "TestSupport.h"
+#include "platform/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using namespace tabulonix;
+using namespace tabulonix::test;
+
+namespace {
+
+timespec ModifiedTime(const std::string& path)
+{
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return st.st_mtim;
+}
+
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+void SetModifiedTime(const std::string& path, time_t seconds)
+{
+    timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+size_t Count(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+struct OptIn : ::testing::Test {
+    TempDir dir;
+    std::string src, out;
+    void SetUp() override
+    {
+        src = dir.Path() + "src/";
+        out = dir.Path() + "out/";
+        ASSERT_TRUE(ForceDirectories(src));
+        MakeBmp(src + "a.bmp", 40, 20);
+        MakeBmp(src + "b.bmp", 20, 40);
+        MakeBmp(src + "c.bmp", 30, 30);
+    }
+    std::string Q(const std::string& s) const { return ShellQuote(s); }
+};
+
+TEST_F(OptIn, SkipUnchangedRedoesExactlyWhatChanged)
+{
+    const std::string folders = Q(src) + " " + Q(out);
+    CommandResult first = Batch("--skip-unchanged --jobs 2 " + folders);
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(first.out, "Complete! 3 of 3 images processed!\n");
+    const timespec a = ModifiedTime(out + "atn.bmp"), c = ModifiedTime(out + "ctn.bmp");
+
+    // b changes, so it is newer than its output; c's output is deleted.
+    MakeBmp(src + "b.bmp", 50, 10);
+    ASSERT_EQ(unlink((out + "ctn.bmp").c_str()), 0);
+    CommandResult second = Batch("--skip-unchanged --jobs 2 " + folders);
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_EQ(second.out, "Complete! 3 of 3 images processed!\n1 unchanged image(s) skipped!\n");
+    EXPECT_TRUE(SameTime(ModifiedTime(out + "atn.bmp"), a));
+    EXPECT_FALSE(SameTime(ModifiedTime(out + "ctn.bmp"), c));
+    auto b = DecodeWithPillow(out + "btn.bmp");
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->width, 50);
+    // The gallery lists every picture, the kept one with its size.
+    std::string html = ReadText(out + "QVHTML.htm");
+    EXPECT_EQ(Count(html, "<IMG "), 3u);
+    EXPECT_NE(html.find("SRC=\"atn.bmp\" HEIGHT=\"20\" WIDTH=\"40\""), std::string::npos);
+
+    // An output older than its source is made again, even with its settings unchanged.
+    SetModifiedTime(src + "a.bmp", time(nullptr) + 5);
+    CommandResult touched = Batch("--skip-unchanged " + folders);
+    EXPECT_EQ(touched.out, "Complete! 3 of 3 images processed!\n2 unchanged image(s) skipped!\n");
+    SetModifiedTime(src + "a.bmp", time(nullptr) - 5);
+    const timespec a2 = ModifiedTime(out + "atn.bmp");
+    EXPECT_FALSE(SameTime(a2, a));
+
+    CommandResult third = Batch("--skip-unchanged " + folders);
+    EXPECT_EQ(third.out, "Complete! 3 of 3 images processed!\n3 unchanged image(s) skipped!\n");
+    EXPECT_EQ(ReadText(out + "QVHTML.htm"), html);
+
+    // Other settings make other outputs: nothing is kept.
+    CommandResult framed = Batch("--skip-unchanged --frame clRed " + folders);
+    EXPECT_EQ(framed.out, "Complete! 3 of 3 images processed!\n");
+    EXPECT_FALSE(SameTime(ModifiedTime(out + "atn.bmp"), a2));
+}
+
+TEST_F(OptIn, SkipUnchangedKeepsNothingWhoseNameMoved)
+{
+    const std::string folders = Q(src) + " " + Q(out);
+    ASSERT_EQ(Batch("--skip-unchanged --name 'p<inc>' " + folders).exitCode, 0);
+    // a new first file moves every <inc> number: no output has the name it would get now.
+    MakeBmp(src + "0.bmp", 10, 10);
+    CommandResult r = Batch("--skip-unchanged --name 'p<inc>' " + folders);
+    EXPECT_EQ(r.out, "Complete! 4 of 4 images processed!\n");
+    auto p4 = DecodeWithPillow(out + "p4.bmp");
+    ASSERT_TRUE(p4);
+    EXPECT_EQ(p4->width, 30); // c.bmp
+}
+
+TEST_F(OptIn, DefaultRunLeavesNoStateFile)
+{
+    ASSERT_EQ(Batch(Q(src) + " " + Q(out)).exitCode, 0);
+    EXPECT_FALSE(FileExists(out + ".tabulonix-state"));
+    ASSERT_EQ(Batch("--skip-unchanged " + Q(src) + " " + Q(out)).exitCode, 0);
+    EXPECT_TRUE(FileExists(out + ".tabulonix-state"));
+}
+
+TEST_F(OptIn, RecursiveTakesTheWholeTreeWithoutFollowingFolderLinks)
+{
+    ASSERT_TRUE(ForceDirectories(src + "sub/deeper/"));
+    MakeBmp(src + "sub/a.bmp", 12, 10);
+    MakeBmp(src + "sub/deeper/x.bmp", 14, 10);
+    MakeBmp(src + "sub/y.bmp", 16, 10);
+    MakeBmp(src + "sub/y.dib", 18, 10); // y.bmp as well: numbered within its folder
+    ASSERT_EQ(symlink("..", (src + "sub/loop").c_str()), 0);
+    ASSERT_EQ(symlink("sub", (src + "link").c_str()), 0);
+
+    // Without the option only the top folder counts, as before.
+    CommandResult flat = Batch("--no-html " + Q(src) + " " + Q(dir.Path() + "flat/"));
+    EXPECT_EQ(flat.out, "Complete! 3 of 3 images processed!\n");
+
+    CommandResult r = Batch("--recursive --name '<same>_<inc>' " + Q(src) + " " + Q(out));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Complete! 7 of 7 images processed!\n");
+    // One number over the whole sorted list: a b c sub/a sub/deeper/x sub/y.bmp sub/y.dib.
+    for (const char* name : {"a_1.bmp", "b_2.bmp", "c_3.bmp", "sub/a_4.bmp", "sub/deeper/x_5.bmp",
+                             "sub/y_6.bmp", "sub/y_7.bmp"})
+        EXPECT_TRUE(FileExists(out + name)) << name;
+    EXPECT_FALSE(DirectoryExists(out + "link"));
+    EXPECT_FALSE(DirectoryExists(out + "sub/loop"));
+    auto dib = DecodeWithPillow(out + "sub/y_7.bmp");
+    ASSERT_TRUE(dib);
+    EXPECT_EQ(dib->width, 18);
+
+    const std::string html = ReadText(out + "QVHTML.htm");
+    EXPECT_NE(html.find("<A HREF=\"file://" + src +
+                        "sub/deeper/x.bmp\"><IMG SRC=\"sub/deeper/x_5.bmp\" HEIGHT=\"10\""),
+              std::string::npos)
+        << html;
+}
+
+TEST_F(OptIn, RecursiveLeavesOutTheDestinationInsideTheSource)
+{
+    ASSERT_TRUE(ForceDirectories(src + "sub/"));
+    MakeBmp(src + "sub/a.bmp", 12, 10);
+    const std::string inside = src + "thumbs/";
+    for (int run = 0; run < 2; ++run) {
+        CommandResult r = Batch("--recursive " + Q(src) + " " + Q(inside));
+        EXPECT_EQ(r.out, "Complete! 4 of 4 images processed!\n") << run;
+    }
+    EXPECT_FALSE(FileExists(inside + "thumbs/atntn.bmp"));
+    EXPECT_TRUE(FileExists(inside + "sub/atn.bmp"));
+}
+
+} // namespace
