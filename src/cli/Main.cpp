@@ -1,9 +1,12 @@
 // tabulonix-batch: the batch engine without a window.
 #include "cli/CommandLine.h"
+#include "cli/Report.h"
 #include "cli/TerminalHost.h"
 #include "codecs/Registry.h"
 #include "engine/Batch.h"
+#include "engine/BatchHost.h"
 #include "engine/Gallery.h"
+#include "engine/OutputEncoders.h"
 #include "i18n/Messages.h"
 #include "platform/Exception.h"
 #include "platform/Files.h"
@@ -140,6 +143,38 @@ int Run(const std::vector<std::string>& args)
         return 0;
     }
 
+    const std::string jsonFile = c.jsonFile.empty() ? std::string() : AbsolutePath(c.jsonFile);
+    auto writeReport = [&](const BatchResult& r) {
+        if (jsonFile.empty())
+            return true;
+        const std::string text = JsonReport(s, r, c.dryRun);
+        try {
+            WriteOutputFile(jsonFile, std::vector<uint8_t>(text.begin(), text.end()));
+            return true;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s (%s)\n", Format(LangMessage("M005"), {jsonFile}).c_str(),
+                         FailureReason(e).c_str());
+            return false;
+        }
+    };
+
+    if (c.dryRun) {
+        BatchResult plan;
+        plan.total = static_cast<int>(selected.Count());
+        plan.files = PlanTheRun(s, selected);
+        for (const FileOutcome& f : plan.files) {
+            if (f.kind == FileOutcome::Failed) {
+                std::fprintf(stderr, "%s (%s)\n", f.message.c_str(), f.reason.c_str());
+                continue;
+            }
+            std::printf("%s\n", PlanLine(f).c_str());
+            ++plan.processed;
+            plan.skipped += f.kind == FileOutcome::Skipped;
+        }
+        bool reported = writeReport(plan);
+        return plan.processed == plan.total && reported ? 0 : 1;
+    }
+
     TerminalHost host(!c.quiet && isatty(STDERR_FILENO));
     BatchResult result;
     try {
@@ -148,6 +183,7 @@ int Run(const std::vector<std::string>& args)
         std::fprintf(stderr, "tabulonix-batch: %s\n", e.what());
         return 1;
     }
+    const bool reported = writeReport(result);
     if (result.destinationUnusable)
         return 2;
     if (result.skipped > 0)
@@ -157,7 +193,7 @@ int Run(const std::vector<std::string>& args)
         std::printf("Stopped: %d of %d images processed.\n", result.processed, result.total);
         return 1;
     }
-    bool allDone = result.processed == result.total && host.ErrorCount() == 0;
+    bool allDone = result.processed == result.total && host.ErrorCount() == 0 && reported;
     return allDone ? 0 : 1;
 }
 

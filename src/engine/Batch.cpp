@@ -74,6 +74,17 @@ bool LoadSource(TImage& loader, const std::string& path, std::string& reason)
     }
 }
 
+// The size of the output picture made from `source`; throws when it cannot be made.
+TargetSize OutputSize(const JobSettings& s, const TGraphic& source)
+{
+    const int w0 = source.Width(), h0 = source.Height();
+    const TargetSize size = s.ToDo == 1 ? TargetSize{w0, h0} : ComputeTargetSize(w0, h0, s);
+    if (size.width < 1 || size.height < 1 || size.width > INT_MAX || size.height > INT_MAX)
+        throw EInvalidGraphic("Invalid output size");
+    CheckPixelBudget(size.width, size.height, "Invalid output size");
+    return size;
+}
+
 // Decodes what the draw will take: for a thumbnail the sample of the source pixels it shows
 // when the source can make one, else the whole picture. Decoding here makes corrupt data a
 // failure to open rather than to save.
@@ -108,18 +119,9 @@ PreparedFile PrepareFile(const JobSettings& s, const std::string& name, FileWork
     TBitmap* surface = nullptr;
     std::exception_ptr sizing;
     try {
-        const int w0 = source->Width(), h0 = source->Height();
-        if (s.ToDo == 1) {
-            w = w0;
-            h = h0;
-        } else {
-            TargetSize size = ComputeTargetSize(w0, h0, s);
-            w = size.width;
-            h = size.height;
-        }
-        if (w < 1 || h < 1 || w > INT_MAX || h > INT_MAX)
-            throw EInvalidGraphic("Invalid output size");
-        CheckPixelBudget(w, h, "Invalid output size");
+        const TargetSize size = OutputSize(s, *source);
+        w = size.width;
+        h = size.height;
         surface = &o.drawing.Picture().AsBitmap();
         surface->SetWidth(static_cast<int>(w));
         surface->SetHeight(static_cast<int>(h));
@@ -242,7 +244,8 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
         FileOutcome& o = result.files.back();
         o.kind = FileOutcome::Failed;
         o.reason = reason;
-        host.ShowError(Format(LangMessage(id), {path}), reason);
+        o.message = Format(LangMessage(id), {path});
+        host.ShowError(o.message, reason);
         host.StepProgress();
         host.SetPercentText(PercentText(position, result.total));
         host.ProcessMessages();
@@ -343,6 +346,51 @@ BatchResult DoTheHonkyPonky(const JobSettings& s, const SelectedFileList& select
     }
     finish();
     return result;
+}
+
+std::vector<FileOutcome> PlanTheRun(const JobSettings& s, const SelectedFileList& selected)
+{
+    std::vector<FileOutcome> plan;
+    std::unique_ptr<TRunState> state;
+    if (s.SkipUnchanged)
+        state = std::make_unique<TRunState>(s);
+    const std::vector<std::optional<TRunState::Entry>> kept =
+        UnchangedFiles(s, selected, state.get());
+    TDestinationNaming naming(s, false);
+    FileWorker o;
+    int position = 0;
+    for (const std::string& name : selected) {
+        ++position;
+        FileOutcome& outcome = plan.emplace_back();
+        outcome.source = name;
+        if (const auto& k = kept[position - 1]; k && !naming.IsUsed(k->destination)) {
+            naming.Reserve(k->destination);
+            outcome.destination = k->destination;
+            outcome.width = k->width;
+            outcome.height = k->height;
+            outcome.kind = FileOutcome::Skipped;
+            continue;
+        }
+        // The steps of PrepareFile up to the size, then the naming of the run.
+        FileWorker::Emptied emptied{o};
+        if (!LoadSource(o.loader, s.SDir + name, outcome.reason)) {
+            outcome.message = Format(LangMessage("M004"), {s.SDir + name});
+            continue;
+        }
+        TargetSize size;
+        try {
+            size = OutputSize(s, *o.loader.Picture().Graphic());
+        } catch (const std::exception& e) {
+            outcome.reason = FailureReason(e);
+            outcome.message = Format(LangMessage("M005"), {s.DDir + name});
+            continue;
+        }
+        outcome.destination = naming.FormDestinationName(name, position).FileName();
+        outcome.width = static_cast<int>(size.width);
+        outcome.height = static_cast<int>(size.height);
+        outcome.kind = FileOutcome::Written;
+    }
+    return plan;
 }
 
 int DefaultJobs()

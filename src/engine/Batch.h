@@ -12,7 +12,8 @@ struct FileOutcome {
     std::string destination; // relative to DDir; "" when the file failed before naming
     int width = 0, height = 0;
     Kind kind = Failed;
-    std::string reason; // why it failed
+    std::string reason;  // why it failed
+    std::string message; // the failure as the run reports it ("Error opening file ...!")
 };
 
 struct BatchResult {
@@ -32,6 +33,14 @@ struct BatchResult {
 // files, messages, gallery and abort are those of one thread, which is what 1 runs.
 BatchResult DoTheHonkyPonky(const JobSettings& settings, const SelectedFileList& selectedFiles,
                             BatchHost& host, int jobs = 0);
+
+// What a run with these settings would do, file by file, without writing anything: the
+// sources that open get the destination names, with the suffixes for this run's other
+// outputs and for the files already there, and the sizes the run gives them (Written), or
+// are left out as unchanged (Skipped). Only the pixels are not decoded, so a source whose
+// data is damaged past its header is planned but fails in the run.
+std::vector<FileOutcome> PlanTheRun(const JobSettings& settings,
+                                    const SelectedFileList& selectedFiles);
 
 // The number of cores.
 int DefaultJobs();

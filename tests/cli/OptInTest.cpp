@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sstream>
 #include <sys/stat.h>
 
 using namespace tabulonix;
@@ -163,6 +164,75 @@ TEST_F(OptIn, RecursiveLeavesOutTheDestinationInsideTheSource)
     }
     EXPECT_FALSE(FileExists(inside + "thumbs/atntn.bmp"));
     EXPECT_TRUE(FileExists(inside + "sub/atn.bmp"));
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The dry run's names are those the run then gives: suffixes for this run's own outputs and
+// for the files already there, failures left out, nothing written before the run.
+TEST_F(OptIn, DryRunNamesAreTheRunsNames)
+{
+    MakeBmp(src + "b.dib", 22, 11); // b.bmp's name too
+    WriteText(src + "broken.bmp", "xx");
+    ASSERT_TRUE(ForceDirectories(out));
+    MakeBmp(out + "atn.bmp", 3, 3); // kept by --no-overwrite
+    const std::string args = "--no-overwrite --jobs 2 " + Q(src) + " " + Q(out);
+
+    CommandResult plan = Batch("--dry-run --json " + Q(dir.Path() + "plan.json") + " " + args);
+    EXPECT_EQ(plan.exitCode, 1); // broken.bmp cannot be opened
+    EXPECT_EQ(plan.err, "Error opening file " + src + "broken.bmp! (Bitmap image is not valid)\n");
+    EXPECT_EQ(plan.out, "a.bmp -> atn(1).bmp 40x20\n"
+                        "b.bmp -> btn.bmp 20x40\n"
+                        "b.dib -> btn(1).bmp 22x11\n"
+                        "c.bmp -> ctn.bmp 30x30\n");
+    EXPECT_EQ(FindFiles(out, "*").size(), 1u) << "a dry run writes nothing";
+
+    CommandResult run = Batch("--json " + Q(dir.Path() + "run.json") + " " + args);
+    EXPECT_EQ(run.exitCode, 1);
+    for (const std::string& line : SplitLines(plan.out)) {
+        std::istringstream fields(line);
+        std::string source, arrow, destination, size;
+        fields >> source >> arrow >> destination >> size;
+        auto made = DecodeWithPillow(out + destination);
+        ASSERT_TRUE(made) << line;
+        EXPECT_EQ(std::to_string(made->width) + "x" + std::to_string(made->height), size) << line;
+    }
+    EXPECT_EQ(FindFiles(out, "*").size(), 6u); // the old picture, four new ones, the gallery
+
+    // Both reports list the same destinations; the run's says what became of each file.
+    RequireTool("python3", "python3");
+    const std::string fields =
+        "import json,sys\nr=json.load(open(sys.argv[1]))\nprint(r['total'],r['processed'])\n"
+        "for f in r['files']: print(f['source'],f['destination'],f['outcome'],f['reason'])";
+    auto report = [&](const char* file) {
+        return RunCommand("python3 -c " + Q(fields) + " " + Q(dir.Path() + file)).out;
+    };
+    const std::string planned = report("plan.json"), ran = report("run.json");
+    EXPECT_EQ(ran, "5 4\na.bmp atn(1).bmp written None\nb.bmp btn.bmp written None\n"
+                   "b.dib btn(1).bmp written None\nbroken.bmp None failed Bitmap image is not "
+                   "valid\nc.bmp ctn.bmp written None\n");
+    std::string expected = ran;
+    for (size_t at; (at = expected.find("written")) != std::string::npos;)
+        expected.replace(at, 7, "planned");
+    EXPECT_EQ(planned, expected);
+}
+
+TEST_F(OptIn, DryRunShowsWhatWouldBeKept)
+{
+    ASSERT_EQ(Batch("--skip-unchanged " + Q(src) + " " + Q(out)).exitCode, 0);
+    MakeBmp(src + "b.bmp", 50, 10);
+    CommandResult plan = Batch("--dry-run --skip-unchanged " + Q(src) + " " + Q(out));
+    EXPECT_EQ(plan.exitCode, 0);
+    EXPECT_EQ(plan.out, "a.bmp -> atn.bmp 40x20 (unchanged, kept)\n"
+                        "b.bmp -> btn.bmp 50x10\n"
+                        "c.bmp -> ctn.bmp 30x30 (unchanged, kept)\n");
 }
 
 } // namespace
