@@ -74,6 +74,9 @@ const std::vector<Option>& Options()
          }},
         {"--enlarge", nullptr, "enlarge pictures smaller than the requested size",
          [](CommandLine& c, const std::string&) { c.settings.StretchSmall = true; }},
+        {"--auto-rotate", nullptr,
+         "turn JPEG and TIFF photos upright by their EXIF orientation before sizing",
+         [](CommandLine& c, const std::string&) { c.settings.AutoRotate = true; }},
         {"--frame", "COLOR", "draw a frame (clRed, $00BBGGRR or an integer)",
          [](CommandLine& c, const std::string& v) {
              try {

@@ -2,6 +2,7 @@
 
 #include "codecs/Bitmap.h"
 #include "codecs/Canvas.h"
+#include "codecs/ExifOrientation.h"
 #include "codecs/Jpeg.h"
 #include "codecs/Picture.h"
 #include "codecs/PixelBudget.h"
@@ -74,10 +75,13 @@ bool LoadSource(TImage& loader, const std::string& path, std::string& reason)
     }
 }
 
-// The size of the output picture made from `source`; throws when it cannot be made.
-TargetSize OutputSize(const JobSettings& s, const TGraphic& source)
+// The size of the output picture made from `source` stored with EXIF `orientation`: the
+// upright picture's; throws when it cannot be made.
+TargetSize OutputSize(const JobSettings& s, const TGraphic& source, int orientation)
 {
-    const int w0 = source.Width(), h0 = source.Height();
+    const bool swap = OrientationSwapsSides(orientation);
+    const int w0 = swap ? source.Height() : source.Width();
+    const int h0 = swap ? source.Width() : source.Height();
     const TargetSize size = s.ToDo == 1 ? TargetSize{w0, h0} : ComputeTargetSize(w0, h0, s);
     if (size.width < 1 || size.height < 1 || size.width > INT_MAX || size.height > INT_MAX)
         throw EInvalidGraphic("Invalid output size");
@@ -114,22 +118,25 @@ PreparedFile PrepareFile(const JobSettings& s, const std::string& name, FileWork
 
     // The surface is made before the pixels are decoded, so that a thumbnail decodes only
     // what it shows; a failure to size it still counts after a decoding failure.
+    const int orientation = s.AutoRotate ? ReadExifOrientation(s.SDir + name) : 1;
+    const bool swap = OrientationSwapsSides(orientation);
     int64_t w = 0, h = 0;
     TGraphic* source = o.loader.Picture().Graphic();
     TBitmap* surface = nullptr;
     std::exception_ptr sizing;
     try {
-        const TargetSize size = OutputSize(s, *source);
+        const TargetSize size = OutputSize(s, *source, orientation);
         w = size.width;
         h = size.height;
         surface = &o.drawing.Picture().AsBitmap();
-        surface->SetWidth(static_cast<int>(w));
-        surface->SetHeight(static_cast<int>(h));
+        // Drawn as stored, then turned upright.
+        surface->SetWidth(static_cast<int>(swap ? h : w));
+        surface->SetHeight(static_cast<int>(swap ? w : h));
     } catch (const std::exception&) {
         sizing = std::current_exception();
         surface = nullptr;
     }
-    const TRect rect{0, 0, static_cast<int>(w), static_cast<int>(h)};
+    const TRect rect{0, 0, static_cast<int>(swap ? h : w), static_cast<int>(swap ? w : h)};
     std::unique_ptr<TBitmap> sample;
     if (!DecodeSource(*source, s.ToDo == 0 ? surface : nullptr, rect, sample, f.reason))
         return f;
@@ -138,11 +145,13 @@ PreparedFile PrepareFile(const JobSettings& s, const std::string& name, FileWork
     try {
         if (sizing)
             std::rethrow_exception(sizing);
-        TCanvas& canvas = surface->Canvas();
-        if (s.ToDo == 1) {
-            canvas.DrawAt(0, 0, source);
-        } else {
-            canvas.DrawScaled(rect, sample ? sample.get() : source);
+        if (s.ToDo == 1)
+            surface->Canvas().DrawAt(0, 0, source);
+        else
+            surface->Canvas().DrawScaled(rect, sample ? sample.get() : source);
+        TurnUpright(*surface, orientation);
+        if (s.ToDo == 0) {
+            TCanvas& canvas = surface->Canvas();
             canvas.Brush.Style = bsClear;
             if (s.DrawFrame) {
                 canvas.Pen.Color = s.Color;
@@ -379,7 +388,8 @@ std::vector<FileOutcome> PlanTheRun(const JobSettings& s, const SelectedFileList
         }
         TargetSize size;
         try {
-            size = OutputSize(s, *o.loader.Picture().Graphic());
+            const int orientation = s.AutoRotate ? ReadExifOrientation(s.SDir + name) : 1;
+            size = OutputSize(s, *o.loader.Picture().Graphic(), orientation);
         } catch (const std::exception& e) {
             outcome.reason = FailureReason(e);
             outcome.message = Format(LangMessage("M005"), {s.DDir + name});

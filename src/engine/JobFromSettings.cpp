@@ -45,6 +45,7 @@ JobSettings JobFromMainSettings(const MainSettings& m, int toDo)
     s.Progressive = m.Progressive;
     s.PNGTrackBar = m.PNGTrackBar;
     s.SkipUnchanged = m.SkipUnchanged;
+    s.AutoRotate = m.AutoRotate;
     s.CreateHTML = m.CreateHTML;
     s.FillDimensions = m.FillDimensions;
     s.UseTable = m.UseTable;

@@ -69,6 +69,7 @@ struct MainSettings {
     bool CreateMulti = false;
     int ImageCountUp = 0;
     bool SkipUnchanged = false;
+    bool AutoRotate = false;
 };
 
 enum class SettingType { Text, Integer, Boolean, Date, Color };

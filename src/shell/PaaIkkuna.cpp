@@ -558,6 +558,7 @@ void TPaaIkkuna::RebuildSummary()
         else
             pair(Height, Korkeus->text());
         when(StretchSmall);
+        when(AutoRotate);
         if (DrawFrame->isChecked()) {
             lines << DrawFrame->text();
             pair(Label9, Color->currentText());

@@ -202,6 +202,7 @@ class TPaaIkkuna : public QWidget {
     QComboBox* Aspect;
     QCheckBox* StretchSmall;
     QCheckBox* SkipUnchanged;
+    QCheckBox* AutoRotate;
     QGroupBox* Frame;
     QCheckBox* DrawFrame;
     QLabel* Label9;

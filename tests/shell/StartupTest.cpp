@@ -99,7 +99,8 @@ TEST_F(Startup, OptionsRoundTripWithTheSpecialReadings)
                              "Center in cell=1\r\n"
                              "Images on same row=5\r\n"
                              "Multipaged=0\r\n"
-                             "Skip unchanged=0\r\n");
+                             "Skip unchanged=0\r\n"
+                             "Auto rotate=0\r\n");
 }
 
 TEST_F(Startup, ShutdownWritesMainInTableOrder)
