@@ -1,5 +1,6 @@
 #include "codecs/Tiff.h"
 
+#include "codecs/LzwTable.h"
 #include "codecs/PixelBudget.h"
 #include "codecs/RasterDecoders.h"
 
@@ -448,6 +449,7 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
     case ctDeflate:
     case ctJPEG:
     case ctThunderscan:
+    case ctLZW:
         break;
     default:
         throw EInvalidGraphic(UnsupportedError("The compression scheme is", kTIFF));
@@ -533,6 +535,12 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
             return (count / 2 + 1) * 128; // a repeat packet: two bytes, 128 out
         case ctDeflate:
             return (count + 1) * 1032; // deflate's largest ratio
+        case ctLZW: {
+            // A string is one value longer than an earlier one, and at most 4096 long.
+            const uint64_t codes = count * 8 / 9 + 1;
+            return codes > uint64_t{TLzwTable::kCodes} ? codes * uint64_t{TLzwTable::kCodes}
+                                                       : codes * (codes + 1) / 2;
+        }
         default:
             return UINT64_MAX; // the fax, JPEG and Thunderscan decoders fill their rows
         }
@@ -597,6 +605,9 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
                 break;
             case ctDeflate:
                 InflateBounded(src, count, out, bandPlaneBytes, kTIFF);
+                break;
+            case ctLZW:
+                DecodeTiffLzw(src, count, out, bandPlaneBytes, kTIFF);
                 break;
             case ctThunderscan:
                 DecodeThunderscan(src, count, width, rows, out, rowBytes);
