@@ -77,6 +77,9 @@ const std::vector<Option>& Options()
         {"--auto-rotate", nullptr,
          "turn JPEG and TIFF photos upright by their EXIF orientation before sizing",
          [](CommandLine& c, const std::string&) { c.settings.AutoRotate = true; }},
+        {"--smooth", nullptr,
+         "shrink by averaging the source pixels each output pixel covers (default: nearest)",
+         [](CommandLine& c, const std::string&) { c.settings.Smooth = true; }},
         {"--frame", "COLOR", "draw a frame (clRed, $00BBGGRR or an integer)",
          [](CommandLine& c, const std::string& v) {
              try {

@@ -1,6 +1,7 @@
 #include "engine/Batch.h"
 
 #include "codecs/Bitmap.h"
+#include "codecs/BoxScale.h"
 #include "codecs/Canvas.h"
 #include "codecs/ExifOrientation.h"
 #include "codecs/Jpeg.h"
@@ -108,6 +109,22 @@ bool DecodeSource(TGraphic& source, TBitmap* surface, const TRect& rect,
     }
 }
 
+// Lets a JPEG decode at the smallest of its scales (1/2, 1/4, 1/8) that still leaves at
+// least twice the output size on both sides, for the average to work from.
+void ShrinkOnLoad(TGraphic& source, int width, int height)
+{
+    auto* jpeg = dynamic_cast<TJPEGImage*>(&source);
+    if (!jpeg)
+        return;
+    const int64_t w0 = jpeg->Width(), h0 = jpeg->Height();
+    for (int scale : {8, 4, 2})
+        if ((w0 + scale - 1) / scale >= 2 * int64_t{width} &&
+            (h0 + scale - 1) / scale >= 2 * int64_t{height}) {
+            jpeg->Scale = scale;
+            return;
+        }
+}
+
 // Loads, sizes, draws, frames and encodes one file.
 PreparedFile PrepareFile(const JobSettings& s, const std::string& name, FileWorker& o)
 {
@@ -137,18 +154,27 @@ PreparedFile PrepareFile(const JobSettings& s, const std::string& name, FileWork
         surface = nullptr;
     }
     const TRect rect{0, 0, static_cast<int>(swap ? h : w), static_cast<int>(swap ? w : h)};
+    // Smooth scaling averages the whole picture, so it takes no nearest sample.
+    const bool smooth = s.Smooth && s.ToDo == 0 && surface &&
+                        (rect.right < source->Width() || rect.bottom < source->Height());
+    if (smooth)
+        ShrinkOnLoad(*source, rect.right, rect.bottom);
     std::unique_ptr<TBitmap> sample;
-    if (!DecodeSource(*source, s.ToDo == 0 ? surface : nullptr, rect, sample, f.reason))
+    if (!DecodeSource(*source, s.ToDo == 0 && !smooth ? surface : nullptr, rect, sample, f.reason))
         return f;
 
     f.stage = PreparedFile::NotDrawn;
     try {
         if (sizing)
             std::rethrow_exception(sizing);
-        if (s.ToDo == 1)
+        if (s.ToDo == 1) {
             surface->Canvas().DrawAt(0, 0, source);
-        else
+        } else if (smooth) {
+            TBitmap scaled = BoxScaled(TrueColorCopy(*source), rect.right, rect.bottom);
+            surface->Canvas().DrawAt(0, 0, &scaled);
+        } else {
             surface->Canvas().DrawScaled(rect, sample ? sample.get() : source);
+        }
         TurnUpright(*surface, orientation);
         if (s.ToDo == 0) {
             TCanvas& canvas = surface->Canvas();

@@ -131,6 +131,7 @@ std::vector<SettingKey> BuildTable()
     // Later additions, after the fields above so that their order stays as it was.
     t.push_back(Key("Main", "Skip unchanged", T::Boolean, "0", "SkipUnchanged", &M::SkipUnchanged));
     t.push_back(Key("Main", "Auto rotate", T::Boolean, "0", "AutoRotate", &M::AutoRotate));
+    t.push_back(Key("Main", "Smooth scaling", T::Boolean, "0", "Smooth", &M::Smooth));
     return t;
 }
 

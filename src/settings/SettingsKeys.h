@@ -70,6 +70,7 @@ struct MainSettings {
     int ImageCountUp = 0;
     bool SkipUnchanged = false;
     bool AutoRotate = false;
+    bool Smooth = false;
 };
 
 enum class SettingType { Text, Integer, Boolean, Date, Color };

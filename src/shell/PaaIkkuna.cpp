@@ -559,6 +559,7 @@ void TPaaIkkuna::RebuildSummary()
             pair(Height, Korkeus->text());
         when(StretchSmall);
         when(AutoRotate);
+        when(Smooth);
         if (DrawFrame->isChecked()) {
             lines << DrawFrame->text();
             pair(Label9, Color->currentText());

@@ -203,6 +203,7 @@ class TPaaIkkuna : public QWidget {
     QCheckBox* StretchSmall;
     QCheckBox* SkipUnchanged;
     QCheckBox* AutoRotate;
+    QCheckBox* Smooth;
     QGroupBox* Frame;
     QCheckBox* DrawFrame;
     QLabel* Label9;

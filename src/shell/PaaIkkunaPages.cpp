@@ -294,6 +294,7 @@ QWidget* TPaaIkkuna::BuildPage3()
                   {"Yes - Favor height", "Yes - Favor width", "No", "Yes - Fit in the box"});
     StretchSmall = Check(Dimensions, "StretchSmall", "Enlarge smaller images", false);
     AutoRotate = Check(Dimensions, "AutoRotate", "Rotate photos as the camera held them", false);
+    Smooth = Check(Dimensions, "Smooth", "Smooth scaling", false);
     Row(*dims, 0, Width, Leveys);
     Row(*dims, 1, Height, Korkeus);
     dims->addWidget(Label10, 2, 0, 1, 2);
@@ -301,6 +302,7 @@ QWidget* TPaaIkkuna::BuildPage3()
     Label10->setBuddy(Aspect);
     dims->addWidget(StretchSmall, 4, 0, 1, 2);
     dims->addWidget(AutoRotate, 5, 0, 1, 2);
+    dims->addWidget(Smooth, 6, 0, 1, 2);
     side->addWidget(Dimensions);
 
     Frame = Group(Vaihe3, "Frame", "Frame");

@@ -2,6 +2,7 @@
 // run and its report.
 #include "CliSupport.h"
 #include "TestSupport.h"
+#include "codecs/Bitmap.h"
 #include "platform/Files.h"
 
 #include <gtest/gtest.h>
@@ -279,6 +280,37 @@ TEST_F(OptIn, AutoRotateTurnsEveryOrientationUpright)
     auto stored = DecodeWithPillow(thumbs + "j6tn.jpg");
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->width, 24); // without the option, as stored
+}
+
+// A line drawing: one black column in four. Nearest sampling keeps or loses whole lines;
+// averaging gives the even grey the lines make together.
+TEST_F(OptIn, SmoothScalingAveragesLineDrawings)
+{
+    TBitmap lines;
+    lines.SetSize(400, 200);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 400; ++x)
+            lines.SetPixel(x, y, x % 4 == 1 ? clBlack : clWhite);
+    lines.WriteFile(src + "lines.bmp");
+    ASSERT_EQ(Batch("--smooth --height 50 " + Q(src) + " " + Q(out) + " lines.bmp").exitCode, 0);
+    ASSERT_EQ(
+        Batch("--height 50 " + Q(src) + " " + Q(dir.Path() + "near/") + " lines.bmp").exitCode, 0);
+    auto smooth = DecodeWithPillow(out + "linestn.bmp");
+    auto nearest = DecodeWithPillow(dir.Path() + "near/linestn.bmp");
+    ASSERT_TRUE(smooth && nearest);
+    EXPECT_EQ(smooth->width, 100);
+    EXPECT_EQ(smooth->height, 50);
+    int low = 255, high = 0;
+    for (size_t i = 0; i < smooth->rgba.size(); i += 4) {
+        low = std::min<int>(low, smooth->rgba[i]);
+        high = std::max<int>(high, smooth->rgba[i]);
+    }
+    EXPECT_GE(low, 190); // (3 * 255 + 0) / 4 = 191.25
+    EXPECT_LE(high, 192);
+    EXPECT_NE(nearest->rgba, smooth->rgba);
+    // The gallery is the same either way.
+    EXPECT_EQ(ReadText(out + "QVHTML.htm").find("HEIGHT=\"50\" WIDTH=\"100\"") != std::string::npos,
+              true);
 }
 
 } // namespace

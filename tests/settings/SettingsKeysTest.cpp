@@ -43,7 +43,8 @@ const char* const kDefaultMainText = "[Main]\r\n"
                                      "Multipaged=0\r\n"
                                      "Images on same page=20\r\n"
                                      "Skip unchanged=0\r\n"
-                                     "Auto rotate=0\r\n";
+                                     "Auto rotate=0\r\n"
+                                     "Smooth scaling=0\r\n";
 
 TEST(SettingsKeys, MainWrittenInTableOrderAndReadBack)
 {
@@ -313,7 +314,7 @@ TEST(SettingsKeys, TableIsComplete)
     }
     EXPECT_EQ(general, 9u);
     EXPECT_EQ(update, 10u);
-    EXPECT_EQ(main, 31u);
+    EXPECT_EQ(main, 32u);
     EXPECT_EQ(FindSettingKey("Main", "Extension"), nullptr);
 }
 

@@ -100,7 +100,8 @@ TEST_F(Startup, OptionsRoundTripWithTheSpecialReadings)
                              "Images on same row=5\r\n"
                              "Multipaged=0\r\n"
                              "Skip unchanged=0\r\n"
-                             "Auto rotate=0\r\n");
+                             "Auto rotate=0\r\n"
+                             "Smooth scaling=0\r\n");
 }
 
 TEST_F(Startup, ShutdownWritesMainInTableOrder)
