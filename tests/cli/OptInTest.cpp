@@ -313,4 +313,16 @@ TEST_F(OptIn, SmoothScalingAveragesLineDrawings)
               true);
 }
 
+// With every opt-in setting off, the outputs, messages and exit statuses are those the
+// program gave before the settings existed (recorded in tests/data/defaults-outputs.txt).
+TEST(OptInDefaults, OutputsAreThoseOfBefore)
+{
+    TempDir work;
+    CommandResult r =
+        RunCommand("bash " + ShellQuote(TABULONIX_CLI_TEST_DIR "defaults-outputs.sh") + " " +
+                   Tool() + " " + ShellQuote(CorpusDir()) + " " + ShellQuote(work.Path()));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, ReadText(TABULONIX_CLI_TEST_DIR "../data/defaults-outputs.txt"));
+}
+
 } // namespace
