@@ -1,5 +1,6 @@
 #include "engine/RunState.h"
 
+#include "engine/Gallery.h"
 #include "engine/OutputEncoders.h"
 #include "platform/Version.h"
 
@@ -15,36 +16,6 @@ namespace tabulonix {
 namespace {
 
 constexpr const char* kHeader = "tabulonix-state 1";
-
-// Names may hold any byte but the field and line separators must stay unambiguous.
-std::string Escape(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '%' || c == '\t' || c == '\n' || c == '\r') {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(c));
-            out += buf;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::string Unescape(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 std::vector<std::string> SplitTabs(const std::string& line)
 {
@@ -113,8 +84,8 @@ TRunState::TRunState(const JobSettings& settings)
         try {
             e.width = std::stoi(f[1]);
             e.height = std::stoi(f[2]);
-            e.destination = Unescape(f[3]);
-            entries_[Unescape(f[4])] = e;
+            e.destination = DecodeUrlPath(f[3]);
+            entries_[DecodeUrlPath(f[4])] = e;
         } catch (const std::exception&) {
             continue; // a damaged line only costs its file a redo
         }
@@ -144,7 +115,7 @@ void TRunState::Save() const
     std::string text = std::string(kHeader) + "\n";
     for (const auto& [source, e] : entries_)
         text += e.fingerprint + "\t" + std::to_string(e.width) + "\t" + std::to_string(e.height) +
-                "\t" + Escape(e.destination) + "\t" + Escape(source) + "\n";
+                "\t" + EscapeUrlPath(e.destination) + "\t" + EscapeUrlPath(source) + "\n";
     WriteOutputFile(settings_.DDir + kRunStateFileName,
                     std::vector<uint8_t>(text.begin(), text.end()));
 }

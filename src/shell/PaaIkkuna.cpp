@@ -565,6 +565,8 @@ void TPaaIkkuna::RebuildSummary()
             pair(Label9, Color->currentText());
             pair(Label11, UpDown->text());
         }
+    } else {
+        when(AutoRotate); // conversions turn photos upright too
     }
     if (KeepFormat->isChecked())
         lines << KeepFormat->text();
