@@ -8,7 +8,7 @@ packages=(
     libjpeg62-turbo-dev zlib1g-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    python3 python3-pil netpbm imagemagick libjpeg-turbo-progs libwmf-bin gsfonts emf2svg
+    python3 python3-pil netpbm libtiff-tools imagemagick libjpeg-turbo-progs libwmf-bin gsfonts emf2svg
     libclang-rt-14-dev
     xvfb xauth xdotool netbase
     desktop-file-utils appstream groff-base dpkg-dev

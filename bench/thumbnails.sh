@@ -60,6 +60,8 @@ WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 TOOL_ARGS=(--quiet --no-html)
 [[ -n "${JOBS:-}" ]] && TOOL_ARGS+=(--jobs "$JOBS")
+# SMOOTH=1 times tabulonix-batch's averaging (--smooth) instead of nearest-neighbour sampling.
+[[ -n "${SMOOTH:-}" ]] && TOOL_ARGS+=(--smooth)
 
 # The commands, one function per tool and task: $1 the source folder, $2 an empty output folder.
 thumb_tabulonix() { "$TOOL" "${TOOL_ARGS[@]}" --height 100 --format jpg "$1" "$2" >/dev/null; }

@@ -57,8 +57,9 @@ const std::vector<Option>& Options()
          [](CommandLine& c, const std::string& v) {
              c.settings.Korkeus = ParseInt("--height", v, kSide);
          }},
-        {"--aspect", "height|width|none",
-         "keep the aspect ratio favouring the height (default) or width, or not",
+        {"--aspect", "height|width|none|fit",
+         "keep the aspect ratio favouring the height (default) or width, or not, or fit the "
+         "picture in the width x height box",
          [](CommandLine& c, const std::string& v) {
              if (v == "height")
                  c.settings.Aspect = 0;
@@ -66,11 +67,19 @@ const std::vector<Option>& Options()
                  c.settings.Aspect = 1;
              else if (v == "none")
                  c.settings.Aspect = 2;
+             else if (v == "fit")
+                 c.settings.Aspect = 3;
              else
-                 throw UsageError{"--aspect: expected height, width or none, not '" + v + "'"};
+                 throw UsageError{"--aspect: expected height, width, none or fit, not '" + v + "'"};
          }},
         {"--enlarge", nullptr, "enlarge pictures smaller than the requested size",
          [](CommandLine& c, const std::string&) { c.settings.StretchSmall = true; }},
+        {"--auto-rotate", nullptr,
+         "turn JPEG and TIFF photos upright by their EXIF orientation before sizing",
+         [](CommandLine& c, const std::string&) { c.settings.AutoRotate = true; }},
+        {"--smooth", nullptr,
+         "shrink by averaging the source pixels each output pixel covers (default: nearest)",
+         [](CommandLine& c, const std::string&) { c.settings.Smooth = true; }},
         {"--frame", "COLOR", "draw a frame (clRed, $00BBGGRR or an integer)",
          [](CommandLine& c, const std::string& v) {
              try {
@@ -112,6 +121,9 @@ const std::vector<Option>& Options()
          }},
         {"--no-overwrite", nullptr, "never replace existing pictures; number the new ones instead",
          [](CommandLine& c, const std::string&) { c.settings.Overwrite = false; }},
+        {"--skip-unchanged", nullptr,
+         "leave out sources whose output of an earlier run with the same settings is newer",
+         [](CommandLine& c, const std::string&) { c.settings.SkipUnchanged = true; }},
         {"--quality", "N", "JPEG quality, 1-100 (default 80)",
          [](CommandLine& c, const std::string& v) {
              c.settings.TrackBar = ParseInt("--quality", v, MainRange("JPG compression"));
@@ -177,6 +189,14 @@ const std::vector<Option>& Options()
          [](CommandLine& c, const std::string& v) {
              c.jobs = ParseInt("--jobs", v, IntRange{1, 256});
          }},
+        {"--recursive", nullptr,
+         "take the pictures of the subfolders too; outputs go into the same subfolders",
+         [](CommandLine& c, const std::string&) { c.recursive = true; }},
+        {"--dry-run", nullptr,
+         "print each source, the destination name and size it would get, and write nothing",
+         [](CommandLine& c, const std::string&) { c.dryRun = true; }},
+        {"--json", "FILE", "write a report of the run (or of the dry run) as JSON",
+         [](CommandLine& c, const std::string& v) { c.jsonFile = v; }},
         {"--quiet", nullptr, "no progress bar",
          [](CommandLine& c, const std::string&) { c.quiet = true; }},
         {"--help", nullptr, "show this help",

@@ -16,7 +16,10 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool quiet = false;
-    int jobs = 0; // worker threads; 0 = one per core
+    bool recursive = false; // take the pictures of the subfolders too
+    bool dryRun = false;    // print the plan, write nothing
+    std::string jsonFile;   // the report of the run, or of the plan
+    int jobs = 0;           // worker threads; 0 = one per core
 
     // Resolved after parsing (see Finish in the .cpp).
     bool nameGiven = false;

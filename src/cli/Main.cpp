@@ -1,9 +1,12 @@
 // tabulonix-batch: the batch engine without a window.
 #include "cli/CommandLine.h"
+#include "cli/Report.h"
 #include "cli/TerminalHost.h"
 #include "codecs/Registry.h"
 #include "engine/Batch.h"
+#include "engine/BatchHost.h"
 #include "engine/Gallery.h"
+#include "engine/OutputEncoders.h"
 #include "i18n/Messages.h"
 #include "platform/Exception.h"
 #include "platform/Files.h"
@@ -11,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,18 +23,49 @@ using namespace tabulonix::cli;
 
 namespace {
 
-// Every file directly in `folder` whose extension opens a picture.
-std::vector<std::string> ReadableFiles(const std::string& folder)
+// Identifies a folder whatever path leads to it.
+struct FolderId {
+    dev_t device;
+    ino_t inode;
+    friend bool operator<(const FolderId& a, const FolderId& b)
+    {
+        return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+    }
+};
+
+// The files of `root` + `relative` whose extension opens a picture, named relative to
+// `root`; with `recursive` those of its subfolders too. Links to folders are not followed
+// (so no walk can loop), and `skip` (the destination inside the source) is left out.
+void CollectReadableFiles(const std::string& root, const std::string& relative, bool recursive,
+                          const std::vector<std::string>& readable,
+                          const std::optional<FolderId>& skip, std::vector<std::string>& names)
 {
-    std::vector<std::string> readable = ReadableExtensions();
-    std::vector<std::string> names;
-    for (const auto& entry : FindFiles(folder, "*")) {
-        if (entry.isDirectory)
+    for (const auto& entry : FindFiles(root + relative, "*")) {
+        const std::string path = root + relative + entry.name;
+        if (entry.isDirectory) {
+            struct stat st {};
+            if (!recursive || lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+                continue;
+            if (skip && st.st_dev == skip->device && st.st_ino == skip->inode)
+                continue;
+            CollectReadableFiles(root, relative + entry.name + "/", recursive, readable, skip,
+                                 names);
             continue;
+        }
         std::string ext = LowerCase(ExtractFileExt(entry.name));
         if (ext.size() > 1 && std::binary_search(readable.begin(), readable.end(), ext.substr(1)))
-            names.push_back(entry.name);
+            names.push_back(relative + entry.name);
     }
+}
+
+std::vector<std::string> ReadableFiles(const std::string& folder, bool recursive,
+                                       const std::string& destination)
+{
+    std::optional<FolderId> skip;
+    if (struct stat st{}; recursive && stat(destination.c_str(), &st) == 0)
+        skip = FolderId{st.st_dev, st.st_ino};
+    std::vector<std::string> names;
+    CollectReadableFiles(folder, "", recursive, ReadableExtensions(), skip, names);
     return names;
 }
 
@@ -102,10 +137,42 @@ int Run(const std::vector<std::string>& args)
     }
 
     SelectedFileList selected =
-        MakeSelectedFiles(c.files.empty() ? ReadableFiles(s.SDir) : c.files);
+        MakeSelectedFiles(c.files.empty() ? ReadableFiles(s.SDir, c.recursive, s.DDir) : c.files);
     if (selected.Empty()) {
         std::fprintf(stderr, "%s\n", LangMessage("M017").c_str());
         return 0;
+    }
+
+    const std::string jsonFile = c.jsonFile.empty() ? std::string() : AbsolutePath(c.jsonFile);
+    auto writeReport = [&](const BatchResult& r) {
+        if (jsonFile.empty())
+            return true;
+        const std::string text = JsonReport(s, r, c.dryRun);
+        try {
+            WriteOutputFile(jsonFile, std::vector<uint8_t>(text.begin(), text.end()));
+            return true;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s (%s)\n", Format(LangMessage("M005"), {jsonFile}).c_str(),
+                         FailureReason(e).c_str());
+            return false;
+        }
+    };
+
+    if (c.dryRun) {
+        BatchResult plan;
+        plan.total = static_cast<int>(selected.Count());
+        plan.files = PlanTheRun(s, selected);
+        for (const FileOutcome& f : plan.files) {
+            if (f.kind == FileOutcome::Failed) {
+                std::fprintf(stderr, "%s (%s)\n", f.message.c_str(), f.reason.c_str());
+                continue;
+            }
+            std::printf("%s\n", PlanLine(f).c_str());
+            ++plan.processed;
+            plan.skipped += f.kind == FileOutcome::Skipped;
+        }
+        bool reported = writeReport(plan);
+        return plan.processed == plan.total && reported ? 0 : 1;
     }
 
     TerminalHost host(!c.quiet && isatty(STDERR_FILENO));
@@ -116,14 +183,17 @@ int Run(const std::vector<std::string>& args)
         std::fprintf(stderr, "tabulonix-batch: %s\n", e.what());
         return 1;
     }
+    const bool reported = writeReport(result);
     if (result.destinationUnusable)
         return 2;
+    if (result.skipped > 0)
+        std::printf("%s\n", Format(LangMessage("M040"), {std::to_string(result.skipped)}).c_str());
     // The engine reports completion only for a run that was not stopped.
     if (result.aborted) {
         std::printf("Stopped: %d of %d images processed.\n", result.processed, result.total);
         return 1;
     }
-    bool allDone = result.processed == result.total && host.ErrorCount() == 0;
+    bool allDone = result.processed == result.total && host.ErrorCount() == 0 && reported;
     return allDone ? 0 : 1;
 }
 

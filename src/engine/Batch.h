@@ -6,11 +6,24 @@ namespace tabulonix {
 
 class BatchHost;
 
+// What became of one selected file, for reports.
+struct FileOutcome {
+    enum Kind { Written, Skipped, Failed };
+    std::string source;      // as selected, relative to SDir
+    std::string destination; // relative to DDir; "" when the file failed before naming
+    int width = 0, height = 0;
+    Kind kind = Failed;
+    std::string reason;  // why it failed
+    std::string message; // the failure as the run reports it ("Error opening file ...!")
+};
+
 struct BatchResult {
-    int processed = 0; // loaded, drawn and saved without failure
+    int processed = 0; // loaded, drawn and saved without failure, or skipped as unchanged
+    int skipped = 0;   // left out because their output was current (SkipUnchanged)
     int total = 0;     // selected files
     bool aborted = false;
     bool destinationUnusable = false; // the folder could not be made or written: nothing ran
+    std::vector<FileOutcome> files;   // in selection order, up to where the run stopped
 };
 
 // Runs one batch: every selected file is loaded, sized, drawn, framed, named, encoded and
@@ -22,6 +35,14 @@ struct BatchResult {
 // Sources are read and surfaces made under `limits`.
 BatchResult DoTheHonkyPonky(const JobSettings& settings, const SelectedFileList& selectedFiles,
                             BatchHost& host, int jobs = 0, const DecodeLimits& limits = {});
+
+// What a run with these settings would do, file by file, without writing anything: the
+// sources that open get the destination names, with the suffixes for this run's other
+// outputs and for the files already there, and the sizes the run gives them (Written), or
+// are left out as unchanged (Skipped). Only the pixels are not decoded, so a source whose
+// data is damaged past its header is planned but fails in the run.
+std::vector<FileOutcome> PlanTheRun(const JobSettings& settings,
+                                    const SelectedFileList& selectedFiles);
 
 // The number of cores.
 int DefaultJobs();

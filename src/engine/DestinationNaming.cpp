@@ -62,11 +62,19 @@ void KeptFormatFor(const std::string& sourceExtension, std::string& extension, i
     format = ofJPEG;
 }
 
+std::string SourceExtension(const std::string& sourceName)
+{
+    size_t dot = sourceName.rfind('.');
+    size_t slash = sourceName.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    return sourceName.substr(dot);
+}
+
 void OutputFormatFor(const JobSettings& settings, const std::string& sourceName,
                      std::string& extension, int& format)
 {
-    size_t dot = sourceName.rfind('.');
-    std::string sourceExt = dot == std::string::npos ? std::string() : sourceName.substr(dot);
+    std::string sourceExt = SourceExtension(sourceName);
     extension = "." + settings.Extension;
     format = settings.Format;
     if (settings.KeepFormat)
@@ -104,24 +112,41 @@ std::string PrepareDestinationFolder(const std::string& folder)
     return {};
 }
 
-DestinationName TDestinationNaming::FormDestinationName(const std::string& sourceName, int position)
+namespace {
+
+// The suffixes accumulate: a, a(1), a(1)(2), ...
+void AddSuffix(DestinationName& out, int n)
+{
+    out.name.append("(").append(std::to_string(n)).append(")");
+}
+
+} // namespace
+
+DestinationName TDestinationNaming::Candidate(const std::string& sourceName, int position) const
 {
     DestinationName out;
-    size_t dot = sourceName.rfind('.');
-    std::string base = dot == std::string::npos ? sourceName : sourceName.substr(0, dot);
+    size_t slash = sourceName.rfind('/');
+    std::string folder =
+        slash == std::string::npos ? std::string() : sourceName.substr(0, slash + 1);
+    std::string file = sourceName.substr(folder.size());
+    std::string base = file.substr(0, file.size() - SourceExtension(file).size());
 
-    out.name = ApplyNamePattern(settings_.NameFormat, base, position);
-    out.folderReady = ForceDirectories(settings_.DDir);
+    out.name = folder;
+    out.name.append(ApplyNamePattern(settings_.NameFormat, base, position));
     OutputFormatFor(settings_, sourceName, out.extension, out.format);
-
-    // Suffixes accumulate: a, a(1), a(1)(2), ...
-    // The suffixes accumulate: "a(1)(2)".
-    auto suffix = [&out](int n) { out.name.append("(").append(std::to_string(n)).append(")"); };
     for (int n = 1; used_.count(out.name + out.extension) != 0; ++n)
-        suffix(n);
+        AddSuffix(out, n);
+    return out;
+}
+
+DestinationName TDestinationNaming::FormDestinationName(const std::string& sourceName, int position)
+{
+    DestinationName out = Candidate(sourceName, position);
+    if (createFolders_)
+        out.folderReady = ForceDirectories(settings_.DDir + ExtractFilePath(sourceName));
     if (!settings_.Overwrite)
         for (int n = 1; FileExists(settings_.DDir + out.name + out.extension); ++n)
-            suffix(n);
+            AddSuffix(out, n);
 
     used_.insert(out.name + out.extension);
     return out;

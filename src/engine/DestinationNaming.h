@@ -15,6 +15,9 @@ struct DestinationName {
     std::string FileName() const { return name + extension; }
 };
 
+// The extension of a file name or relative path (with its dot), "" when it has none.
+std::string SourceExtension(const std::string& sourceName);
+
 // The written extension and output format for a source extension (with or without its
 // dot, any letter case) when the source format is kept.
 void KeptFormatFor(const std::string& sourceExtension, std::string& extension, int& format);
@@ -38,12 +41,23 @@ std::string PrepareDestinationFolder(const std::string& folder);
 // existing files are replaced only when Overwrite is set.
 class TDestinationNaming {
   public:
-    explicit TDestinationNaming(const JobSettings& settings) : settings_(settings) {}
+    // Without `createFolders` nothing is written: the names are those a run would give.
+    explicit TDestinationNaming(const JobSettings& settings, bool createFolders = true)
+        : settings_(settings), createFolders_(createFolders)
+    {
+    }
 
     // Creates DDir with its parents, forms the name for source `sourceName` at 1-based
     // `position` of the selection, and enters it in the used-name list (where it stays even
-    // when the file is then not saved).
+    // when the file is then not saved). A source in a subfolder ("a/b.jpg") is named into
+    // the same subfolder of DDir.
     DestinationName FormDestinationName(const std::string& sourceName, int position);
+
+    // The name from the pattern and this run's earlier names alone, without looking at
+    // existing files or entering it.
+    DestinationName Candidate(const std::string& sourceName, int position) const;
+    // Enters a name (relative to DDir, with extension) as given to an output of this run.
+    void Reserve(const std::string& fileName) { used_.insert(fileName); }
 
     bool IsUsed(const std::string& fileName) const { return used_.count(fileName) != 0; }
 
@@ -52,6 +66,7 @@ class TDestinationNaming {
         bool operator()(const std::string& a, const std::string& b) const;
     };
     const JobSettings& settings_;
+    bool createFolders_;
     std::set<std::string, NoCase> used_;
 };
 

@@ -7,6 +7,7 @@
 #include "platform/Files.h"
 #include "platform/SafeFile.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -131,6 +132,22 @@ std::string EscapeUrlPath(const std::string& text)
             out += buf;
         } else {
             out += c;
+        }
+    }
+    return out;
+}
+
+std::string DecodeUrlPath(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
         }
     }
     return out;

@@ -26,6 +26,8 @@ std::string EscapeAttribute(const std::string& text);
 // URL paths: % # ?, blanks, control bytes and bytes above 0x7E are percent-encoded (the
 // rest stays byte for byte).
 std::string EscapeUrlPath(const std::string& text);
+// "%XX" back into the byte it stands for; anything else as it is.
+std::string DecodeUrlPath(const std::string& text);
 // The file name of page k of a multipage gallery: k inserted before the extension's dot.
 std::string PageFileName(const std::string& htmlFile, int page);
 

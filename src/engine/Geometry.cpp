@@ -32,7 +32,7 @@ bool Changes(int64_t request, int64_t source, bool stretchSmall)
 
 } // namespace
 
-TargetSize ComputeTargetSize(int sourceWidth, int sourceHeight, const JobSettings &settings)
+TargetSize ComputeTargetSize(int sourceWidth, int sourceHeight, const JobSettings& settings)
 {
     const int64_t w0 = sourceWidth, h0 = sourceHeight;
     const int64_t l = settings.Leveys, k = settings.Korkeus;
@@ -46,6 +46,15 @@ TargetSize ComputeTargetSize(int sourceWidth, int sourceHeight, const JobSetting
     case 1:
         if (Changes(l, w0, e) && w0 > 0)
             out = {l, RoundDivHalfEven(l * h0, w0)};
+        break;
+    case 3:
+        // Fit in the box: the side that limits is favoured, as the two rules above do.
+        if (l * h0 <= k * w0) {
+            if (Changes(l, w0, e) && w0 > 0)
+                out = {l, RoundDivHalfEven(l * h0, w0)};
+        } else if (Changes(k, h0, e) && h0 > 0) {
+            out = {RoundDivHalfEven(k * w0, h0), k};
+        }
         break;
     default:
         if (Changes(k, h0, e))

@@ -44,6 +44,9 @@ JobSettings JobFromMainSettings(const MainSettings& m, int toDo)
     s.TrackBar = m.TrackBar;
     s.Progressive = m.Progressive;
     s.PNGTrackBar = m.PNGTrackBar;
+    s.SkipUnchanged = m.SkipUnchanged;
+    s.AutoRotate = m.AutoRotate;
+    s.Smooth = m.Smooth;
     s.CreateHTML = m.CreateHTML;
     s.FillDimensions = m.FillDimensions;
     s.UseTable = m.UseTable;

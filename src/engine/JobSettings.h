@@ -33,8 +33,10 @@ struct JobSettings {
     // Page 3.
     int Leveys = 100;  // requested width
     int Korkeus = 100; // requested height
-    int Aspect = 0;    // 0 favour height, 1 favour width, 2 no
+    int Aspect = 0;    // 0 favour height, 1 favour width, 2 no, 3 fit in the box
     bool StretchSmall = false;
+    bool AutoRotate = false; // turn sources upright by their EXIF orientation (both tasks)
+    bool Smooth = false;     // average the covered source pixels when shrinking
     bool DrawFrame = false;
     TColor Color = clBlack;
     int16_t Size = 1; // frame pen width 1..100
@@ -47,6 +49,8 @@ struct JobSettings {
     int TrackBar = 80; // JPEG quality 1..100
     bool Progressive = true;
     int PNGTrackBar = 9; // 0..9
+    // Leave out sources whose output of an earlier run with the same settings is newer.
+    bool SkipUnchanged = false;
 
     // Page 5: 0 create, 1 update, 2 none.
     int CreateHTML = 0;

@@ -16,7 +16,7 @@ struct MessageEntry {
 
 // Every run-time message with its English default, looked up in section "Misc" of a
 // language file under the same ID.
-constexpr std::array<MessageEntry, 39> kMessages = {{
+constexpr std::array<MessageEntry, 43> kMessages = {{
     {"M001", "Browse for folder..."},
     {"M002", "A newer version of Tabulonix detected! Click yes if you want to know more or "
              "download it. No to be reminded later."},
@@ -60,6 +60,10 @@ constexpr std::array<MessageEntry, 39> kMessages = {{
     {"M037", "Downloading %d of %d!"},
     {"M038", "Next"},
     {"M039", "Process!"},
+    {"M040", "%d unchanged image(s) skipped!"},
+    {"M041", "unchanged, kept"},
+    {"M042", "Destination names:"},
+    {"M043", "and %d more"},
 }};
 
 const std::string kMarker = "*|*";

@@ -3,7 +3,7 @@
 
 namespace tabulonix {
 
-// The run-time message with the given ID ("M001" ... "M039"): from the current language
+// The run-time message with the given ID ("M001" ... "M043"): from the current language
 // file when one is open, else the English default of the message table.
 std::string LangMessage(const std::string& id);
 

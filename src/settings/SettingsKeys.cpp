@@ -89,7 +89,7 @@ std::vector<SettingKey> BuildTable()
     t.push_back(Key("Main", "Width", T::Text, "100", "Leveys", &M::Leveys));
     t.push_back(Key("Main", "Height", T::Text, "100", "Korkeus", &M::Korkeus));
     t.push_back(ListPosition(
-        Key("Main", "Preserve aspect ratio", T::Integer, "0", "Aspect", &M::Aspect), 2));
+        Key("Main", "Preserve aspect ratio", T::Integer, "0", "Aspect", &M::Aspect), 3));
     t.push_back(Key("Main", "Enlarge images", T::Boolean, "0", "StretchSmall", &M::StretchSmall));
     t.push_back(Key("Main", "Draw frame", T::Boolean, "0", "DrawFrame", &M::DrawFrame));
     t.push_back(Key("Main", "Frame color", T::Color, "clBlack", "Color", &M::Color));
@@ -128,6 +128,10 @@ std::vector<SettingKey> BuildTable()
     t.push_back(UpDown(
         Key("Main", "Images on same page", T::Integer, "20", "ImageCountUp", &M::ImageCountUp), 1,
         10000));
+    // Later additions, after the fields above so that their order stays as it was.
+    t.push_back(Key("Main", "Skip unchanged", T::Boolean, "0", "SkipUnchanged", &M::SkipUnchanged));
+    t.push_back(Key("Main", "Auto rotate", T::Boolean, "0", "AutoRotate", &M::AutoRotate));
+    t.push_back(Key("Main", "Smooth scaling", T::Boolean, "0", "Smooth", &M::Smooth));
     return t;
 }
 

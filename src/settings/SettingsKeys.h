@@ -68,6 +68,9 @@ struct MainSettings {
     int TRUp = 0;
     bool CreateMulti = false;
     int ImageCountUp = 0;
+    bool SkipUnchanged = false;
+    bool AutoRotate = false;
+    bool Smooth = false;
 };
 
 enum class SettingType { Text, Integer, Boolean, Date, Color };

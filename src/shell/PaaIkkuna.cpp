@@ -2,6 +2,7 @@
 
 #include "codecs/Registry.h"
 #include "engine/Batch.h"
+#include "engine/DestinationNaming.h"
 #include "engine/Gallery.h"
 #include "engine/JobFromSettings.h"
 #include "i18n/HelpFile.h"
@@ -557,11 +558,15 @@ void TPaaIkkuna::RebuildSummary()
         else
             pair(Height, Korkeus->text());
         when(StretchSmall);
+        when(AutoRotate);
+        when(Smooth);
         if (DrawFrame->isChecked()) {
             lines << DrawFrame->text();
             pair(Label9, Color->currentText());
             pair(Label11, UpDown->text());
         }
+    } else {
+        when(AutoRotate); // conversions turn photos upright too
     }
     if (KeepFormat->isChecked())
         lines << KeepFormat->text();
@@ -575,6 +580,7 @@ void TPaaIkkuna::RebuildSummary()
         pair(Label28, PNGCompression->text());
     pair(Label15, NameFormat->text());
     pair(Label12, Extension->text());
+    when(SkipUnchanged);
     if (CreateHTML->currentIndex() != 2) {
         lines << QString() << CreateHTML->currentText() << HTMLFile->text();
         when(FillDimensions);
@@ -595,6 +601,22 @@ void TPaaIkkuna::RebuildSummary()
             lines << CreateMulti->text();
             pair(Label26, ImageCountUp->text());
         }
+    }
+    // The names the run will give, made by the run's own naming (without creating folders).
+    if (!selectedFiles_.Empty()) {
+        constexpr int kShown = 10;
+        const JobSettings job = CurrentJob();
+        TDestinationNaming naming(job, false);
+        lines << QString() << Message("M042");
+        int position = 0;
+        for (const std::string& name : selectedFiles_) {
+            if (++position > kShown)
+                break;
+            lines << ToQString(naming.FormDestinationName(name, position).FileName());
+        }
+        const long long more = static_cast<long long>(selectedFiles_.Count()) - kShown;
+        if (more > 0)
+            lines << ToQString(tabulonix::Format(LangMessage("M043"), more));
     }
     Tiedot->setPlainText(lines.join('\n'));
 }

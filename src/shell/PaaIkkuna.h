@@ -201,6 +201,9 @@ class TPaaIkkuna : public QWidget {
     QLabel* Label10;
     QComboBox* Aspect;
     QCheckBox* StretchSmall;
+    QCheckBox* SkipUnchanged;
+    QCheckBox* AutoRotate;
+    QCheckBox* Smooth;
     QGroupBox* Frame;
     QCheckBox* DrawFrame;
     QLabel* Label9;

@@ -290,14 +290,19 @@ QWidget* TPaaIkkuna::BuildPage3()
     Korkeus = Named<QLineEdit>(Dimensions, "Korkeus");
     Korkeus->setText("100");
     Label10 = Caption(Dimensions, "Label10", "Preserve aspect ratio:");
-    Aspect = List(Dimensions, "Aspect", {"Yes - Favor height", "Yes - Favor width", "No"});
+    Aspect = List(Dimensions, "Aspect",
+                  {"Yes - Favor height", "Yes - Favor width", "No", "Yes - Fit in the box"});
     StretchSmall = Check(Dimensions, "StretchSmall", "Enlarge smaller images", false);
+    AutoRotate = Check(Dimensions, "AutoRotate", "Rotate photos as the camera held them", false);
+    Smooth = Check(Dimensions, "Smooth", "Smooth scaling", false);
     Row(*dims, 0, Width, Leveys);
     Row(*dims, 1, Height, Korkeus);
     dims->addWidget(Label10, 2, 0, 1, 2);
     dims->addWidget(Aspect, 3, 0, 1, 2);
     Label10->setBuddy(Aspect);
     dims->addWidget(StretchSmall, 4, 0, 1, 2);
+    dims->addWidget(AutoRotate, 5, 0, 1, 2);
+    dims->addWidget(Smooth, 6, 0, 1, 2);
     side->addWidget(Dimensions);
 
     Frame = Group(Vaihe3, "Frame", "Frame");
@@ -380,13 +385,15 @@ QWidget* TPaaIkkuna::BuildPage4()
     Extension->setText("default");
     Extension->setToolTip("Specify destination files extension");
     Extension->setEnabled(false);
+    SkipUnchanged =
+        Check(FileTypeGroup, "SkipUnchanged", "Skip pictures unchanged since the last run", false);
     for (QLabel* label : {Label30, Label15, Label12})
         label->setWordWrap(true);
     Label30->setBuddy(Format);
     Label15->setBuddy(NameFormat);
     Label12->setBuddy(Extension);
-    for (QWidget* w : std::initializer_list<QWidget*>{KeepFormat, Label30, Format, Label15,
-                                                      NameFormat, Label12, Extension})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             KeepFormat, Label30, Format, Label15, NameFormat, Label12, Extension, SkipUnchanged})
         saving->addWidget(w);
     saving->addStretch(1);
     row->addWidget(FileTypeGroup, 1);

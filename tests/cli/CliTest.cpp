@@ -1,3 +1,4 @@
+#include "CliSupport.h"
 #include "TestSupport.h"
 #include "codecs/surface/Bitmap.h"
 #include "engine/Gallery.h"
@@ -20,31 +21,6 @@ using namespace tabulonix;
 using namespace tabulonix::test;
 
 namespace {
-
-std::string Tool()
-{
-    return ShellQuote(BinDir() + "tabulonix-batch");
-}
-
-CommandResult Batch(const std::string& args)
-{
-    return RunCommand(Tool() + " " + args);
-}
-
-void MakeBmp(const std::string& path, int w, int h)
-{
-    TBitmap b;
-    b.SetSize(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.SetPixel(x, y, RGBColor(static_cast<uint8_t>(x), static_cast<uint8_t>(y), 200));
-    b.WriteFile(path);
-}
-
-size_t Lines(const std::string& text)
-{
-    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-}
 
 struct CliFixture : ::testing::Test {
     TempDir dir;
@@ -132,6 +108,20 @@ TEST_F(CliFixture, ThumbnailsWithGalleryByDefault)
     EXPECT_NE(html.find("<A HREF=\"file://" + src +
                         "b.bmp\"><IMG SRC=\"btn.bmp\" HEIGHT=\"100\" WIDTH=\"200\""),
               std::string::npos);
+}
+
+TEST_F(CliFixture, FitInTheBox)
+{
+    CommandResult r = Batch("--aspect fit --width 60 --height 60 " + Q(src) + " " + Q(out));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    auto wide = DecodeWithPillow(out + "btn.bmp"); // 200 x 100: the width limits
+    auto tall = DecodeWithPillow(out + "Atn.bmp"); // 50 x 300: the height limits
+    ASSERT_TRUE(wide && tall);
+    EXPECT_EQ(wide->width, 60);
+    EXPECT_EQ(wide->height, 30);
+    EXPECT_EQ(tall->width, 10);
+    EXPECT_EQ(tall->height, 60);
+    EXPECT_NE(ReadText(out + "QVHTML.htm").find("HEIGHT=\"60\" WIDTH=\"10\""), std::string::npos);
 }
 
 TEST_F(CliFixture, ConvertToJpegWithoutHtml)

@@ -193,13 +193,11 @@ std::vector<Case> AllCases()
         // Variants outside the reader's list: refused with the not-supported text; tiles
         // give an empty picture; BigTIFF is not TIFF version 42.
         {"tiff/libtiff-test/logluv-3c-16b.tiff", Special(refRefused, 0, kNotSupported)},
-        {"tiff/libtiff-test/lzw-single-strip.tiff", Special(refRefused, 0, kNotSupported)},
         {"tiff/libtiff-test/testfax4.tiff", Special(refRefused, 0, kNotSupported)},
         {"tiff/libtiff-test/ojpeg_zackthecat_subsamp22_single_strip.tiff",
          Special(refRefused, 0, kNotSupported)},
         {"tiff/libtiffpic/smallliz.tif", Special(refRefused, 0, kNotSupported)},
         {"tiff/pillow/hopper_g4.tif", Special(refRefused, 0, kNotSupported)},
-        {"tiff/pillow/hopper_lzw.tif", Special(refRefused, 0, kNotSupported)},
         {"tiff/pillow/crash-0da013a13571cc8eb457a39fee8db18f8a3c7127.tif",
          Special(refRefused, 0, kNotSupported)},
         {"tiff/libtiff-test/quad-tile.jpg.tiff", Special(refRefused, 0, "")},

@@ -372,13 +372,25 @@ TEST(TiffReader, PaletteTwoBitIndicesAndDirectoryByIndex)
               "Cannot load image. Invalid or unexpected TIF/TIFF image format.");
 }
 
-TEST(TiffReader, LzwIsRefusedTilesGiveAnEmptyPictureAndBadStripsFail)
+TEST(TiffReader, LzwDecodesTilesGiveAnEmptyPictureAndBadStripsFail)
 {
+    // Clear, 10, 20, 30, 40, end: nine-bit codes, most significant bit first.
     TiffBuilder lzw(false);
-    lzw.Directory(BasicTags(2, 2, 8, 1, 1, 5), {Bytes{0x80, 0, 0}});
+    lzw.Directory(BasicTags(2, 2, 8, 1, 1, 5), {Bytes{0x80, 0x02, 0x82, 0x81, 0xE1, 0x44, 0x04}});
     TTIFFGraphic tiff;
-    EXPECT_EQ(Load(tiff, lzw.Build()),
-              "Cannot load image. The compression scheme is not supported for TIF/TIFF files.");
+    ASSERT_EQ(Load(tiff, lzw.Build()), "");
+    EXPECT_EQ(tiff.Pixel(0, 0), RGB(10, 10, 10));
+    EXPECT_EQ(tiff.Pixel(1, 1), RGB(40, 40, 40));
+    // Code 300 names no string yet.
+    TiffBuilder damaged(false);
+    damaged.Directory(BasicTags(2, 2, 8, 1, 1, 5), {Bytes{0x80, 0x02, 0xA5, 0x90, 0x10}});
+    EXPECT_EQ(Load(tiff, damaged.Build()),
+              "Cannot load image. Compression error found in TIF/TIFF file.");
+    // The old form, packed least significant bit first, is not read.
+    TiffBuilder old(false);
+    old.Directory(BasicTags(2, 2, 8, 1, 1, 5), {Bytes{0x00, 0x01, 0x0A}});
+    EXPECT_EQ(Load(tiff, old.Build()),
+              "Cannot load image. Old-style LZW compression is not supported for TIF/TIFF files.");
 
     TiffBuilder tiled(false);
     auto tags = BasicTags(16, 16, 8, 1, 1);

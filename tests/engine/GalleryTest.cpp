@@ -142,20 +142,6 @@ TEST_F(GalleryFixture, AwkwardNamesAreEscaped)
               "<IMG SRC=\"t%3F&amp;.jpg\" HEIGHT=\"2\" WIDTH=\"1\" BORDER=\"0\"></A>");
 }
 
-std::string PercentDecoded(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 // Every SRC and HREF value of a page, entities resolved.
 std::vector<std::string> Links(const std::string& html)
 {
@@ -200,7 +186,7 @@ TEST_F(GalleryFixture, EveryFileNameGivesAWorkingLink)
                             [](const std::string& l) { return l.rfind("file://", 0) == 0; }),
               4);
     for (const auto& link : links) {
-        std::string path = PercentDecoded(link);
+        std::string path = DecodeUrlPath(link);
         if (path.rfind("file://", 0) == 0)
             path = path.substr(7);
         else

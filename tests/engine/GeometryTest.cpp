@@ -7,7 +7,7 @@ using namespace tabulonix;
 namespace {
 
 struct SizeCase {
-    const char *what;
+    const char* what;
     int w0, h0;
     int aspect, width, height;
     bool stretch;
@@ -18,7 +18,7 @@ class TargetSizeTest : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(TargetSizeTest, FollowsTheRule)
 {
-    const SizeCase &c = GetParam();
+    const SizeCase& c = GetParam();
     JobSettings s;
     s.Aspect = c.aspect;
     s.Leveys = c.width;
@@ -47,7 +47,19 @@ INSTANTIATE_TEST_SUITE_P(
         SizeCase{"request below one gives a side below one", 300, 200, 0, 100, 0, false, 0, 0},
         // 50000 * 60000 does not fit 32 bits: the product is formed wider.
         SizeCase{"large products", 60000, 50000, 0, 100, 45000, false, 54000, 45000},
-        SizeCase{"favour width rounds half to even", 200, 301, 1, 100, 100, false, 100, 150}));
+        SizeCase{"favour width rounds half to even", 200, 301, 1, 100, 100, false, 100, 150},
+        // Fit in the box: the limiting side is the favoured one.
+        SizeCase{"fit: wide photo limited by the width", 1920, 1080, 3, 100, 100, false, 100, 56},
+        SizeCase{"fit: tall photo limited by the height", 1080, 1920, 3, 100, 100, false, 56, 100},
+        SizeCase{"fit: banner shrinks to the box", 556, 20, 3, 100, 100, false, 100, 4},
+        SizeCase{"fit: box wider than the picture", 400, 300, 3, 300, 100, false, 133, 100},
+        SizeCase{"fit: small kept without stretch", 80, 60, 3, 100, 100, false, 80, 60},
+        SizeCase{"fit: small enlarged to the limiting side", 80, 60, 3, 100, 100, true, 100, 75},
+        SizeCase{"fit: small, height limits", 60, 80, 3, 200, 100, true, 75, 100},
+        SizeCase{"fit: one side equal, other inside", 100, 40, 3, 100, 100, true, 100, 40},
+        SizeCase{"fit: same shape as the box", 200, 100, 3, 100, 50, false, 100, 50},
+        SizeCase{"fit: halves to even", 200, 301, 3, 100, 200, false, 100, 150},
+        SizeCase{"fit: halves to even on the width", 303, 200, 3, 200, 100, false, 152, 100}));
 
 TEST(PercentTextTest, RoundsHalfToEven)
 {

@@ -156,10 +156,11 @@ TEST(Messages, EnglishDefaultsWithoutLanguageFile)
     EXPECT_EQ(LangMessage("M007"), "Complete! %d of %d images processed!");
     EXPECT_EQ(LangMessage("M032"), "Succesfully downloaded the program update!");
     EXPECT_EQ(LangMessage("M039"), "Process!");
-    EXPECT_EQ(LangMessage("M040"), "");
-    // Every ID from M001 to M039 has a text, and no two share one.
+    EXPECT_EQ(LangMessage("M043"), "and %d more");
+    EXPECT_EQ(LangMessage("M044"), "");
+    // Every ID from M001 to M043 has a text, and no two share one.
     std::vector<std::string> seen;
-    for (int i = 1; i <= 39; ++i) {
+    for (int i = 1; i <= 43; ++i) {
         char id[8];
         std::snprintf(id, sizeof id, "M%03d", i);
         const std::string& text = DefaultMessage(id);

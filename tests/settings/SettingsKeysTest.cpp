@@ -41,7 +41,10 @@ const char* const kDefaultMainText = "[Main]\r\n"
                                      "Center in cell=1\r\n"
                                      "Images on same row=5\r\n"
                                      "Multipaged=0\r\n"
-                                     "Images on same page=20\r\n";
+                                     "Images on same page=20\r\n"
+                                     "Skip unchanged=0\r\n"
+                                     "Auto rotate=0\r\n"
+                                     "Smooth scaling=0\r\n";
 
 TEST(SettingsKeys, MainWrittenInTableOrderAndReadBack)
 {
@@ -126,6 +129,8 @@ TEST(SettingsKeys, SpecialReadingsOfMain)
         {"Format", "6", &MainSettings::Format, 6},
         {"Preserve aspect ratio", "$2", &MainSettings::Aspect, 2},
         {"Preserve aspect ratio", "many", &MainSettings::Aspect, 0},
+        {"Preserve aspect ratio", "3", &MainSettings::Aspect, 3}, // fit in the box
+        {"Preserve aspect ratio", "4", &MainSettings::Aspect, 0},
     };
     for (const auto& c : cases) {
         WriteText(dir.File("o.ini"), std::string("[Main]\r\n") + c.key + "=" + c.stored + "\r\n");
@@ -309,7 +314,7 @@ TEST(SettingsKeys, TableIsComplete)
     }
     EXPECT_EQ(general, 9u);
     EXPECT_EQ(update, 10u);
-    EXPECT_EQ(main, 29u);
+    EXPECT_EQ(main, 32u);
     EXPECT_EQ(FindSettingKey("Main", "Extension"), nullptr);
 }
 

@@ -98,7 +98,10 @@ TEST_F(Startup, OptionsRoundTripWithTheSpecialReadings)
                              "Images on same cell=1\r\n"
                              "Center in cell=1\r\n"
                              "Images on same row=5\r\n"
-                             "Multipaged=0\r\n");
+                             "Multipaged=0\r\n"
+                             "Skip unchanged=0\r\n"
+                             "Auto rotate=0\r\n"
+                             "Smooth scaling=0\r\n");
 }
 
 TEST_F(Startup, ShutdownWritesMainInTableOrder)

@@ -54,7 +54,11 @@ TEST_F(Summary, DefaultThumbnails)
                                        "Table border: 1",
                                        "Image(s) on same cell: 1",
                                        "Image(s) to same row: 5",
-                                       "Center images in the cells"}));
+                                       "Center images in the cells",
+                                       "",
+                                       "Destination names:",
+                                       "atn.jpg",
+                                       "btn.jpg"}));
     EXPECT_TRUE(w->btnNext->isEnabled());
 }
 
@@ -155,6 +159,59 @@ TEST_F(Summary, FavourHeightAndNoAspectShowWidthLine)
     EXPECT_EQ(lines[9], "JPEG compression quality: 80");
     EXPECT_EQ(lines[10], "Progressive encoding");
     EXPECT_EQ(lines[11], "Destination file name format: <same>tn");
+}
+
+TEST_F(Summary, FitInTheBoxShowsBothSizes)
+{
+    WriteOptions();
+    auto w = Start();
+    w->Aspect->setCurrentIndex(3);
+    w->AspectChange();
+    EXPECT_TRUE(w->Leveys->isEnabled());
+    EXPECT_TRUE(w->Korkeus->isEnabled());
+    w->Leveys->setText("160");
+    w->Korkeus->setText("120");
+    ToSummary(*w);
+    const Lines lines = SummaryLines(*w);
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(lines[5], "Preserve aspect ratio: Yes - Fit in the box");
+    EXPECT_EQ(lines[6], "Width: 160");
+    EXPECT_EQ(lines[7], "Height: 120");
+}
+
+TEST_F(Summary, SkipUnchangedIsNamedAndReachesTheJob)
+{
+    WriteOptions();
+    auto w = Start();
+    EXPECT_FALSE(w->CurrentJob().SkipUnchanged);
+    w->SkipUnchanged->setChecked(true);
+    EXPECT_TRUE(w->CurrentJob().SkipUnchanged);
+    ToSummary(*w);
+    const Lines lines = SummaryLines(*w);
+    auto at = std::find(lines.begin(), lines.end(), "Skip pictures unchanged since the last run");
+    ASSERT_NE(at, lines.end());
+    EXPECT_EQ(*(at - 1), "Extension of the destination files: default");
+}
+
+TEST_F(Summary, EndsWithTheFirstTenDestinationNames)
+{
+    WriteOptions();
+    auto w = Start();
+    std::vector<std::string> names = {"a.png", "a.jpg"};
+    for (int i = 0; i < 10; ++i)
+        names.push_back("p" + std::to_string(i) + ".gif");
+    w->SetSelectedFiles("/pics", names);
+    w->KeepFormat->setChecked(false); // a.jpg and a.png both become JPEG: a.jpg, then a(1).jpg
+    w->Format->setCurrentIndex(ofJPEG);
+    w->FormatChange();
+    w->NameFormat->setText("<same>");
+    ToSummary(*w);
+    const Lines lines = SummaryLines(*w);
+    ASSERT_GE(lines.size(), 12u);
+    const Lines tail(lines.end() - 12, lines.end());
+    EXPECT_EQ(tail, (Lines{"Destination names:", "a.jpg", "a(1).jpg", "p0.jpg", "p1.jpg", "p2.jpg",
+                           "p3.jpg", "p4.jpg", "p5.jpg", "p6.jpg", "p7.jpg", "and 2 more"}))
+        << "12 selected";
 }
 
 } // namespace

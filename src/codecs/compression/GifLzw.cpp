@@ -1,5 +1,6 @@
 #include "codecs/compression/GifLzw.h"
 
+#include "codecs/compression/LzwTable.h"
 #include "codecs/core/ByteReader.h"
 #include "codecs/core/CodecErrors.h"
 
@@ -27,7 +28,10 @@ std::vector<int> GifRowOrder(int height, bool interlaced)
 
 // --- Encoder ---------------------------------------------------------------------------
 
-void TLZWEncoder::ClearTable() { std::fill(table_.begin(), table_.end(), 0xFFFFFFFFu); }
+void TLZWEncoder::ClearTable()
+{
+    std::fill(table_.begin(), table_.end(), 0xFFFFFFFFu);
+}
 
 void TLZWEncoder::PutByte(uint8_t byte)
 {
@@ -190,7 +194,7 @@ namespace {
 
 // Codes least significant bit first across the data sub-blocks.
 class CodeSource {
-public:
+  public:
     CodeSource(ByteReader& reader, const std::function<void(const std::string&)>& warn)
         : reader_(reader), warn_(warn)
     {
@@ -217,7 +221,7 @@ public:
     bool Ended() const { return ended_; }
     bool HasLeftoverBits() const { return count_ > 0 || position_ < block_.size(); }
 
-private:
+  private:
     ByteReader& reader_;
     const std::function<void(const std::string&)>& warn_;
     std::vector<uint8_t> block_;
@@ -229,9 +233,10 @@ private:
 
 // Places decoded indices row by row, in file row order.
 class PixelSink {
-public:
+  public:
     PixelSink(uint8_t* pixels, int width, int height, bool interlaced)
-        : pixels_(pixels), width_(static_cast<size_t>(width)), rows_(GifRowOrder(height, interlaced))
+        : pixels_(pixels), width_(static_cast<size_t>(width)),
+          rows_(GifRowOrder(height, interlaced))
     {
     }
     bool Full() const { return row_ >= rows_.size(); }
@@ -248,7 +253,7 @@ public:
         }
     }
 
-private:
+  private:
     uint8_t* pixels_;
     size_t width_;
     std::vector<int> rows_;
@@ -269,15 +274,7 @@ TGIFDecodeResult DecodeGifLzw(ByteReader& reader, int minCodeSize, uint8_t* pixe
     }
     const int clearCode = 1 << minCodeSize;
     const int endCode = clearCode + 1;
-    std::array<uint16_t, 4096> prefix{};
-    std::array<uint16_t, 4096> suffix{};
-    std::array<uint16_t, 4096> firstChar{};
-    std::array<uint16_t, 4097> stack{};
-    for (int c = 0; c < clearCode; ++c) {
-        prefix[static_cast<size_t>(c)] = 0;
-        suffix[static_cast<size_t>(c)] = static_cast<uint16_t>(c);
-        firstChar[static_cast<size_t>(c)] = static_cast<uint16_t>(c);
-    }
+    TLzwTable table(clearCode);
     int next = clearCode + 2;
     int codeBits = minCodeSize + 1;
     int previous = -1;
@@ -287,16 +284,14 @@ TGIFDecodeResult DecodeGifLzw(ByteReader& reader, int minCodeSize, uint8_t* pixe
 
     // Writes the string of `code`; its chain is walked back to a root.
     auto emit = [&](int code) {
-        size_t depth = 0;
-        while (code >= clearCode) {
-            if (depth >= 4096 || prefix[static_cast<size_t>(code)] == code)
-                throw GIFException(gif_text::CircularEntry);
-            stack[depth++] = suffix[static_cast<size_t>(code)];
-            code = prefix[static_cast<size_t>(code)];
-        }
-        stack[depth++] = static_cast<uint16_t>(code);
-        while (depth > 0 && !sink.Full())
-            sink.Put(stack[--depth]);
+        bool sound = table.Emit(code, [&](uint16_t value) {
+            if (sink.Full())
+                return false;
+            sink.Put(value);
+            return true;
+        });
+        if (!sound)
+            throw GIFException(gif_text::CircularEntry);
     };
 
     while (!sink.Full()) {
@@ -325,17 +320,10 @@ TGIFDecodeResult DecodeGifLzw(ByteReader& reader, int minCodeSize, uint8_t* pixe
         }
         if (code < next) {
             emit(code);
-            if (next < 4096) {
-                prefix[static_cast<size_t>(next)] = static_cast<uint16_t>(previous);
-                suffix[static_cast<size_t>(next)] = firstChar[static_cast<size_t>(code)];
-                firstChar[static_cast<size_t>(next)] = firstChar[static_cast<size_t>(previous)];
-                ++next;
-            }
-        } else if (code == next && next < 4096) {
-            prefix[static_cast<size_t>(next)] = static_cast<uint16_t>(previous);
-            suffix[static_cast<size_t>(next)] = firstChar[static_cast<size_t>(previous)];
-            firstChar[static_cast<size_t>(next)] = firstChar[static_cast<size_t>(previous)];
-            ++next;
+            if (next < TLzwTable::kCodes)
+                table.Add(next++, previous, table.First(code));
+        } else if (code == next && next < TLzwTable::kCodes) {
+            table.Add(next++, previous, table.First(previous));
             emit(code);
         } else {
             // A code beyond the table refers to no string at all.

@@ -2,10 +2,12 @@
 
 #include "codecs/core/DecodeLimits.h"
 #include "codecs/compression/RunLength.h"
+#include "codecs/compression/TiffLzw.h"
 #include "codecs/compression/Inflate.h"
 #include "codecs/compression/Ccitt.h"
 #include "codecs/compression/TiffJpeg.h"
 #include "codecs/compression/Thunderscan.h"
+#include "codecs/compression/LzwTable.h"
 
 #include <algorithm>
 #include <set>
@@ -452,6 +454,7 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
     case ctDeflate:
     case ctJPEG:
     case ctThunderscan:
+    case ctLZW:
         break;
     default:
         throw EInvalidGraphic(UnsupportedError("The compression scheme is", kTIFF));
@@ -537,6 +540,12 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
             return (count / 2 + 1) * 128; // a repeat packet: two bytes, 128 out
         case ctDeflate:
             return (count + 1) * 1032; // deflate's largest ratio
+        case ctLZW: {
+            // A string is one value longer than an earlier one, and at most 4096 long.
+            const uint64_t codes = count * 8 / 9 + 1;
+            return codes > uint64_t{TLzwTable::kCodes} ? codes * uint64_t{TLzwTable::kCodes}
+                                                       : codes * (codes + 1) / 2;
+        }
         default:
             return UINT64_MAX; // the fax, JPEG and Thunderscan decoders fill their rows
         }
@@ -601,6 +610,9 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
                 break;
             case ctDeflate:
                 InflateBounded(src, count, out, bandPlaneBytes, kTIFF);
+                break;
+            case ctLZW:
+                DecodeTiffLzw(src, count, out, bandPlaneBytes, kTIFF);
                 break;
             case ctThunderscan:
                 DecodeThunderscan(src, count, width, rows, out, rowBytes);
