@@ -1,5 +1,6 @@
 #pragma once
 #include "net/SocketBuffer.h"
+#include "net/SocketErrors.h"
 #include "platform/Exception.h"
 
 #include <cstdint>
@@ -35,13 +36,6 @@ enum class TSocketOption { wsoNoReceiveLoop = 1, wsoTcpNoDelay = 2 };
 enum class TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
 enum class TSocketSendFlags { wsSendNormal, wsSendUrgent };
 
-// Socket error numbers use the WinSock numbering throughout (10000 + the BSD error number,
-// 11001 to 11004 for name resolution), so codes and texts are the same on every system.
-std::string SocketErrorDesc(int code);
-// The socket error number of the same meaning as a native errno value.
-int ErrnoToSocketError(int err);
-// The socket error number of a getaddrinfo() failure.
-int ResolverErrorToSocketError(int gaiError, int err);
 
 // The dotted IPv4 test: four decimal numbers of at most 255 joined by three ".", leading
 // and trailing spaces allowed. On success address holds the host-order value.
