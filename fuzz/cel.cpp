@@ -1,6 +1,6 @@
 // Reads arbitrary bytes as an Autodesk CEL or PIC file, then draws what was read.
-#include "FuzzBudget.h"
 #include "codecs/formats/Cel.h"
+#include "FuzzBudget.h"
 #include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;

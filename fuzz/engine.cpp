@@ -3,13 +3,13 @@
 // pixels, and the GIF output those pixels reduced to the halftone palette. A source that
 // opens is converted at its own size and must also read back as itself drawn on white.
 #include "FuzzBudget.h"
+#include "codecs/Picture.h"
+#include "codecs/Registry.h"
+#include "codecs/formats/Png.h"
+#include "codecs/formats/Tga.h"
+#include "codecs/formats/gif/GifCodec.h"
 #include "codecs/surface/Bitmap.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/formats/gif/GifCodec.h"
-#include "codecs/Picture.h"
-#include "codecs/formats/Png.h"
-#include "codecs/Registry.h"
-#include "codecs/formats/Tga.h"
 #include "engine/Batch.h"
 #include "engine/BatchHost.h"
 #include "platform/Files.h"

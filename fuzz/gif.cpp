@@ -1,9 +1,9 @@
 // Reads arbitrary bytes as a GIF file, paints the first frame scaled and writes the picture
 // back.
 #include "FuzzBudget.h"
+#include "codecs/formats/gif/GifCodec.h"
 #include "codecs/surface/Bitmap.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/formats/gif/GifCodec.h"
 
 using namespace tabulonix;
 

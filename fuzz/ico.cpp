@@ -1,8 +1,8 @@
 // Reads arbitrary bytes as an icon file and draws the chosen entry.
 #include "FuzzBudget.h"
+#include "codecs/formats/Icon.h"
 #include "codecs/surface/Bitmap.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/formats/Icon.h"
 
 using namespace tabulonix;
 

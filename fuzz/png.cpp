@@ -1,8 +1,8 @@
 // Reads arbitrary bytes as a PNG file, then draws what was read and writes it again.
 #include "codecs/formats/Png.h"
 #include "FuzzBudget.h"
-#include "codecs/surface/Canvas.h"
 #include "codecs/formats/PngWriter.h"
+#include "codecs/surface/Canvas.h"
 
 using namespace tabulonix;
 

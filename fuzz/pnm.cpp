@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a portable bit, grey or pixel map, then draws what was read.
+#include "codecs/formats/Pnm.h"
 #include "FuzzBudget.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/formats/Pnm.h"
 
 using namespace tabulonix;
 

@@ -1,16 +1,22 @@
 #include "codecs/Picture.h"
 
+#include "codecs/Registry.h"
 #include "codecs/surface/Bitmap.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/Registry.h"
 #include "platform/Files.h"
 
 namespace tabulonix {
 
 TPicture::~TPicture() = default;
 
-int TPicture::Width() const { return graphic_ ? graphic_->Width() : 0; }
-int TPicture::Height() const { return graphic_ ? graphic_->Height() : 0; }
+int TPicture::Width() const
+{
+    return graphic_ ? graphic_->Width() : 0;
+}
+int TPicture::Height() const
+{
+    return graphic_ ? graphic_->Height() : 0;
+}
 
 void TPicture::OpenFile(const std::string& path)
 {
@@ -22,7 +28,8 @@ void TPicture::OpenFile(const std::string& path)
         throw EInvalidGraphic(Format("Unknown picture file extension (.%s)", {ext}));
     std::unique_ptr<TGraphic> fresh = cls->create();
     fresh->SetLimits(limits_);
-    fresh->OnProgress = [this](TGraphic& sender, TProgressStage stage, int percent, const std::string& message) {
+    fresh->OnProgress = [this](TGraphic& sender, TProgressStage stage, int percent,
+                               const std::string& message) {
         if (OnProgress)
             OnProgress(sender, stage, percent, message);
     };

@@ -11,7 +11,7 @@ class TCanvas;
 
 // Holds at most one graphic.
 class TPicture {
-public:
+  public:
     TPicture() = default;
     ~TPicture();
 
@@ -40,7 +40,7 @@ public:
     std::function<void(TPicture&)> OnChange;
     TGraphic::ProgressHandler OnProgress;
 
-private:
+  private:
     void Hold(std::unique_ptr<TGraphic> graphic);
     void Notify();
     std::unique_ptr<TGraphic> graphic_;
@@ -49,7 +49,7 @@ private:
 
 // The image control the engine uses as its drawing holder (never shown).
 class TImage {
-public:
+  public:
     TImage();
 
     TPicture& Picture() { return picture_; }
@@ -67,7 +67,7 @@ public:
     // picture is empty; "Can only modify an image if it contains a bitmap" otherwise.
     TCanvas& Canvas();
 
-private:
+  private:
     void PictureChanged();
     TPicture picture_;
     int width_ = 105;

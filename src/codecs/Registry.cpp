@@ -1,24 +1,24 @@
 #include "codecs/Registry.h"
 
-#include "codecs/surface/Bitmap.h"
-#include "codecs/formats/gif/GifCodec.h"
-#include "codecs/formats/Icon.h"
-#include "codecs/formats/Jpeg.h"
-#include "codecs/metafile/Metafile.h"
-#include "codecs/formats/Png.h"
-#include "codecs/formats/PngWriter.h"
-#include "codecs/formats/Tga.h"
 #include "codecs/formats/Cel.h"
 #include "codecs/formats/Cut.h"
 #include "codecs/formats/Eps.h"
+#include "codecs/formats/Icon.h"
+#include "codecs/formats/Jpeg.h"
 #include "codecs/formats/Pcd.h"
 #include "codecs/formats/Pcx.h"
+#include "codecs/formats/Png.h"
+#include "codecs/formats/PngWriter.h"
 #include "codecs/formats/Pnm.h"
 #include "codecs/formats/Psd.h"
 #include "codecs/formats/Psp.h"
 #include "codecs/formats/Rla.h"
 #include "codecs/formats/Sgi.h"
+#include "codecs/formats/Tga.h"
 #include "codecs/formats/Tiff.h"
+#include "codecs/formats/gif/GifCodec.h"
+#include "codecs/metafile/Metafile.h"
+#include "codecs/surface/Bitmap.h"
 #include "platform/Files.h"
 
 #include <algorithm>
@@ -26,7 +26,8 @@
 
 namespace tabulonix {
 
-void TFileFormatsList::Add(const std::string& extension, const std::string& description, TGraphicClass cls)
+void TFileFormatsList::Add(const std::string& extension, const std::string& description,
+                           TGraphicClass cls)
 {
     entries_.push_back(TFileFormat{LowerCase(extension), description, std::move(cls), 0});
 }

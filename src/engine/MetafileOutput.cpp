@@ -1,7 +1,7 @@
 #include "engine/MetafileOutput.h"
 
-#include "codecs/surface/Bitmap.h"
 #include "codecs/metafile/Metafile.h"
+#include "codecs/surface/Bitmap.h"
 
 namespace tabulonix {
 

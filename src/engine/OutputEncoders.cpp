@@ -11,12 +11,12 @@
 // "Error saving file %s!" for it and goes on).
 #include "engine/OutputEncoders.h"
 
-#include "codecs/surface/Bitmap.h"
-#include "codecs/formats/gif/GifCodec.h"
 #include "codecs/formats/Jpeg.h"
 #include "codecs/formats/PngWriter.h"
 #include "codecs/formats/Tga.h"
+#include "codecs/formats/gif/GifCodec.h"
 #include "codecs/metafile/Metafile.h"
+#include "codecs/surface/Bitmap.h"
 #include "engine/DestinationNaming.h"
 #include "engine/MetafileOutput.h"
 #include "platform/Exception.h"

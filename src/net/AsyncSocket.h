@@ -36,7 +36,6 @@ enum class TSocketOption { wsoNoReceiveLoop = 1, wsoTcpNoDelay = 2 };
 enum class TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
 enum class TSocketSendFlags { wsSendNormal, wsSendUrgent };
 
-
 // The dotted IPv4 test: four decimal numbers of at most 255 joined by three ".", leading
 // and trailing spaces allowed. On success address holds the host-order value.
 bool IsDottedIPv4(const std::string& text, uint32_t* address = nullptr);

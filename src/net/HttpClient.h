@@ -16,11 +16,11 @@ class QObject;
 namespace tabulonix {
 
 class EHttpException : public Exception {
-public:
+  public:
     EHttpException(const std::string& message, int code) : Exception(message), code_(code) {}
     int ErrorCode() const { return code_; }
 
-private:
+  private:
     int code_;
 };
 
@@ -51,7 +51,7 @@ std::string Base64Encode(const std::string& data);
 // An HTTP/1.0 client over TAsyncSocket, event-driven on the GUI thread, with a blocking Get
 // that keeps the event loop running while it waits.
 class THttpClient {
-public:
+  public:
     THttpClient();
     ~THttpClient();
     THttpClient(const THttpClient&) = delete;
@@ -125,7 +125,7 @@ public:
     // Redirections followed in a row before a request is given up.
     static constexpr int MaxRedirections = 20;
 
-private:
+  private:
     void StartRequest(THttpRequest request);
     void DoLookup();
     void SetState(THttpState state);

@@ -11,7 +11,7 @@ namespace tabulonix {
 // then the body passed on block by block. Knows nothing of sockets, so it can be fed from
 // anywhere.
 class THttpResponseReader {
-public:
+  public:
     static constexpr size_t LineBufferSize = 8192;
     static constexpr size_t MaxHeaderLines = 100;
 
@@ -51,7 +51,7 @@ public:
     std::string Location;
     std::string ContentRangeBegin, ContentRangeEnd;
 
-private:
+  private:
     bool ProcessLine(const std::string& line);
     void ProcessBuffer();
     void DeliverBody(const char* data, size_t size);

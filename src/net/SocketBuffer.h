@@ -7,7 +7,7 @@ namespace tabulonix {
 // One block of a socket's send queue: bytes are appended at the write count and consumed
 // from the read count; when everything written has been consumed both counts return to 0.
 class TBuffer {
-public:
+  public:
     // A size of 0 or less gives the default block size.
     explicit TBuffer(int size = 0);
 
@@ -28,7 +28,7 @@ public:
 
     static constexpr int DefaultSize = 1514;
 
-private:
+  private:
     std::vector<char> data_;
     int writeCount_ = 0;
     int readCount_ = 0;

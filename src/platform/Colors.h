@@ -12,9 +12,18 @@ constexpr TColor RGBColor(uint8_t r, uint8_t g, uint8_t b)
 {
     return static_cast<TColor>(r | (g << 8) | (b << 16));
 }
-constexpr uint8_t GetRValue(TColor c) { return static_cast<uint8_t>(c & 0xFF); }
-constexpr uint8_t GetGValue(TColor c) { return static_cast<uint8_t>((c >> 8) & 0xFF); }
-constexpr uint8_t GetBValue(TColor c) { return static_cast<uint8_t>((c >> 16) & 0xFF); }
+constexpr uint8_t GetRValue(TColor c)
+{
+    return static_cast<uint8_t>(c & 0xFF);
+}
+constexpr uint8_t GetGValue(TColor c)
+{
+    return static_cast<uint8_t>((c >> 8) & 0xFF);
+}
+constexpr uint8_t GetBValue(TColor c)
+{
+    return static_cast<uint8_t>((c >> 16) & 0xFF);
+}
 
 constexpr TColor clSystemColor = static_cast<TColor>(0xFF000000u);
 constexpr TColor clNone = 0x1FFFFFFF;
@@ -42,18 +51,42 @@ constexpr TColor clCream = 0xF0FBFF;
 constexpr TColor clMedGray = 0xA4A0A0;
 
 enum SystemColorIndex : int {
-    COLOR_SCROLLBAR = 0, COLOR_BACKGROUND = 1, COLOR_ACTIVECAPTION = 2,
-    COLOR_INACTIVECAPTION = 3, COLOR_MENU = 4, COLOR_WINDOW = 5, COLOR_WINDOWFRAME = 6,
-    COLOR_MENUTEXT = 7, COLOR_WINDOWTEXT = 8, COLOR_CAPTIONTEXT = 9, COLOR_ACTIVEBORDER = 10,
-    COLOR_INACTIVEBORDER = 11, COLOR_APPWORKSPACE = 12, COLOR_HIGHLIGHT = 13,
-    COLOR_HIGHLIGHTTEXT = 14, COLOR_BTNFACE = 15, COLOR_BTNSHADOW = 16, COLOR_GRAYTEXT = 17,
-    COLOR_BTNTEXT = 18, COLOR_INACTIVECAPTIONTEXT = 19, COLOR_BTNHIGHLIGHT = 20,
-    COLOR_3DDKSHADOW = 21, COLOR_3DLIGHT = 22, COLOR_INFOTEXT = 23, COLOR_INFOBK = 24,
-    COLOR_HOTLIGHT = 26, COLOR_GRADIENTACTIVECAPTION = 27, COLOR_GRADIENTINACTIVECAPTION = 28,
-    COLOR_MENUHILIGHT = 29, COLOR_MENUBAR = 30,
+    COLOR_SCROLLBAR = 0,
+    COLOR_BACKGROUND = 1,
+    COLOR_ACTIVECAPTION = 2,
+    COLOR_INACTIVECAPTION = 3,
+    COLOR_MENU = 4,
+    COLOR_WINDOW = 5,
+    COLOR_WINDOWFRAME = 6,
+    COLOR_MENUTEXT = 7,
+    COLOR_WINDOWTEXT = 8,
+    COLOR_CAPTIONTEXT = 9,
+    COLOR_ACTIVEBORDER = 10,
+    COLOR_INACTIVEBORDER = 11,
+    COLOR_APPWORKSPACE = 12,
+    COLOR_HIGHLIGHT = 13,
+    COLOR_HIGHLIGHTTEXT = 14,
+    COLOR_BTNFACE = 15,
+    COLOR_BTNSHADOW = 16,
+    COLOR_GRAYTEXT = 17,
+    COLOR_BTNTEXT = 18,
+    COLOR_INACTIVECAPTIONTEXT = 19,
+    COLOR_BTNHIGHLIGHT = 20,
+    COLOR_3DDKSHADOW = 21,
+    COLOR_3DLIGHT = 22,
+    COLOR_INFOTEXT = 23,
+    COLOR_INFOBK = 24,
+    COLOR_HOTLIGHT = 26,
+    COLOR_GRADIENTACTIVECAPTION = 27,
+    COLOR_GRADIENTINACTIVECAPTION = 28,
+    COLOR_MENUHILIGHT = 29,
+    COLOR_MENUBAR = 30,
 };
 
-constexpr TColor SystemColor(int index) { return clSystemColor + index; }
+constexpr TColor SystemColor(int index)
+{
+    return clSystemColor + index;
+}
 constexpr TColor clBtnFace = SystemColor(COLOR_BTNFACE);
 constexpr TColor clBtnHighlight = SystemColor(COLOR_BTNHIGHLIGHT);
 constexpr TColor clWindow = SystemColor(COLOR_WINDOW);

@@ -6,7 +6,10 @@ namespace tabulonix {
 
 namespace {
 
-constexpr RGBQuad Quad(uint8_t r, uint8_t g, uint8_t b) { return RGBQuad{b, g, r, 0}; }
+constexpr RGBQuad Quad(uint8_t r, uint8_t g, uint8_t b)
+{
+    return RGBQuad{b, g, r, 0};
+}
 
 struct HalftoneTables {
     std::array<RGBQuad, 256> palette{};
@@ -69,7 +72,10 @@ const std::array<RGBQuad, 16>& StandardColors16()
     return colors;
 }
 
-const std::array<RGBQuad, 256>& HalftonePalette() { return Tables().palette; }
+const std::array<RGBQuad, 256>& HalftonePalette()
+{
+    return Tables().palette;
+}
 
 int NearestColorIndex(const RGBQuad* table, int count, uint8_t r, uint8_t g, uint8_t b)
 {

@@ -13,7 +13,7 @@ struct ScreenMetrics {
     int heightPixels = 1440;    // VERTRES
     int widthMillimetres = 508; // HORZSIZE
     int heightMillimetres = 381;
-    int bitsPerPixel = 32;      // the display depth: blue, green, red, unused
+    int bitsPerPixel = 32; // the display depth: blue, green, red, unused
 };
 
 } // namespace tabulonix

@@ -1,7 +1,7 @@
 #include "ui/Thumbnails.h"
 
-#include "codecs/surface/Canvas.h"
 #include "codecs/Picture.h"
+#include "codecs/surface/Canvas.h"
 #include "engine/Geometry.h"
 
 #include <algorithm>

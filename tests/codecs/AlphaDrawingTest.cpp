@@ -2,10 +2,10 @@
 // every picture: compared with an independent blend of the same files over white.
 #include "TestSupport.h"
 
-#include "codecs/surface/Bitmap.h"
-#include "codecs/surface/Canvas.h"
 #include "codecs/Picture.h"
 #include "codecs/formats/Rla.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
 
 #include <gtest/gtest.h>
 

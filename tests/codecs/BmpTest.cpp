@@ -1,8 +1,8 @@
 // BMP files: the bytes we write, what we read, the conformance suite and hostile files.
-#include "codecs/surface/Bitmap.h"
 #include "codecs/core/ByteReader.h"
-#include "codecs/surface/Canvas.h"
 #include "codecs/core/DecodeLimits.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
 
 #include "TestSupport.h"
 

@@ -1,9 +1,9 @@
 // Every GIF of the corpus, one case each: the first frame as our reader composes it on a
 // white surface against an independent decoding (the suite's expected frames, the .rgb
 // dumps, or python3-pil), and the files that are broken by design against their errors.
+#include "codecs/formats/gif/GifCodec.h"
 #include "codecs/surface/Bitmap.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/formats/gif/GifCodec.h"
 
 #include "TestSupport.h"
 

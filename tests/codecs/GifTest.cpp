@@ -1,13 +1,13 @@
 // GIF writing (golden bytes, LZW code stream, reference decoding of what we write) and
 // reading (header variants, colour tables, transparency, placement, truncation, errors).
-#include "codecs/surface/Bitmap.h"
-#include "codecs/core/ByteReader.h"
-#include "codecs/surface/Canvas.h"
-#include "codecs/formats/gif/GifCodec.h"
-#include "codecs/compression/GifLzw.h"
 #include "codecs/Picture.h"
-#include "codecs/core/DecodeLimits.h"
 #include "codecs/Registry.h"
+#include "codecs/compression/GifLzw.h"
+#include "codecs/core/ByteReader.h"
+#include "codecs/core/DecodeLimits.h"
+#include "codecs/formats/gif/GifCodec.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
 #include "platform/Halftone.h"
 
 #include "TestSupport.h"

@@ -2,14 +2,14 @@
 // stalled a reader, each failing for its own reason.
 #include "TestSupport.h"
 
-#include "codecs/surface/Bitmap.h"
-#include "codecs/surface/Canvas.h"
-#include "codecs/formats/gif/GifCodec.h"
-#include "codecs/formats/Jpeg.h"
 #include "codecs/Picture.h"
 #include "codecs/core/DecodeLimits.h"
+#include "codecs/formats/Jpeg.h"
 #include "codecs/formats/PngWriter.h"
 #include "codecs/formats/Tga.h"
+#include "codecs/formats/gif/GifCodec.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
 
 #include <gtest/gtest.h>
 

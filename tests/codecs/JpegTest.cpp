@@ -1,8 +1,8 @@
 #include "codecs/formats/Jpeg.h"
 
 #include "TestSupport.h"
-#include "codecs/surface/Canvas.h"
 #include "codecs/Picture.h"
+#include "codecs/surface/Canvas.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ TBitmap Gradient(int w, int h)
     return b;
 }
 
-std::vector<uint8_t> Encode(const TBitmap &b, int quality, bool progressive)
+std::vector<uint8_t> Encode(const TBitmap& b, int quality, bool progressive)
 {
     TJPEGImage j;
     j.AssignFrom(b);
@@ -46,7 +46,7 @@ struct PillowJpegInfo {
     int qmin = 0, qmax = 0;
 };
 
-std::optional<PillowJpegInfo> PillowInfo(const std::string &path)
+std::optional<PillowJpegInfo> PillowInfo(const std::string& path)
 {
     CommandResult r = RunCommand(
         "/usr/bin/python3 -c \"import sys\nfrom PIL import Image\nim=Image.open(sys.argv[1])\n"
@@ -63,13 +63,13 @@ std::optional<PillowJpegInfo> PillowInfo(const std::string &path)
     return info;
 }
 
-double MeanDifference(const TBitmap &ours, const ReferenceImage &ref)
+double MeanDifference(const TBitmap& ours, const ReferenceImage& ref)
 {
     double sum = 0;
     for (int y = 0; y < ref.height; ++y)
         for (int x = 0; x < ref.width; ++x) {
             TColor c = ours.Pixel(x, y);
-            const uint8_t *p = &ref.rgba[(static_cast<size_t>(y) * ref.width + x) * 4];
+            const uint8_t* p = &ref.rgba[(static_cast<size_t>(y) * ref.width + x) * 4];
             sum += std::abs(GetRValue(c) - p[0]) + std::abs(GetGValue(c) - p[1]) +
                    std::abs(GetBValue(c) - p[2]);
         }
@@ -101,7 +101,7 @@ TEST(JpegTest, QualityExtremesKeepQuantisationWithinOneByte)
     struct Case {
         int quality, qmin, qmax;
     } cases[] = {{1, 255, 255}, {100, 1, 1}};
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         std::string path = dir.File("q" + std::to_string(c.quality) + ".jpg");
         WriteBytes(path, Encode(b, c.quality, false));
         auto info = PillowInfo(path);
@@ -162,7 +162,7 @@ TEST(JpegTest, SizeCannotBeChanged)
     try {
         j.SetWidth(5);
         FAIL();
-    } catch (const EInvalidGraphicOperation &e) {
+    } catch (const EInvalidGraphicOperation& e) {
         EXPECT_STREQ(e.what(), "Cannot change the size of a JPEG image");
     }
     EXPECT_THROW(j.SetHeight(5), EInvalidGraphicOperation);
@@ -180,7 +180,7 @@ TEST(JpegTest, CorruptAndTruncatedData)
             j.ReadStream(in);
             j.DIBNeeded();
             FAIL() << "accepted corrupt data";
-        } catch (const EJPEG &e) {
+        } catch (const EJPEG& e) {
             EXPECT_TRUE(std::regex_match(e.what(), message)) << e.what();
         }
     }
@@ -212,10 +212,10 @@ TEST(JpegTest, GreyscaleDecodesToAtMost236GreyLevels)
     TJPEGImage read;
     read.ReadStream(data);
     read.DIBNeeded();
-    const TBitmap &bits = *read.Bitmap();
+    const TBitmap& bits = *read.Bitmap();
     EXPECT_EQ(bits.PixelFormat(), pf8bit);
     EXPECT_LE(bits.ColorTable().size(), 236u);
-    for (const auto &q : bits.ColorTable())
+    for (const auto& q : bits.ColorTable())
         EXPECT_TRUE(q.red == q.green && q.green == q.blue);
     // Painted onto a true-colour surface it is grey.
     TBitmap surface;
@@ -255,21 +255,21 @@ TEST(JpegTest, CorpusFiles)
     TABULONIX_NEED(!CorpusDir().empty(), "the test corpus");
     const std::regex message("JPEG error #[0-9]+");
     int decoded = 0;
-    for (const char *folder : {"jpeg/pillow", "jpeg/libjpeg-turbo", "jpeg/gdk-pixbuf-fail"}) {
-        for (const auto &name : CorpusFiles(folder, {"jpg"})) {
+    for (const char* folder : {"jpeg/pillow", "jpeg/libjpeg-turbo", "jpeg/gdk-pixbuf-fail"}) {
+        for (const auto& name : CorpusFiles(folder, {"jpg"})) {
             std::string path = CorpusDir() + "/" + folder + "/" + name;
             TPicture picture;
             try {
                 picture.OpenFile(path);
-                auto *j = dynamic_cast<TJPEGImage *>(picture.Graphic());
+                auto* j = dynamic_cast<TJPEGImage*>(picture.Graphic());
                 ASSERT_NE(j, nullptr);
                 j->DIBNeeded();
-            } catch (const EJPEG &e) {
+            } catch (const EJPEG& e) {
                 EXPECT_TRUE(std::regex_match(e.what(), message)) << name << ": " << e.what();
                 continue;
             }
             ++decoded;
-            auto *j = static_cast<TJPEGImage *>(picture.Graphic());
+            auto* j = static_cast<TJPEGImage*>(picture.Graphic());
             if (name == "testorig.jpg" || name == "hopper.jpg" || name == "flower.jpg") {
                 auto ref = DecodeWithPillow(path);
                 ASSERT_TRUE(ref);

@@ -1,11 +1,11 @@
 // The pieces of the metafile player that stand on their own: the enhanced header reader and
 // the bitmap decoder of records.
-#include "codecs/surface/Bitmap.h"
 #include "codecs/core/ByteReader.h"
 #include "codecs/metafile/EmfHeader.h"
 #include "codecs/metafile/Metafile.h"
 #include "codecs/metafile/MetafileBitmaps.h"
 #include "codecs/metafile/MetafileRecords.h"
+#include "codecs/surface/Bitmap.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "codecs/metafile/Metafile.h"
 #include "TestPictures.h"
 #include "TestSupport.h"
-#include "codecs/surface/Bitmap.h"
-#include "codecs/core/ByteReader.h"
-#include "codecs/surface/Canvas.h"
 #include "codecs/Picture.h"
+#include "codecs/core/ByteReader.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
 #include "platform/ScreenMetrics.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The format registry, the picture holder and the image control.
-#include "codecs/surface/Bitmap.h"
-#include "codecs/surface/Canvas.h"
-#include "codecs/formats/Icon.h"
 #include "codecs/Picture.h"
 #include "codecs/Registry.h"
+#include "codecs/formats/Icon.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/Canvas.h"
 
 #include "TestSupport.h"
 
@@ -162,10 +162,10 @@ TEST(Image, RasterSourcesArePaintedOpaque)
 TEST(Registry, OpensExactlyTheFortyExtensions)
 {
     const std::vector<std::string> expected = {
-        "bmp", "bw",  "cel", "cut", "dib", "emf", "eps",  "fax", "gif",  "icb",
-        "ico", "jfif", "jpe", "jpeg", "jpg", "pbm", "pcc", "pcd", "pcx", "pdd",
-        "pgm", "pic", "png", "ppm", "psd", "psp", "rgb",  "rgba", "rla", "rle",
-        "rpf", "scr", "sgi", "tga", "tif", "tiff", "vda", "vst", "win", "wmf"};
+        "bmp", "bw",   "cel", "cut",  "dib", "emf",  "eps", "fax",  "gif", "icb",
+        "ico", "jfif", "jpe", "jpeg", "jpg", "pbm",  "pcc", "pcd",  "pcx", "pdd",
+        "pgm", "pic",  "png", "ppm",  "psd", "psp",  "rgb", "rgba", "rla", "rle",
+        "rpf", "scr",  "sgi", "tga",  "tif", "tiff", "vda", "vst",  "win", "wmf"};
     EXPECT_EQ(ReadableExtensions(), expected);
     // The last registration decides: PNG files are read by the reader, not the writer.
     EXPECT_EQ(FindExtension("png")->name, "TPNGGraphic");
@@ -191,7 +191,8 @@ TEST(Picture, AGifNamedPngIsRefusedByThePngReader)
     auto gifs = test::CorpusFiles("gif/giflib-pic", {"gif"});
     TABULONIX_NEED(!gifs.empty(), "GIF files in gif/giflib-pic");
     test::TempDir dir;
-    test::WriteBytes(dir.File("fake.png"), test::ReadBytes(test::CorpusDir() + "gif/giflib-pic/" + gifs[0]));
+    test::WriteBytes(dir.File("fake.png"),
+                     test::ReadBytes(test::CorpusDir() + "gif/giflib-pic/" + gifs[0]));
     TPicture p;
     EXPECT_NE(OpenError(p, dir.File("fake.png")), "");
     EXPECT_EQ(p.Graphic(), nullptr);

@@ -1,7 +1,7 @@
-#include "codecs/formats/Icon.h"
 #include "codecs/formats/Png.h"
-#include "codecs/formats/PngWriter.h"
 #include "codecs/Registry.h"
+#include "codecs/formats/Icon.h"
+#include "codecs/formats/PngWriter.h"
 
 #include "TestSupport.h"
 
@@ -19,7 +19,8 @@ namespace {
 
 const std::vector<uint8_t> kSig = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
-std::vector<uint8_t> Chunk(const std::string& type, const std::vector<uint8_t>& data, bool badCrc = false)
+std::vector<uint8_t> Chunk(const std::string& type, const std::vector<uint8_t>& data,
+                           bool badCrc = false)
 {
     std::vector<uint8_t> out(4);
     PutU32BE(out.data(), static_cast<uint32_t>(data.size()));
@@ -34,8 +35,8 @@ std::vector<uint8_t> Chunk(const std::string& type, const std::vector<uint8_t>& 
     return out;
 }
 
-std::vector<uint8_t> Ihdr(uint32_t w, uint32_t h, uint8_t depth, uint8_t type, uint8_t interlace = 0,
-                          uint8_t compression = 0)
+std::vector<uint8_t> Ihdr(uint32_t w, uint32_t h, uint8_t depth, uint8_t type,
+                          uint8_t interlace = 0, uint8_t compression = 0)
 {
     std::vector<uint8_t> d(13);
     PutU32BE(d.data(), w);
@@ -99,8 +100,10 @@ std::vector<ChunkInfo> Chunks(const std::vector<uint8_t>& file)
     while (at + 12 <= file.size()) {
         uint32_t len = GetU32BE(file.data() + at);
         ChunkInfo c;
-        c.type.assign(file.begin() + static_cast<long>(at) + 4, file.begin() + static_cast<long>(at) + 8);
-        c.data.assign(file.begin() + static_cast<long>(at) + 8, file.begin() + static_cast<long>(at + 8 + len));
+        c.type.assign(file.begin() + static_cast<long>(at) + 4,
+                      file.begin() + static_cast<long>(at) + 8);
+        c.data.assign(file.begin() + static_cast<long>(at) + 8,
+                      file.begin() + static_cast<long>(at + 8 + len));
         out.push_back(c);
         at += 12 + len;
     }
@@ -160,7 +163,8 @@ uint8_t Expected(unsigned value, bool wide, double fileGamma)
     if (fileGamma <= 0)
         return static_cast<uint8_t>(v);
     double e = 1.0 / (fileGamma * 2.2);
-    return static_cast<uint8_t>(std::clamp(static_cast<int>(std::nearbyint(std::pow(v / 255.0, e) * 255)), 0, 255));
+    return static_cast<uint8_t>(
+        std::clamp(static_cast<int>(std::nearbyint(std::pow(v / 255.0, e) * 255)), 0, 255));
 }
 
 // The gAMA value of a file that has one before its image data, else 0.
@@ -252,8 +256,9 @@ TEST(PngWriter, OutputReadsBackInTheReferenceDecoder)
         b.SetSize(41, 23);
         for (int y = 0; y < 23; ++y)
             for (int x = 0; x < 41; ++x)
-                b.SetPixel(x, y, RGBColor(static_cast<uint8_t>(x * 6), static_cast<uint8_t>(y * 11),
-                                          static_cast<uint8_t>((x * y) % 256)));
+                b.SetPixel(x, y,
+                           RGBColor(static_cast<uint8_t>(x * 6), static_cast<uint8_t>(y * 11),
+                                    static_cast<uint8_t>((x * y) % 256)));
         if (v.format != pfDevice)
             b.SetPixelFormat(v.format);
         std::string path = dir.File(std::string(v.name) + ".png");
@@ -311,15 +316,23 @@ TEST(PngReader, ChunkRules)
         {"plain", File({Ihdr(1, 1, 8, 0), idat, iend}), ""},
         {"unknown critical", File({Ihdr(1, 1, 8, 0), Chunk("ABCD", {1}), idat, iend}),
          "Cannot load PNG image. Unexpected but critical chunk detected."},
-        {"unknown ancillary, bad CRC", File({Ihdr(1, 1, 8, 0), Chunk("abCD", {1}, true), idat, iend}), ""},
-        {"tEXt with bad CRC", File({Ihdr(1, 1, 8, 0), Chunk("tEXt", {'a', 0, 'b'}, true), idat, iend}), ""},
+        {"unknown ancillary, bad CRC",
+         File({Ihdr(1, 1, 8, 0), Chunk("abCD", {1}, true), idat, iend}), ""},
+        {"tEXt with bad CRC",
+         File({Ihdr(1, 1, 8, 0), Chunk("tEXt", {'a', 0, 'b'}, true), idat, iend}), ""},
         {"PLTE with bad CRC", File({Ihdr(1, 1, 8, 3), Chunk("PLTE", {1, 2, 3}, true), idat, iend}),
          "Cannot load image. CRC error found in PNG file."},
         {"PLTE not triples", File({Ihdr(1, 1, 8, 3), Chunk("PLTE", {1, 2, 3, 4}), idat, iend}),
          "Cannot load image. Palette in PNG file is invalid."},
-        {"IDAT with bad CRC", File({Ihdr(1, 1, 8, 0), Chunk("IDAT", Deflate({0, 200}), true), iend}),
+        {"IDAT with bad CRC",
+         File({Ihdr(1, 1, 8, 0), Chunk("IDAT", Deflate({0, 200}), true), iend}),
          "Cannot load image. CRC error found in PNG file."},
-        {"bad signature", [&] { auto f = File({Ihdr(1, 1, 8, 0), idat, iend}); f[1] = 'Q'; return f; }(),
+        {"bad signature",
+         [&] {
+             auto f = File({Ihdr(1, 1, 8, 0), idat, iend});
+             f[1] = 'Q';
+             return f;
+         }(),
          "Cannot load image. Invalid or unexpected PNG image format."},
         {"zero width", File({Ihdr(0, 1, 8, 0), idat, iend}),
          "Cannot load image. Invalid or unexpected PNG image format."},
@@ -327,25 +340,39 @@ TEST(PngReader, ChunkRules)
          "Cannot load image. Invalid or unexpected PNG image format."},
         {"compression method 1", File({Ihdr(1, 1, 8, 0, 0, 1), idat, iend}),
          "Cannot load image. The compression scheme is not supported for PNG files."},
-        {"RGB at 4 bits", File({Ihdr(1, 1, 4, 2), idat, iend}), "Invalid color format in PNG file."},
-        {"colour type 5", File({Ihdr(1, 1, 8, 5), idat, iend}), "Invalid color format in PNG file."},
-        {"broken zlib", File({Ihdr(1, 1, 8, 0), Chunk("IDAT", {0x78, 0x9C, 0xFF, 0xFF, 0xFF}), iend}),
+        {"RGB at 4 bits", File({Ihdr(1, 1, 4, 2), idat, iend}),
+         "Invalid color format in PNG file."},
+        {"colour type 5", File({Ihdr(1, 1, 8, 5), idat, iend}),
+         "Invalid color format in PNG file."},
+        {"broken zlib",
+         File({Ihdr(1, 1, 8, 0), Chunk("IDAT", {0x78, 0x9C, 0xFF, 0xFF, 0xFF}), iend}),
          "Cannot load image. Compression error found in PNG file."},
-        {"data after the zlib end", File({Ihdr(2, 2, 8, 0), Chunk("IDAT", [] {
-                                              auto z = Deflate({0, 1, 2});
-                                              z.push_back(9);
-                                              return z;
-                                          }()), iend}),
+        {"data after the zlib end",
+         File({Ihdr(2, 2, 8, 0),
+               Chunk("IDAT",
+                     [] {
+                         auto z = Deflate({0, 1, 2});
+                         z.push_back(9);
+                         return z;
+                     }()),
+               iend}),
          "Cannot load image. Extra compressed data found in PNG file."},
         {"no image data", File({Ihdr(1, 1, 8, 0), iend}),
          "Cannot load image. Invalid or unexpected PNG image format."},
-        {"ends inside a chunk", [&] { auto f = File({Ihdr(1, 1, 8, 0), idat, iend}); f.resize(f.size() - 14); return f; }(),
+        {"ends inside a chunk",
+         [&] {
+             auto f = File({Ihdr(1, 1, 8, 0), idat, iend});
+             f.resize(f.size() - 14);
+             return f;
+         }(),
          "Stream read error"},
         {"no IEND", File({Ihdr(1, 1, 8, 0), idat}), "Stream read error"},
-        {"chunk length past the end", File({Ihdr(1, 1, 8, 0), [] {
-                                                std::vector<uint8_t> c = {0x7F, 0xFF, 0xFF, 0xF0, 't', 'E', 'X', 't'};
-                                                return c;
-                                            }()}),
+        {"chunk length past the end",
+         File({Ihdr(1, 1, 8, 0),
+               [] {
+                   std::vector<uint8_t> c = {0x7F, 0xFF, 0xFF, 0xF0, 't', 'E', 'X', 't'};
+                   return c;
+               }()}),
          "Stream read error"},
     };
     for (const Case& c : cases)
@@ -367,11 +394,13 @@ TEST(PngReader, ColourTypesAndAncillaryChunks)
     {
         std::vector<uint8_t> raw = {0, 100, 150, 200};
         TPNGGraphic same, bright;
-        ASSERT_EQ(ErrorOf(File({Ihdr(1, 1, 8, 2), Chunk("gAMA", {0, 0, 0xB1, 0x8F}), Chunk("IDAT", Deflate(raw)), iend}),
+        ASSERT_EQ(ErrorOf(File({Ihdr(1, 1, 8, 2), Chunk("gAMA", {0, 0, 0xB1, 0x8F}),
+                                Chunk("IDAT", Deflate(raw)), iend}),
                           &same),
                   "");
         EXPECT_EQ(same.Pixel(0, 0), RGBColor(100, 150, 200));
-        ASSERT_EQ(ErrorOf(File({Ihdr(1, 1, 8, 2), Chunk("gAMA", {0, 1, 0x86, 0xA0}), Chunk("IDAT", Deflate(raw)), iend}),
+        ASSERT_EQ(ErrorOf(File({Ihdr(1, 1, 8, 2), Chunk("gAMA", {0, 1, 0x86, 0xA0}),
+                                Chunk("IDAT", Deflate(raw)), iend}),
                           &bright),
                   "");
         EXPECT_EQ(GetRValue(bright.Pixel(0, 0)), Expected(100, false, 1.0));
@@ -379,7 +408,8 @@ TEST(PngReader, ColourTypesAndAncillaryChunks)
     // Palette without PLTE: indices kept, no colours.
     {
         TPNGGraphic g;
-        ASSERT_EQ(ErrorOf(File({Ihdr(2, 1, 8, 3), Chunk("IDAT", Deflate({0, 1, 2})), iend}), &g), "");
+        ASSERT_EQ(ErrorOf(File({Ihdr(2, 1, 8, 3), Chunk("IDAT", Deflate({0, 1, 2})), iend}), &g),
+                  "");
         EXPECT_EQ(g.PixelFormat(), pf8bit);
         EXPECT_EQ(g.ConstRow(0)[1], 2);
         EXPECT_EQ(g.Pixel(1, 0), clBlack);
@@ -401,18 +431,26 @@ TEST(PngReader, ColourTypesAndAncillaryChunks)
     // Grey with tRNS: transparent colour set; grey + alpha at 16 bits drops alpha.
     {
         TPNGGraphic g;
-        ASSERT_EQ(ErrorOf(File({Ihdr(1, 1, 8, 0), Chunk("tRNS", {0, 7}), Chunk("IDAT", Deflate({0, 7})), iend}), &g), "");
+        ASSERT_EQ(ErrorOf(File({Ihdr(1, 1, 8, 0), Chunk("tRNS", {0, 7}),
+                                Chunk("IDAT", Deflate({0, 7})), iend}),
+                          &g),
+                  "");
         EXPECT_TRUE(g.Transparent());
         EXPECT_EQ(g.TransparentColor(), RGBColor(7, 7, 7));
         TPNGGraphic ga;
-        ASSERT_EQ(ErrorOf(File({Ihdr(1, 1, 16, 4), Chunk("IDAT", Deflate({0, 0x80, 0x00, 0x00, 0x00})), iend}), &ga), "");
+        ASSERT_EQ(ErrorOf(File({Ihdr(1, 1, 16, 4),
+                                Chunk("IDAT", Deflate({0, 0x80, 0x00, 0x00, 0x00})), iend}),
+                          &ga),
+                  "");
         EXPECT_EQ(ga.PixelFormat(), pf8bit);
         EXPECT_EQ(ga.Pixel(0, 0), RGBColor(127, 127, 127));
     }
     // RGBA keeps alpha in the fourth byte.
     {
         TPNGGraphic g;
-        ASSERT_EQ(ErrorOf(File({Ihdr(1, 1, 8, 6), Chunk("IDAT", Deflate({0, 1, 2, 3, 0})), iend}), &g), "");
+        ASSERT_EQ(
+            ErrorOf(File({Ihdr(1, 1, 8, 6), Chunk("IDAT", Deflate({0, 1, 2, 3, 0})), iend}), &g),
+            "");
         EXPECT_EQ(g.PixelFormat(), pf32bit);
         EXPECT_EQ(g.ConstRow(0)[3], 0);
         EXPECT_EQ(g.Pixel(0, 0), RGBColor(1, 2, 3));
@@ -422,8 +460,8 @@ TEST(PngReader, ColourTypesAndAncillaryChunks)
 TEST(PngReader, ShortImageDataKeepsDecodedRows)
 {
     // 2 x 3 grey, data for one row only; the rest shows the background (bKGD grey 50).
-    std::vector<uint8_t> f = File({Ihdr(2, 3, 8, 0), Chunk("bKGD", {0, 50}), Chunk("IDAT", Deflate({0, 9, 8})),
-                                   Chunk("IEND", {})});
+    std::vector<uint8_t> f = File({Ihdr(2, 3, 8, 0), Chunk("bKGD", {0, 50}),
+                                   Chunk("IDAT", Deflate({0, 9, 8})), Chunk("IEND", {})});
     TPNGGraphic g;
     ASSERT_EQ(ErrorOf(f, &g), "");
     EXPECT_EQ(g.Pixel(1, 0), RGBColor(8, 8, 8));
@@ -446,8 +484,9 @@ TEST(PngReader, ImageDataSplitOverManyChunks)
         auto add = [&](const std::vector<uint8_t>& c) { f.insert(f.end(), c.begin(), c.end()); };
         add(Ihdr(64, 8, 8, 0));
         for (size_t at = 0; at < z.size(); at += piece)
-            add(Chunk("IDAT", std::vector<uint8_t>(z.begin() + static_cast<long>(at),
-                                                   z.begin() + static_cast<long>(std::min(z.size(), at + piece)))));
+            add(Chunk("IDAT", std::vector<uint8_t>(
+                                  z.begin() + static_cast<long>(at),
+                                  z.begin() + static_cast<long>(std::min(z.size(), at + piece)))));
         add(Chunk("IEND", {}));
         TPNGGraphic g;
         ASSERT_EQ(ErrorOf(f, &g), "") << piece;
@@ -466,7 +505,9 @@ TEST(PngReader, InterlacedFilesMatchTheirTwins)
     // A 13 x 9 RGB picture, written plainly and with Adam7, every row of the interlaced
     // copy with a different filter (Up, Average and Paeth included on first pass rows).
     const int w = 13, h = 9;
-    auto pixel = [](int x, int y, int c) { return static_cast<uint8_t>((x * 37 + y * 91 + c * 53) % 256); };
+    auto pixel = [](int x, int y, int c) {
+        return static_cast<uint8_t>((x * 37 + y * 91 + c * 53) % 256);
+    };
     std::vector<uint8_t> plain;
     for (int y = 0; y < h; ++y) {
         plain.push_back(0);
@@ -494,15 +535,23 @@ TEST(PngReader, InterlacedFilesMatchTheirTwins)
                 int a = i >= 3 ? row[i - 3] : 0, b = prev[i], cc = i >= 3 ? prev[i - 3] : 0;
                 int pred = 0;
                 switch (filterType) {
-                case 1: pred = a; break;
-                case 2: pred = b; break;
-                case 3: pred = (a + b) / 2; break;
+                case 1:
+                    pred = a;
+                    break;
+                case 2:
+                    pred = b;
+                    break;
+                case 3:
+                    pred = (a + b) / 2;
+                    break;
                 case 4: {
-                    int pp = a + b - cc, pa = std::abs(pp - a), pb = std::abs(pp - b), pc = std::abs(pp - cc);
+                    int pp = a + b - cc, pa = std::abs(pp - a), pb = std::abs(pp - b),
+                        pc = std::abs(pp - cc);
                     pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : cc);
                     break;
                 }
-                default: break;
+                default:
+                    break;
                 }
                 out[i] = static_cast<uint8_t>(row[i] - pred);
             }
@@ -513,20 +562,26 @@ TEST(PngReader, InterlacedFilesMatchTheirTwins)
         }
     }
     TPNGGraphic a, b;
-    ASSERT_EQ(ErrorOf(File({Ihdr(w, h, 8, 2), Chunk("IDAT", Deflate(plain)), Chunk("IEND", {})}), &a), "");
-    ASSERT_EQ(ErrorOf(File({Ihdr(w, h, 8, 2, 1), Chunk("IDAT", Deflate(laced)), Chunk("IEND", {})}), &b), "");
+    ASSERT_EQ(
+        ErrorOf(File({Ihdr(w, h, 8, 2), Chunk("IDAT", Deflate(plain)), Chunk("IEND", {})}), &a),
+        "");
+    ASSERT_EQ(
+        ErrorOf(File({Ihdr(w, h, 8, 2, 1), Chunk("IDAT", Deflate(laced)), Chunk("IEND", {})}), &b),
+        "");
     int wrong = 0;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            wrong += a.Pixel(x, y) != b.Pixel(x, y) || a.Pixel(x, y) != RGBColor(pixel(x, y, 0), pixel(x, y, 1), pixel(x, y, 2));
+            wrong += a.Pixel(x, y) != b.Pixel(x, y) ||
+                     a.Pixel(x, y) != RGBColor(pixel(x, y, 0), pixel(x, y, 1), pixel(x, y, 2));
     EXPECT_EQ(wrong, 0);
 }
 
 TEST(PngReader, IconEntriesDecodeThroughThePngReader)
 {
     // A 2 x 1 RGBA entry inside an icon directory.
-    std::vector<uint8_t> png = File({Ihdr(2, 1, 8, 6), Chunk("IDAT", Deflate({0, 255, 0, 0, 255, 0, 0, 255, 0})),
-                                     Chunk("IEND", {})});
+    std::vector<uint8_t> png =
+        File({Ihdr(2, 1, 8, 6), Chunk("IDAT", Deflate({0, 255, 0, 0, 255, 0, 0, 255, 0})),
+              Chunk("IEND", {})});
     std::vector<uint8_t> ico = {0, 0, 1, 0, 1, 0, 2, 1, 0, 0, 1, 0, 32, 0};
     uint8_t size[4], offset[4];
     PutU32LE(size, static_cast<uint32_t>(png.size()));
@@ -550,7 +605,7 @@ TEST(PngReader, RegistryOpensPngAndTgaWithTheReaders)
     struct Case {
         const char* extension;
         const char* className;
-    } cases[] = {{"png", "TPNGGraphic"}, {"PNG", "TPNGGraphic"}, {"tga", "TTargaGraphic"},
+    } cases[] = {{"png", "TPNGGraphic"},   {"PNG", "TPNGGraphic"},   {"tga", "TTargaGraphic"},
                  {"vst", "TTargaGraphic"}, {"icb", "TTargaGraphic"}, {"vda", "TTargaGraphic"},
                  {"win", "TTargaGraphic"}};
     for (const Case& c : cases) {
@@ -609,7 +664,9 @@ TEST_P(PngSuite, DecodesLikeTheReference)
             {"xdtn0g01.png", "Cannot load image. Invalid or unexpected PNG image format."},
         };
         auto it = expected.find(name);
-        EXPECT_EQ(error, it != expected.end() ? it->second : "Cannot load image. Invalid or unexpected PNG image format.");
+        EXPECT_EQ(error, it != expected.end()
+                             ? it->second
+                             : "Cannot load image. Invalid or unexpected PNG image format.");
         return;
     }
     ASSERT_EQ(error, "");
@@ -636,8 +693,10 @@ TEST_P(PngSuite, DecodesLikeTheReference)
         w = ref->width;
         h = ref->height;
         for (size_t i = 0; i < ref->rgba.size(); i += 4)
-            expected.insert(expected.end(), {Expected(ref->rgba[i], false, gamma), Expected(ref->rgba[i + 1], false, gamma),
-                                             Expected(ref->rgba[i + 2], false, gamma), ref->rgba[i + 3]});
+            expected.insert(expected.end(),
+                            {Expected(ref->rgba[i], false, gamma),
+                             Expected(ref->rgba[i + 1], false, gamma),
+                             Expected(ref->rgba[i + 2], false, gamma), ref->rgba[i + 3]});
     }
     ASSERT_EQ(g.Width(), w);
     ASSERT_EQ(g.Height(), h);

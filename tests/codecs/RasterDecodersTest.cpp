@@ -1,11 +1,11 @@
 #include "TestSupport.h"
 
-#include "codecs/core/Graphic.h"
-#include "codecs/compression/RunLength.h"
-#include "codecs/compression/Inflate.h"
 #include "codecs/compression/Ccitt.h"
-#include "codecs/compression/TiffJpeg.h"
+#include "codecs/compression/Inflate.h"
+#include "codecs/compression/RunLength.h"
 #include "codecs/compression/Thunderscan.h"
+#include "codecs/compression/TiffJpeg.h"
+#include "codecs/core/Graphic.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

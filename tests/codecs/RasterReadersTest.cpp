@@ -2,18 +2,18 @@
 // code, and the formats without public samples (CUT, CEL/PIC, PSP).
 #include "TestSupport.h"
 
+#include "codecs/Picture.h"
+#include "codecs/Registry.h"
 #include "codecs/formats/Cel.h"
-#include "codecs/surface/Canvas.h"
 #include "codecs/formats/Cut.h"
 #include "codecs/formats/Pcd.h"
 #include "codecs/formats/Pcx.h"
-#include "codecs/Picture.h"
 #include "codecs/formats/Pnm.h"
 #include "codecs/formats/Psd.h"
 #include "codecs/formats/Psp.h"
-#include "codecs/Registry.h"
 #include "codecs/formats/Rla.h"
 #include "codecs/formats/Tiff.h"
+#include "codecs/surface/Canvas.h"
 #include "platform/Files.h"
 
 #include <gtest/gtest.h>

@@ -19,7 +19,9 @@ TBitmap Gradient(int w, int h)
     b.SetHeight(h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.SetPixel(x, y, RGBColor(static_cast<uint8_t>(x * 2), static_cast<uint8_t>(y * 3), static_cast<uint8_t>(x + y)));
+            b.SetPixel(x, y,
+                       RGBColor(static_cast<uint8_t>(x * 2), static_cast<uint8_t>(y * 3),
+                                static_cast<uint8_t>(x + y)));
     return b;
 }
 
@@ -138,7 +140,8 @@ TEST(Surface, EightBitUsesTheHalftonePaletteAndNearestColours)
     std::vector<TColor> colours;
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
-            TColor c = RGBColor(static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()));
+            TColor c = RGBColor(static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),
+                                static_cast<uint8_t>(rng()));
             colours.push_back(c);
             b.SetPixel(x, y, c);
         }

@@ -2,9 +2,9 @@
 
 #include "FakeHost.h"
 #include "TestSupport.h"
-#include "codecs/surface/Bitmap.h"
-#include "codecs/formats/Jpeg.h"
 #include "codecs/core/Stream.h"
+#include "codecs/formats/Jpeg.h"
+#include "codecs/surface/Bitmap.h"
 #include "engine/Gallery.h"
 #include "platform/Files.h"
 

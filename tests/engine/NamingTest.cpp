@@ -20,7 +20,7 @@ TEST(SelectedFilesTest, SortedWithoutCaseAndWithoutDuplicates)
     EXPECT_EQ(list.Names(), expected);
 
     // A caller's collation decides both the order and what counts as the same name.
-    auto exact = [](const std::string &a, const std::string &b) { return b.compare(a); };
+    auto exact = [](const std::string& a, const std::string& b) { return b.compare(a); };
     SelectedFileList reversed = MakeSelectedFiles({"b.jpg", "A.jpg", "a.jpg", "b.jpg"}, exact);
     EXPECT_EQ(reversed.Names(), (std::vector<std::string>{"b.jpg", "a.jpg", "A.jpg"}));
 }
@@ -36,8 +36,8 @@ TEST(NamingTest, PatternTagsIgnoreCase)
 TEST(NamingTest, KeptFormatTable)
 {
     struct Case {
-        const char *ext;
-        const char *written;
+        const char* ext;
+        const char* written;
         int format;
     } cases[] = {
         {".JPEG", ".jpg", ofJPEG}, {".jfif", ".jpg", ofJPEG}, {".tif", ".jpg", ofJPEG},
@@ -45,7 +45,7 @@ TEST(NamingTest, KeptFormatTable)
         {".Gif", ".gif", ofGIF},   {".png", ".png", ofPNG},   {".rle", ".bmp", ofBMP},
         {".dib", ".bmp", ofBMP},   {".WMF", ".wmf", ofWMF},   {".emf", ".emf", ofEMF},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         std::string ext;
         int format = -1;
         KeptFormatFor(c.ext, ext, format);

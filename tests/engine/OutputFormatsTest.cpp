@@ -5,9 +5,9 @@
 
 #include "FakeHost.h"
 #include "TestSupport.h"
+#include "codecs/Picture.h"
 #include "codecs/surface/Bitmap.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/Picture.h"
 #include "platform/Files.h"
 
 #include <gtest/gtest.h>

@@ -3,10 +3,10 @@
 
 #include "FakeHost.h"
 #include "TestSupport.h"
+#include "codecs/Picture.h"
+#include "codecs/formats/Jpeg.h"
 #include "codecs/surface/Bitmap.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/formats/Jpeg.h"
-#include "codecs/Picture.h"
 #include "platform/Files.h"
 
 #include <gtest/gtest.h>

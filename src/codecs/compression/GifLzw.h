@@ -22,7 +22,7 @@ struct TGIFPixels {
 std::vector<int> GifRowOrder(int height, bool interlaced);
 
 class TGIFEncoder {
-public:
+  public:
     virtual ~TGIFEncoder() = default;
     // Appends the minimum code size byte, the data sub-blocks and the block terminator.
     // `bitsPerPixel` is that of the colour map in use, `colorCount` its number of entries;
@@ -32,11 +32,11 @@ public:
 };
 
 class TLZWEncoder : public TGIFEncoder {
-public:
+  public:
     void Encode(std::vector<uint8_t>& out, const TGIFPixels& pixels, int bitsPerPixel,
                 int colorCount) override;
 
-private:
+  private:
     static constexpr int kHashSize = 8009;
     static constexpr uint32_t kEmpty = 0xFFFFF000u;
     void ClearTable();

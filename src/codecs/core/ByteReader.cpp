@@ -5,7 +5,8 @@
 namespace tabulonix {
 
 ByteReader::ByteReader(const uint8_t* data, size_t size, std::string errorText)
-    : data_(data), size_(size), fail_([text = std::move(errorText)] { throw EInvalidGraphic(text); })
+    : data_(data), size_(size),
+      fail_([text = std::move(errorText)] { throw EInvalidGraphic(text); })
 {
 }
 

@@ -10,7 +10,7 @@ namespace tabulonix {
 // reads. Reading past the end calls the failure handler, which must throw (by default
 // EInvalidGraphic with the text given at construction).
 class ByteReader {
-public:
+  public:
     using FailHandler = std::function<void()>;
 
     ByteReader(const uint8_t* data, size_t size, std::string errorText);
@@ -44,7 +44,7 @@ public:
 
     [[noreturn]] void Fail() const;
 
-private:
+  private:
     void Need(size_t count) const
     {
         if (count > Remaining())
@@ -57,8 +57,14 @@ private:
 };
 
 // Little helpers for decoders that index a buffer directly.
-inline uint16_t GetU16LE(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint16_t GetU16BE(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint16_t GetU16LE(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint16_t GetU16BE(const uint8_t* p)
+{
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 inline uint32_t GetU32LE(const uint8_t* p)
 {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
@@ -87,7 +93,7 @@ inline void PutU32BE(uint8_t* p, uint32_t v)
 
 // Appends little-endian values to a byte vector (writers).
 class ByteWriter {
-public:
+  public:
     explicit ByteWriter(std::vector<uint8_t>& out) : out_(out) {}
     void U8(uint8_t v) { out_.push_back(v); }
     void U16LE(uint16_t v);
@@ -97,7 +103,7 @@ public:
     void Bytes(const void* data, size_t count);
     size_t Size() const { return out_.size(); }
 
-private:
+  private:
     std::vector<uint8_t>& out_;
 };
 

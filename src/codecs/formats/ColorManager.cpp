@@ -144,8 +144,7 @@ struct SourceRows {
 
 // Points base[c] at sample c of the first pixel of whole-byte samples, interleaved or
 // planar; returns the distance in bytes from one pixel to the next.
-size_t SampleBases(TRowSources rows, int bits, int samples, int channels,
-                   const uint8_t* base[4])
+size_t SampleBases(TRowSources rows, int bits, int samples, int channels, const uint8_t* base[4])
 {
     const size_t bytes = static_cast<size_t>(bits / 8);
     const bool planar = rows.size() > 1;
@@ -461,8 +460,7 @@ void TColorManager::TranslateRow(TRowSources sources, int count, uint8_t* target
     }
 }
 
-void TColorManager::RowPacker(TRowSources s, int count,
-                              uint8_t* t)
+void TColorManager::RowPacker(TRowSources s, int count, uint8_t* t)
 {
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     if (sourceBits_ == targetBits_ && sourceBits_ <= 8 && sourceSamples_ == 1) {
@@ -488,8 +486,7 @@ void TColorManager::RowPacker(TRowSources s, int count,
     }
 }
 
-void TColorManager::RowComponents(TRowSources s, int count,
-                                  uint8_t* t)
+void TColorManager::RowComponents(TRowSources s, int count, uint8_t* t)
 {
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     bool alpha = (sourceOptions_ & coAlpha) && (targetOptions_ & coAlpha);
@@ -520,8 +517,7 @@ void TColorManager::RowComponents(TRowSources s, int count,
     }
 }
 
-void TColorManager::RowCMYK(TRowSources s, int count,
-                            uint8_t* t)
+void TColorManager::RowCMYK(TRowSources s, int count, uint8_t* t)
 {
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     SourceRows src{s, sourceSamples_, sourceBits_, swap};
@@ -546,8 +542,7 @@ void TColorManager::RowCMYK(TRowSources s, int count,
     }
 }
 
-void TColorManager::RowLab(TRowSources s, int count,
-                           uint8_t* t)
+void TColorManager::RowLab(TRowSources s, int count, uint8_t* t)
 {
     bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     SourceRows src{s, sourceSamples_, sourceBits_, swap};
@@ -584,8 +579,7 @@ void TColorManager::RowLab(TRowSources s, int count,
     }
 }
 
-void TColorManager::RowYCbCr(TRowSources s, int count,
-                             uint8_t* t)
+void TColorManager::RowYCbCr(TRowSources s, int count, uint8_t* t)
 {
     if (sourceBits_ == 8 && targetBits_ == 8) {
         // Whole 8-bit rows: the same arithmetic without the per-sample dispatch.
@@ -646,8 +640,8 @@ TPalette TColorManager::MakeGreyPalette(bool minimumIsWhite)
     return palette;
 }
 
-TPalette TColorManager::MakePaletteFromTable(TRowSources tables,
-                                             TRawPaletteFormat layout, int count, bool blueFirst)
+TPalette TColorManager::MakePaletteFromTable(TRowSources tables, TRawPaletteFormat layout,
+                                             int count, bool blueFirst)
 {
     count = std::clamp(count, 0, 256);
     bool planes = layout == pfPlane8Triple || layout == pfPlane16Triple;

@@ -24,15 +24,15 @@
 namespace tabulonix {
 
 class EColorConversionError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 enum TColorScheme {
-    csUnknown,   // undefined
+    csUnknown, // undefined
     csIndexed,
-    csG,         // grey
-    csGA,        // grey with alpha
+    csG,  // grey
+    csGA, // grey with alpha
     csRGB,
     csRGBA,
     csBGR,
@@ -69,7 +69,7 @@ enum TRawPaletteFormat {
 using TRowSources = std::span<const uint8_t* const>;
 
 class TColorManager {
-public:
+  public:
     TColorManager();
 
     // Settings; any change marks the converter for preparation before the next row.
@@ -132,13 +132,13 @@ public:
         return MakePaletteFromTable(TRowSources(tables.begin(), tables.size()), layout, count,
                                     blueFirst);
     }
-    TPalette MakePaletteFromTable(TRowSources tables, TRawPaletteFormat layout,
-                                  int count, bool blueFirst);
+    TPalette MakePaletteFromTable(TRowSources tables, TRawPaletteFormat layout, int count,
+                                  bool blueFirst);
 
     // Makes sure the settings describe a conversion (raises the errors otherwise).
     void Prepare();
 
-private:
+  private:
     enum Routine { rtNone, rtPacker, rtComponents, rtCMYK, rtLab, rtYCbCr };
 
     void Changed() { prepared_ = false; }

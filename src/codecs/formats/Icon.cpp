@@ -1,9 +1,9 @@
 #include "codecs/formats/Icon.h"
 
 #include "codecs/core/ByteReader.h"
+#include "codecs/core/DecodeLimits.h"
 #include "codecs/formats/Png.h"
 #include "codecs/surface/Canvas.h"
-#include "codecs/core/DecodeLimits.h"
 #include "platform/ScreenMetrics.h"
 
 #include <algorithm>

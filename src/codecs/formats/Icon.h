@@ -10,7 +10,7 @@ namespace tabulonix {
 // more colours than the display shows is chosen when the picture is first needed; it is
 // always drawn at its own size through its mask, never scaled.
 class TIcon : public TGraphic {
-public:
+  public:
     const char* ClassName() const override { return "TIcon"; }
     bool DrawsOwnTransparency() const override { return true; }
     std::unique_ptr<TGraphic> NewInstance() const override { return std::make_unique<TIcon>(); }
@@ -32,7 +32,7 @@ public:
     const std::vector<uint8_t>& Mask() const; // one byte per pixel
     bool HasAlpha() const;
 
-private:
+  private:
     struct Entry {
         int width = 0, height = 0, colorCount = 0, bitCount = 0;
         uint32_t size = 0, offset = 0;

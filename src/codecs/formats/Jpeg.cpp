@@ -1,7 +1,7 @@
 #include "codecs/formats/Jpeg.h"
 
-#include "codecs/surface/Canvas.h"
 #include "codecs/core/DecodeLimits.h"
+#include "codecs/surface/Canvas.h"
 
 #include <algorithm>
 #include <climits>
@@ -145,8 +145,7 @@ bool DecodeOpen(DecodeState* s, const uint8_t* data, size_t size, uint64_t memor
     s->created = true;
     // Multi-scan files keep every coefficient in memory: that counts against the budget too
     // (the library refuses what would need more, having no backing store).
-    s->cinfo.mem->max_memory_to_use =
-        static_cast<long>(std::min<uint64_t>(memoryBudget, LONG_MAX));
+    s->cinfo.mem->max_memory_to_use = static_cast<long>(std::min<uint64_t>(memoryBudget, LONG_MAX));
     s->src.init_source = SourceInit;
     s->src.fill_input_buffer = SourceFill;
     s->src.skip_input_data = SourceSkip;
@@ -554,7 +553,7 @@ bool TJPEGImage::NearestSample(int width, int height, TBitmap& sample) const
     sample.NewImage(width, height, pf24bit, false); // every row is written
     std::vector<uint8_t> scratch(static_cast<size_t>(sourceWidth) *
                                  static_cast<size_t>(s.cinfo.out_color_components));
-    SampleParams p{columns.data(),    width,         rows.data(), height, sample.Row(0),
+    SampleParams p{columns.data(),   width,         rows.data(), height, sample.Row(0),
                    sample.RowSize(), scratch.data()};
     if (!DecodeSampledRows(&s, &p))
         Fail(MessageCode(s));

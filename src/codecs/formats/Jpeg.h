@@ -1,6 +1,6 @@
 #pragma once
-#include "codecs/surface/Bitmap.h"
 #include "codecs/core/Graphic.h"
+#include "codecs/surface/Bitmap.h"
 
 #include <memory>
 #include <vector>

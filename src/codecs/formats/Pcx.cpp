@@ -1,7 +1,7 @@
 #include "codecs/formats/Pcx.h"
 
-#include "codecs/core/DecodeLimits.h"
 #include "codecs/compression/RunLength.h"
+#include "codecs/core/DecodeLimits.h"
 
 #include <algorithm>
 

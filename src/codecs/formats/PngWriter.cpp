@@ -16,7 +16,10 @@ namespace {
 const uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
 // zlib reports its failures with a code only.
-[[noreturn]] void DeflateError(int rc) { throw EStreamError("Compression error " + std::to_string(rc)); }
+[[noreturn]] void DeflateError(int rc)
+{
+    throw EStreamError("Compression error " + std::to_string(rc));
+}
 
 } // namespace
 
@@ -36,7 +39,10 @@ void WritePngChunk(TStream& stream, const char* type, const uint8_t* data, size_
     stream.WriteBuffer(tail, 4);
 }
 
-std::vector<uint8_t> TChunk::Data(const TPNGWriter&) const { return {}; }
+std::vector<uint8_t> TChunk::Data(const TPNGWriter&) const
+{
+    return {};
+}
 
 void TChunk::Write(TStream& stream, const TPNGWriter& writer) const
 {
@@ -160,14 +166,18 @@ void TChunkIDAT::Write(TStream& stream, const TPNGWriter& writer) const
         WritePngChunk(stream, "IDAT", out.data(), rest);
 }
 
-TPNGWriter::TPNGWriter() { ClearChunks(); }
+TPNGWriter::TPNGWriter()
+{
+    ClearChunks();
+}
 TPNGWriter::~TPNGWriter() = default;
 
 void TPNGWriter::ClearChunks()
 {
     chunks_.clear();
     for (int i = 0; i < 256; ++i)
-        gamma_[static_cast<size_t>(i)] = inverseGamma_[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+        gamma_[static_cast<size_t>(i)] = inverseGamma_[static_cast<size_t>(i)] =
+            static_cast<uint8_t>(i);
 }
 
 const TChunkIHDR* TPNGWriter::Header() const
@@ -190,9 +200,15 @@ int TPNGWriter::Height() const
     return h ? static_cast<int>(h->height) : 0;
 }
 
-void TPNGWriter::SetDeflateLevel(int level) { deflateLevel_ = std::clamp(level, 0, 9); }
+void TPNGWriter::SetDeflateLevel(int level)
+{
+    deflateLevel_ = std::clamp(level, 0, 9);
+}
 
-void TPNGWriter::SetMaxIdatSize(size_t size) { maxIdatSize_ = std::max<size_t>(size, 65535); }
+void TPNGWriter::SetMaxIdatSize(size_t size)
+{
+    maxIdatSize_ = std::max<size_t>(size, 65535);
+}
 
 void TPNGWriter::Paint(TCanvas& canvas, const TRect& rect)
 {
@@ -226,7 +242,7 @@ void TPNGWriter::AssignFrom(const TGraphic& source)
     const bool transparent = bitmap->Transparent();
     const TColor transparentColor = bitmap->TransparentColor();
     int bits = bitmap->PixelFormat() == pfDevice ? bitmap->Limits().screen.bitsPerPixel
-                                                     : bitmap->BitsPerPixel();
+                                                 : bitmap->BitsPerPixel();
 
     ClearChunks();
     auto header = std::make_unique<TChunkIHDR>();

@@ -11,14 +11,14 @@ class TPNGWriter;
 
 // One chunk of the file being written.
 class TChunk {
-public:
+  public:
     virtual ~TChunk() = default;
     virtual const char* Type() const = 0;
     virtual std::unique_ptr<TChunk> Clone() const = 0;
     // Writes the chunk (or, for image data, the chunks) to the stream.
     virtual void Write(TStream& stream, const TPNGWriter& writer) const;
 
-protected:
+  protected:
     virtual std::vector<uint8_t> Data(const TPNGWriter& writer) const;
 };
 
@@ -28,7 +28,7 @@ void WritePngChunk(TStream& stream, const char* type, const uint8_t* data, size_
 // The header and the pixels, held in the header's own format: 24 bits (blue, green, red)
 // for RGB, or 1, 4 or 8 bits with a colour table for palette pictures.
 class TChunkIHDR : public TChunk {
-public:
+  public:
     const char* Type() const override { return "IHDR"; }
     std::unique_ptr<TChunk> Clone() const override;
 
@@ -36,39 +36,39 @@ public:
     uint8_t bitDepth = 8, colorType = 2, compression = 0, filter = 0, interlace = 0;
     TBitmap pixels;
 
-protected:
+  protected:
     std::vector<uint8_t> Data(const TPNGWriter& writer) const override;
 };
 
 class TChunkPLTE : public TChunk {
-public:
+  public:
     const char* Type() const override { return "PLTE"; }
     std::unique_ptr<TChunk> Clone() const override { return std::make_unique<TChunkPLTE>(*this); }
     std::vector<RGBQuad> entries;
 
-protected:
+  protected:
     std::vector<uint8_t> Data(const TPNGWriter& writer) const override;
 };
 
 class TChunktRNS : public TChunk {
-public:
+  public:
     const char* Type() const override { return "tRNS"; }
     std::unique_ptr<TChunk> Clone() const override { return std::make_unique<TChunktRNS>(*this); }
     std::vector<uint8_t> data;
 
-protected:
+  protected:
     std::vector<uint8_t> Data(const TPNGWriter&) const override { return data; }
 };
 
 class TChunkIDAT : public TChunk {
-public:
+  public:
     const char* Type() const override { return "IDAT"; }
     std::unique_ptr<TChunk> Clone() const override { return std::make_unique<TChunkIDAT>(*this); }
     void Write(TStream& stream, const TPNGWriter& writer) const override;
 };
 
 class TChunkIEND : public TChunk {
-public:
+  public:
     const char* Type() const override { return "IEND"; }
     std::unique_ptr<TChunk> Clone() const override { return std::make_unique<TChunkIEND>(*this); }
 };
@@ -79,12 +79,15 @@ enum TPNGFilter { pfNoFilter, pfSub, pfUp, pfAverage, pfPaeth };
 // written with the Sub filter into one zlib stream split over IDAT chunks of the maximum
 // size.
 class TPNGWriter : public TGraphic {
-public:
+  public:
     TPNGWriter();
     ~TPNGWriter() override;
 
     const char* ClassName() const override { return "TPNGWriter"; }
-    std::unique_ptr<TGraphic> NewInstance() const override { return std::make_unique<TPNGWriter>(); }
+    std::unique_ptr<TGraphic> NewInstance() const override
+    {
+        return std::make_unique<TPNGWriter>();
+    }
 
     int Width() const override;
     int Height() const override;
@@ -103,7 +106,7 @@ public:
     const TChunkIHDR* Header() const;
     const std::array<uint8_t, 256>& InverseGamma() const { return inverseGamma_; }
 
-private:
+  private:
     void ClearChunks();
 
     std::vector<std::unique_ptr<TChunk>> chunks_;

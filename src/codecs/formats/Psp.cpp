@@ -1,8 +1,8 @@
 #include "codecs/formats/Psp.h"
 
-#include "codecs/core/DecodeLimits.h"
-#include "codecs/compression/RunLength.h"
 #include "codecs/compression/Inflate.h"
+#include "codecs/compression/RunLength.h"
+#include "codecs/core/DecodeLimits.h"
 
 #include <algorithm>
 #include <cstring>

@@ -19,10 +19,10 @@
 // (ResetProperties), parses the header through a ByteReader and returns false when the
 // bytes are not of its format. Errors use the texts below with the format name filled in
 // (FormatError(kInvalidColorFormat, "PCX") and so on).
-#include "codecs/core/CodecErrors.h"
-#include "codecs/surface/Bitmap.h"
 #include "codecs/core/ByteReader.h"
+#include "codecs/core/CodecErrors.h"
 #include "codecs/formats/ColorManager.h"
+#include "codecs/surface/Bitmap.h"
 
 #include <string>
 #include <vector>

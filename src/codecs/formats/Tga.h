@@ -8,7 +8,7 @@ namespace tabulonix {
 // Run-length packets of TGA files, in both directions. A packet byte with the top bit set
 // repeats one pixel (low 7 bits + 1) times; otherwise that many pixels follow raw.
 class TTargaRLEDecoder {
-public:
+  public:
     explicit TTargaRLEDecoder(int pixelBits);
 
     int PixelBytes() const { return pixelBytes_; }
@@ -24,7 +24,7 @@ public:
     // Forgets a packet carried over from the previous call.
     void Reset();
 
-private:
+  private:
     int pixelBytes_;
     int pendingRun_ = 0; // pixels still to repeat from runPixel_
     int pendingRaw_ = 0; // raw pixels still to copy
@@ -34,9 +34,12 @@ private:
 // Truevision TGA pictures: reads types 1, 2, 3 (plain) and 9, 10, 11 (run-length), writes
 // run-length (or, on request, plain) colour-mapped 8-bit and true-colour files.
 class TTargaGraphic : public TReaderGraphic {
-public:
+  public:
     const char* ClassName() const override { return "TTargaGraphic"; }
-    std::unique_ptr<TGraphic> NewInstance() const override { return std::make_unique<TTargaGraphic>(); }
+    std::unique_ptr<TGraphic> NewInstance() const override
+    {
+        return std::make_unique<TTargaGraphic>();
+    }
 
     void ReadStream(TStream& stream) override;
     // Run-length compressed.

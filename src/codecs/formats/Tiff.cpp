@@ -1,13 +1,13 @@
 #include "codecs/formats/Tiff.h"
 
-#include "codecs/core/DecodeLimits.h"
-#include "codecs/compression/RunLength.h"
-#include "codecs/compression/TiffLzw.h"
-#include "codecs/compression/Inflate.h"
 #include "codecs/compression/Ccitt.h"
-#include "codecs/compression/TiffJpeg.h"
-#include "codecs/compression/Thunderscan.h"
+#include "codecs/compression/Inflate.h"
 #include "codecs/compression/LzwTable.h"
+#include "codecs/compression/RunLength.h"
+#include "codecs/compression/Thunderscan.h"
+#include "codecs/compression/TiffJpeg.h"
+#include "codecs/compression/TiffLzw.h"
+#include "codecs/core/DecodeLimits.h"
 
 #include <algorithm>
 #include <set>
@@ -584,8 +584,8 @@ void TTIFFGraphic::LoadTIFF(const std::vector<uint8_t>& data)
             const uint64_t rows = reach(count) / rowBytes + 1;
             reached = std::max<size_t>(reached, std::min<uint64_t>(rows, unitRows));
         }
-        CheckBufferBudget(Limits(), uint64_t{rowBytes} * reached * static_cast<uint64_t>(planes), width,
-                          height);
+        CheckBufferBudget(Limits(), uint64_t{rowBytes} * reached * static_cast<uint64_t>(planes),
+                          width, height);
         band.assign(rowBytes * reached * static_cast<size_t>(planes), 0);
         const size_t bandPlaneBytes = rowBytes * reached;
         for (int plane = 0; plane < planes && reached > 0; ++plane) {

@@ -1,8 +1,8 @@
 #include "codecs/metafile/EmfWriter.h"
 
-#include "codecs/surface/Bitmap.h"
 #include "codecs/core/ByteReader.h"
 #include "codecs/metafile/MetafileRecords.h"
+#include "codecs/surface/Bitmap.h"
 
 #include <algorithm>
 

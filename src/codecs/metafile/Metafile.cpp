@@ -1,6 +1,5 @@
 #include "codecs/metafile/Metafile.h"
 
-#include "codecs/surface/Bitmap.h"
 #include "codecs/core/ByteReader.h"
 #include "codecs/core/DecodeLimits.h"
 #include "codecs/metafile/EmfHeader.h"
@@ -8,6 +7,7 @@
 #include "codecs/metafile/MetafilePlayer.h"
 #include "codecs/metafile/MetafileRecords.h"
 #include "codecs/metafile/WmfWriter.h"
+#include "codecs/surface/Bitmap.h"
 #include "platform/Files.h"
 
 #include <algorithm>

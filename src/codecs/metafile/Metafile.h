@@ -1,6 +1,6 @@
 #pragma once
-#include "codecs/surface/Canvas.h"
 #include "codecs/core/Graphic.h"
+#include "codecs/surface/Canvas.h"
 #include "platform/ScreenMetrics.h"
 
 #include <cstdint>

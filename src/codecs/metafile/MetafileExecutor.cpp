@@ -1,10 +1,10 @@
 #include "codecs/metafile/MetafileExecutor.h"
 
-#include "codecs/surface/Bitmap.h"
-#include "codecs/surface/CanvasShapes.h"
 #include "codecs/metafile/EmfHeader.h"
 #include "codecs/metafile/MetafileBitmaps.h"
 #include "codecs/metafile/MetafileMath.h"
+#include "codecs/surface/Bitmap.h"
+#include "codecs/surface/CanvasShapes.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
-#include "codecs/surface/Canvas.h"
 #include "codecs/metafile/MetafileRecords.h"
+#include "codecs/surface/Canvas.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "codecs/metafile/MetafilePainter.h"
 
+#include "codecs/metafile/MetafileMath.h"
 #include "codecs/surface/Bitmap.h"
 #include "codecs/surface/CanvasShapes.h"
-#include "codecs/metafile/MetafileMath.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "codecs/surface/Bitmap.h"
 
 #include "codecs/core/ByteReader.h"
-#include "codecs/surface/Canvas.h"
 #include "codecs/core/DecodeLimits.h"
+#include "codecs/surface/Canvas.h"
 #include "platform/ScreenMetrics.h"
 
 #include <algorithm>

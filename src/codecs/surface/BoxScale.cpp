@@ -1,7 +1,7 @@
 #include "codecs/surface/BoxScale.h"
 
-#include "codecs/surface/Canvas.h"
 #include "codecs/core/Graphic.h"
+#include "codecs/surface/Canvas.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "codecs/surface/Canvas.h"
 
-#include "codecs/surface/Bitmap.h"
 #include "codecs/core/ByteReader.h"
+#include "codecs/surface/Bitmap.h"
 
 #include <algorithm>
 #include <cstring>

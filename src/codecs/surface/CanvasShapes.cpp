@@ -34,7 +34,7 @@ bool HatchHit(TBrushStyle style, int x, int y)
 }
 
 // Paints pixels [x1, x2) of row y with the brush.
-void BrushSpan(TCanvas &canvas, int x1, int x2, int y)
+void BrushSpan(TCanvas& canvas, int x1, int x2, int y)
 {
     if (x1 >= x2 || canvas.Brush.Style == bsClear)
         return;
@@ -75,7 +75,7 @@ bool DashOn(TPenStyle style, int step)
     }
 }
 
-void ThinLine(TCanvas &canvas, TPoint a, TPoint b, bool drawLast, TColor rgb)
+void ThinLine(TCanvas& canvas, TPoint a, TPoint b, bool drawLast, TColor rgb)
 {
     TPenStyle style = canvas.Pen.Style;
     int step = 0;
@@ -141,7 +141,7 @@ void ThinLine(TCanvas &canvas, TPoint a, TPoint b, bool drawLast, TColor rgb)
 }
 
 // The pen as a brush, for wide lines, which are drawn as filled quads and round joins.
-void WideLine(TCanvas &canvas, TPoint a, TPoint b, int width, bool roundEnds)
+void WideLine(TCanvas& canvas, TPoint a, TPoint b, int width, bool roundEnds)
 {
     TBrush saved = canvas.Brush;
     canvas.Brush.Style = bsSolid;
@@ -164,12 +164,12 @@ void WideLine(TCanvas &canvas, TPoint a, TPoint b, int width, bool roundEnds)
         shapes.push_back(EllipsePoints(ax, ay, h, h));
         shapes.push_back(EllipsePoints(bx, by, h, h));
     }
-    for (const auto &s : shapes)
+    for (const auto& s : shapes)
         FillPolygons(canvas, {s}, true);
     canvas.Brush = saved;
 }
 
-void PenSegment(TCanvas &canvas, TPoint a, TPoint b, bool drawLast)
+void PenSegment(TCanvas& canvas, TPoint a, TPoint b, bool drawLast)
 {
     if (canvas.Pen.Style == psClear)
         return;
@@ -179,7 +179,7 @@ void PenSegment(TCanvas &canvas, TPoint a, TPoint b, bool drawLast)
         WideLine(canvas, a, b, canvas.Pen.Width, true);
 }
 
-void Outline(TCanvas &canvas, const std::vector<TPoint> &points, bool closed)
+void Outline(TCanvas& canvas, const std::vector<TPoint>& points, bool closed)
 {
     if (canvas.Pen.Style == psClear || points.empty())
         return;
@@ -212,14 +212,14 @@ std::vector<TPoint> EllipsePoints(double cx, double cy, double rx, double ry)
     return out;
 }
 
-int64_t FillCost(const TCanvas &canvas, const std::vector<std::vector<TPoint>> &polygons)
+int64_t FillCost(const TCanvas& canvas, const std::vector<std::vector<TPoint>>& polygons)
 {
     TRect clip = canvas.ClipRect();
     int64_t edges = 0;
     int minY = INT32_MAX, maxY = INT32_MIN;
-    for (const auto &p : polygons) {
+    for (const auto& p : polygons) {
         edges += static_cast<int64_t>(p.size());
-        for (const auto &q : p) {
+        for (const auto& q : p) {
             minY = std::min(minY, q.y);
             maxY = std::max(maxY, q.y);
         }
@@ -229,7 +229,7 @@ int64_t FillCost(const TCanvas &canvas, const std::vector<std::vector<TPoint>> &
     return rows * (edges + 1) + edges;
 }
 
-void FillPolygons(TCanvas &canvas, const std::vector<std::vector<TPoint>> &polygons, bool winding)
+void FillPolygons(TCanvas& canvas, const std::vector<std::vector<TPoint>>& polygons, bool winding)
 {
     if (canvas.Brush.Style == bsClear)
         return;
@@ -238,7 +238,7 @@ void FillPolygons(TCanvas &canvas, const std::vector<std::vector<TPoint>> &polyg
         return;
     std::vector<Edge> edges;
     double minY = 1e300, maxY = -1e300;
-    for (const auto &poly : polygons) {
+    for (const auto& poly : polygons) {
         size_t n = poly.size();
         if (n < 2)
             continue;
@@ -262,7 +262,7 @@ void FillPolygons(TCanvas &canvas, const std::vector<std::vector<TPoint>> &polyg
     for (int y = yStart; y < yEnd; ++y) {
         double yc = y + 0.5;
         hits.clear();
-        for (const Edge &e : edges)
+        for (const Edge& e : edges)
             if (yc >= e.y0 && yc < e.y1)
                 hits.emplace_back(e.x0 + (yc - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.dir);
         std::sort(hits.begin(), hits.end());
@@ -282,29 +282,29 @@ void FillPolygons(TCanvas &canvas, const std::vector<std::vector<TPoint>> &polyg
     }
 }
 
-void LineSegment(TCanvas &canvas, TPoint from, TPoint to)
+void LineSegment(TCanvas& canvas, TPoint from, TPoint to)
 {
     PenSegment(canvas, from, to, false);
 }
 
-void Polyline(TCanvas &canvas, const std::vector<TPoint> &points)
+void Polyline(TCanvas& canvas, const std::vector<TPoint>& points)
 {
     Outline(canvas, points, false);
 }
 
-void Polygon(TCanvas &canvas, const std::vector<TPoint> &points, bool winding)
+void Polygon(TCanvas& canvas, const std::vector<TPoint>& points, bool winding)
 {
     PolyPolygon(canvas, {points}, winding);
 }
 
-void PolyPolygon(TCanvas &canvas, const std::vector<std::vector<TPoint>> &polygons, bool winding)
+void PolyPolygon(TCanvas& canvas, const std::vector<std::vector<TPoint>>& polygons, bool winding)
 {
     FillPolygons(canvas, polygons, winding);
-    for (const auto &p : polygons)
+    for (const auto& p : polygons)
         Outline(canvas, p, true);
 }
 
-void Ellipse(TCanvas &canvas, int x1, int y1, int x2, int y2)
+void Ellipse(TCanvas& canvas, int x1, int y1, int x2, int y2)
 {
     if (x2 < x1)
         std::swap(x1, x2);
@@ -319,7 +319,7 @@ void Ellipse(TCanvas &canvas, int x1, int y1, int x2, int y2)
             true);
 }
 
-void RoundRect(TCanvas &canvas, int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight)
+void RoundRect(TCanvas& canvas, int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight)
 {
     if (x2 < x1)
         std::swap(x1, x2);

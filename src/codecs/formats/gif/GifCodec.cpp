@@ -2,10 +2,10 @@
 // painting the first image.
 #include "codecs/formats/gif/GifCodec.h"
 
-#include "codecs/core/ByteReader.h"
-#include "codecs/surface/Canvas.h"
 #include "codecs/compression/GifLzw.h"
+#include "codecs/core/ByteReader.h"
 #include "codecs/core/DecodeLimits.h"
+#include "codecs/surface/Canvas.h"
 
 #include <algorithm>
 #include <cstring>

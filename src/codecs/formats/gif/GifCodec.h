@@ -53,7 +53,6 @@ class TGIFColorMap {
     int capacity_ = 0;
 };
 
-
 // The logical screen descriptor and the global colour map.
 struct TGIFHeader {
     uint16_t width = 0;

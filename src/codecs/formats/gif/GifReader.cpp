@@ -1,8 +1,8 @@
 // Reading GIF files: header, colour tables, blocks, extensions and image data.
-#include "codecs/core/ByteReader.h"
-#include "codecs/formats/gif/GifCodec.h"
 #include "codecs/compression/GifLzw.h"
+#include "codecs/core/ByteReader.h"
 #include "codecs/core/DecodeLimits.h"
+#include "codecs/formats/gif/GifCodec.h"
 
 #include <algorithm>
 #include <cstring>

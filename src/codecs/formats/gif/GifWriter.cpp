@@ -1,7 +1,7 @@
 // Writing GIF files: header, logical screen, colour tables, extensions, LZW image data.
+#include "codecs/compression/GifLzw.h"
 #include "codecs/core/ByteReader.h"
 #include "codecs/formats/gif/GifCodec.h"
-#include "codecs/compression/GifLzw.h"
 
 #include <algorithm>
 
@@ -53,7 +53,8 @@ void TGIFImage::WriteStream(TStream& stream)
         // A local table replaces the flags; without one only interlace and reserved stay.
         uint8_t imagePacked = static_cast<uint8_t>(d.packed & 0x58);
         if (!local.IsEmpty())
-            imagePacked = static_cast<uint8_t>(0x80 | (local.Optimized ? 0x20 : 0) | ((local.BitsPerPixel() - 1) & 7));
+            imagePacked = static_cast<uint8_t>(0x80 | (local.Optimized ? 0x20 : 0) |
+                                               ((local.BitsPerPixel() - 1) & 7));
         writer.U8(0x2C);
         writer.U16LE(d.left);
         writer.U16LE(d.top);
@@ -62,8 +63,10 @@ void TGIFImage::WriteStream(TStream& stream)
         writer.U8(imagePacked);
         if (!local.IsEmpty())
             local.WriteMap(writer);
-        const TGIFColorMap& used = local.IsEmpty() ? static_cast<const TGIFColorMap&>(global) : local;
-        TGIFPixels pixels{image.data.data(), image.Width(), image.Height(), (imagePacked & 0x40) != 0};
+        const TGIFColorMap& used =
+            local.IsEmpty() ? static_cast<const TGIFColorMap&>(global) : local;
+        TGIFPixels pixels{image.data.data(), image.Width(), image.Height(),
+                          (imagePacked & 0x40) != 0};
         encoder.Encode(out, pixels, used.BitsPerPixel(), used.Count());
         Progress(psRunning, static_cast<int>((i + 1) * 100 / images_.size()), "Saving...");
     }
