@@ -82,11 +82,6 @@ class TColorManager {
     void SetSourceOptions(TConvertOptions options);
     void SetTargetOptions(TConvertOptions options);
 
-    int SourceBitsPerSample() const { return sourceBits_; }
-    int TargetBitsPerSample() const { return targetBits_; }
-    int SourceSamplesPerPixel() const { return sourceSamples_; }
-    int TargetSamplesPerPixel() const { return targetSamples_; }
-    TColorScheme SourceColorScheme() const { return sourceScheme_; }
     TColorScheme TargetColorScheme() const { return targetScheme_; }
     TConvertOptions SourceOptions() const { return sourceOptions_; }
     TConvertOptions TargetOptions() const { return targetOptions_; }
@@ -98,9 +93,7 @@ class TColorManager {
     // Coefficients (red, green, blue weights) and subsampling (1, 2 or 4 each, vertical
     // not above horizontal; raises EColorConversionError otherwise).
     void ConfigureYCbCr(double kr, double kg, double kb, int horizontal, int vertical);
-    std::array<double, 3> YCbCrCoefficients() const { return coefficients_; }
     int HorizontalSubsampling() const { return hSubsampling_; }
-    int VerticalSubsampling() const { return vSubsampling_; }
     const std::array<uint8_t, 256>& GammaTable() const { return gammaTable_; }
 
     // The bitmap format of the target layout (pfCustom when there is none).
