@@ -655,6 +655,9 @@ void THttpClient::StartRelocation()
                 ClearResponse();
                 DoLookup();
             } catch (...) {
+                // Queued from the event loop, where nothing may escape into Qt. DoLookup
+                // ends the request itself on socket errors; what reaches here is a state
+                // handler's own exception, which is the handler's to report.
             }
         },
         Qt::QueuedConnection);
@@ -676,6 +679,7 @@ void THttpClient::EndRequest()
                 if (serial == serial_ && state_ != THttpState::Idle)
                     SetState(THttpState::Idle);
             } catch (...) {
+                // As above: a state handler's exception must not escape into the event loop.
             }
         },
         Qt::QueuedConnection);
@@ -697,6 +701,7 @@ void THttpClient::Abort()
         try {
             socket_.CancelDnsLookup();
         } catch (...) {
+            // A lookup that cannot be cancelled any more: the abort goes on regardless.
         }
     }
     statusCode_ = 404;
