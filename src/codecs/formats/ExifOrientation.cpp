@@ -179,6 +179,7 @@ void TurnUpright(TBitmap& bitmap, int orientation)
         }
     };
     TBitmap upright;
+    upright.SetLimits(bitmap.Limits());
     const TPixelFormat format = bitmap.PixelFormat();
     const int bits = bitmap.BitsPerPixel();
     if (bits % 8 != 0 || format == pfCustom) {

@@ -50,6 +50,7 @@ uint8_t Mean(uint32_t sum, int count)
 TBitmap TrueColorCopy(TGraphic& graphic)
 {
     TBitmap copy;
+    copy.SetLimits(graphic.Limits());
     copy.NewImage(graphic.Width(), graphic.Height(), pf24bit, false);
     TCanvas& canvas = copy.Canvas();
     canvas.Brush.Color = clWhite;
@@ -90,6 +91,7 @@ TBitmap BoxScaled(const TBitmap& source, int width, int height)
     }
 
     TBitmap result;
+    result.SetLimits(source.Limits());
     result.NewImage(width, height, pf24bit, false);
     std::vector<uint32_t> sum(static_cast<size_t>(width) * 3);
     for (int y = 0; y < height; ++y) {
