@@ -152,6 +152,7 @@ const std::vector<Kind>& Kinds()
         {"cmyk adobe", 1, 1, false, 0, 0, true, true},
         {"cmyk plain", 2, 2, false, 0, 0, true, false},
         {"420 progressive unsmoothed", 2, 2, true, 0, 0, false, true, false, true},
+        {"411", 4, 1},
     };
     return kinds;
 }
@@ -159,8 +160,11 @@ const std::vector<Kind>& Kinds()
 TEST(JpegSampleTest, SampleEqualsFullDecodeAndScaledDraw)
 {
     // Sizes: odd edges, thumbnails of one row or column, a sample larger than the source in
-    // one direction, and neighbouring output rows inside one block row.
-    const std::vector<std::pair<int, int>> sources = {{203, 157}, {64, 48}, {17, 300}};
+    // one direction, neighbouring output rows inside one block row, and columns far enough
+    // apart that whole block columns go untransformed (at widths that fill the last block
+    // and widths that do not).
+    const std::vector<std::pair<int, int>> sources = {
+        {203, 157}, {64, 48}, {17, 300}, {72, 40}, {640, 24}};
     const std::vector<std::pair<int, int>> targets = {{1, 1},   {13, 9},  {40, 30}, {100, 2},
                                                       {2, 100}, {202, 5}, {3, 156}};
     for (const Kind& k : Kinds())

@@ -13,6 +13,9 @@
 extern "C" {
 #include <jerror.h>
 #include <jpeglib.h>
+// The inverse-transform hook (struct jpeg_inverse_dct), to transform only the blocks a
+// sample needs.
+#include <jpegint.h>
 }
 
 namespace tabulonix {
@@ -111,11 +114,19 @@ void DestTerm(j_compress_ptr cinfo)
 
 // ---- decoding ----
 
+// The block columns of each component that a sample of some columns needs, and the
+// library's own inverse transforms, which run for those blocks only.
+struct NeededBlocks {
+    inverse_DCT_method_ptr transform[MAX_COMPONENTS];
+    std::vector<uint8_t> needed[MAX_COMPONENTS]; // one flag per block column
+};
+
 struct DecodeState {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
     jpeg_source_mgr src;
     bool created;
+    const NeededBlocks* blocks; // set while sampling
 };
 
 struct HeaderInfo {
@@ -254,6 +265,60 @@ bool DecodeRows(DecodeState* s, uint8_t* pixels, size_t stride, uint8_t* scratch
             ToBgr(c, scratch + step * x, out + 3 * x);
     }
     return true;
+}
+
+// Stands in for the library's inverse transform while sampling: a block no sampled column
+// reads is filled with mid-grey instead of transformed. The upsamplers and the colour
+// conversion still run over those columns, but no sampled pixel depends on them.
+void TransformNeededBlock(j_decompress_ptr cinfo, jpeg_component_info* component,
+                          JCOEFPTR coefficients, JSAMPARRAY output, JDIMENSION column)
+{
+    const NeededBlocks& blocks = *static_cast<const DecodeState*>(cinfo->client_data)->blocks;
+    const int ci = component->component_index;
+    const auto size = static_cast<JDIMENSION>(component->DCT_scaled_size);
+    const std::vector<uint8_t>& needed = blocks.needed[ci];
+    const size_t block = column / size;
+    if (block < needed.size() && !needed[block]) {
+        static constexpr JSAMPLE kGrey[DCTSIZE] = {CENTERJSAMPLE, CENTERJSAMPLE, CENTERJSAMPLE,
+                                                   CENTERJSAMPLE, CENTERJSAMPLE, CENTERJSAMPLE,
+                                                   CENTERJSAMPLE, CENTERJSAMPLE};
+        if (size == DCTSIZE) // the usual size: eight single stores
+            for (JDIMENSION r = 0; r < DCTSIZE; ++r)
+                std::memcpy(output[r] + column, kGrey, DCTSIZE);
+        else
+            for (JDIMENSION r = 0; r < size; ++r)
+                std::memset(output[r] + column, CENTERJSAMPLE, size);
+        return;
+    }
+    blocks.transform[ci](cinfo, component, coefficients, output, column);
+}
+
+// Marks, for every component, the block columns that the output columns `columns` read:
+// the component sample under the column and, for the triangle upsamplers, its neighbours
+// on either side. Then routes the inverse transforms through TransformNeededBlock. Called
+// after the decompression has started, when the transforms of the output pass are chosen.
+void RestrictTransforms(DecodeState* s, NeededBlocks& blocks, const int* columns, int count)
+{
+    jpeg_decompress_struct& c = s->cinfo;
+    const int64_t fullScale = int64_t{c.max_h_samp_factor} * c.min_DCT_scaled_size;
+    for (int ci = 0; ci < c.num_components; ++ci) {
+        jpeg_component_info& component = c.comp_info[ci];
+        const int64_t scale = int64_t{component.h_samp_factor} * component.DCT_scaled_size;
+        const int64_t size = component.DCT_scaled_size;
+        // Blocks past the picture's right edge (an MCU's dummy blocks) stay flagged needed.
+        std::vector<uint8_t>& needed = blocks.needed[ci];
+        needed.assign(static_cast<size_t>(component.width_in_blocks), 0);
+        const int64_t last = int64_t{component.width_in_blocks} * size - 1;
+        for (int i = 0; i < count; ++i) {
+            const int64_t sample = columns[i] * scale / fullScale;
+            for (int64_t x = std::max<int64_t>(sample - 1, 0); x <= std::min(sample + 1, last); ++x)
+                needed[static_cast<size_t>(x / size)] = 1;
+        }
+        blocks.transform[ci] = c.idct->inverse_DCT[ci];
+        c.idct->inverse_DCT[ci] = TransformNeededBlock;
+    }
+    c.client_data = s;
+    s->blocks = &blocks;
 }
 
 struct SampleParams {
@@ -549,6 +614,8 @@ bool TJPEGImage::NearestSample(int width, int height, TBitmap& sample) const
         rows[static_cast<size_t>(j)] = NearestSourceIndex(j, height, sourceHeight);
     if (!DecodeBegin(&s))
         Fail(MessageCode(s));
+    NeededBlocks blocks;
+    RestrictTransforms(&s, blocks, columns.data(), width);
 
     sample.NewImage(width, height, pf24bit, false); // every row is written
     std::vector<uint8_t> scratch(static_cast<size_t>(sourceWidth) *
