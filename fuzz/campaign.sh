@@ -12,6 +12,8 @@
 #   FUZZ_WORK        corpora, findings and logs (default: fuzz-work beside the checkout)
 #   FUZZ_PARALLEL    harnesses run at a time, one process each (default: the number of cores)
 #   FUZZ_MIN_RUNS    go on past the time until a harness has run this often (default 0)
+#   FUZZ_COUNT_EARLIER  1: FUZZ_MIN_RUNS counts the executions of earlier campaigns too, so
+#                    that a long campaign can be run in parts on the kept corpus (default 0)
 #   FUZZ_MAX_SECONDS but stop going on after this many seconds in all (default: no limit)
 #   FUZZ_NICE        nice level of the fuzzers (default 19: the machine stays usable); the
 #                    build itself runs as any build does
@@ -29,6 +31,8 @@ build=${FUZZ_BUILD:-$repo/build-fuzz}
 work=${FUZZ_WORK:-$(dirname "$repo")/fuzz-work}
 parallel=${FUZZ_PARALLEL:-$(nproc)}
 min_runs=${FUZZ_MIN_RUNS:-0}
+count_earlier=${FUZZ_COUNT_EARLIER:-0}
+commit=$(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo unknown)
 max_seconds=${FUZZ_MAX_SECONDS:-0}
 niceness=${FUZZ_NICE:-19}
 timeout=${FUZZ_TIMEOUT:-60}
@@ -76,7 +80,12 @@ fi
 # One harness: fuzz for the time (and on to FUZZ_MIN_RUNS), then minimise what it found.
 run_harness() {
     local name=$1 bin=${binary[$1]} corpus=$work/corpus/$1 findings=$work/findings/$1/
-    local log=$work/logs/$1.log stats=$work/logs/$1.stats
+    local log=$work/logs/$1.log stats=$work/logs/$1.stats history=$work/logs/$1.history
+    # Every campaign appends date|commit|executions|seconds|CPU seconds|findings here.
+    local earlier=0
+    [ -f "$history" ] && earlier=$(awk -F'|' '{ s += $3 } END { print s + 0 }' "$history")
+    local counted=0
+    [ "$count_earlier" = 1 ] && counted=$earlier
     # Findings of an earlier campaign are kept aside, so that this one reports its own.
     if [ -n "$(ls -A "$findings" 2>/dev/null)" ]; then
         mkdir -p "$work/findings/earlier"
@@ -102,8 +111,8 @@ run_harness() {
         # The time first, then on to FUZZ_MIN_RUNS (within FUZZ_MAX_SECONDS).
         if [ "$elapsed" -lt "$seconds" ]; then
             limit=(-max_total_time=$((seconds - elapsed)))
-        elif [ "$runs" -lt "$min_runs" ] && { [ "$max_seconds" -eq 0 ] || [ "$elapsed" -lt "$max_seconds" ]; }; then
-            limit=(-runs=$((min_runs - runs)))
+        elif [ $((runs + counted)) -lt "$min_runs" ] && { [ "$max_seconds" -eq 0 ] || [ "$elapsed" -lt "$max_seconds" ]; }; then
+            limit=(-runs=$((min_runs - runs - counted)))
             [ "$max_seconds" -gt 0 ] && limit+=(-max_total_time=$((max_seconds - elapsed)))
         else
             break
@@ -157,7 +166,8 @@ run_harness() {
         where="$where at $(grep -m1 -oE 'in [^ ]+ [^ ]*/(src|fuzz)/[^ ]+' "$report" | sed "s|$repo/||")"
         echo "  $name: $(basename "$artifact") ($(stat -c %s "$minimized") bytes minimised): $where" >&2
     done
-    echo "$name|$runs|$elapsed|$cpu|${coverage:-?}|${features:-?}|$(ls "$corpus" | wc -l)|$found|$where" >"$stats"
+    echo "$(date -u +%F)|$commit|$runs|$elapsed|$cpu|$found" >>"$history"
+    echo "$name|$runs|$elapsed|$cpu|${coverage:-?}|${features:-?}|$(ls "$corpus" | wc -l)|$found|$where|$((earlier + runs))" >"$stats"
 }
 
 echo "== fuzzing ${#names[@]} harnesses, $seconds s each, $parallel at a time (logs in $work/logs)" >&2
@@ -170,14 +180,14 @@ for name in "${names[@]}"; do
 done
 wait
 
-printf '\n| harness | executions | seconds | exec/s | exec/s of CPU | coverage (edges) | features | corpus | findings | where |\n'
-printf '|---|---:|---:|---:|---:|---:|---:|---:|---:|---|\n'
+printf '\n| harness | executions | seconds | exec/s | exec/s of CPU | coverage (edges) | features | corpus | findings | where | executions, all campaigns |\n'
+printf '|---|---:|---:|---:|---:|---:|---:|---:|---:|---|---:|\n'
 total=0
 for name in "${names[@]}"; do
-    IFS='|' read -r _ runs elapsed cpu coverage features corpus found where <"$work/logs/$name.stats"
-    printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$name" "$runs" "$elapsed" \
+    IFS='|' read -r _ runs elapsed cpu coverage features corpus found where all <"$work/logs/$name.stats"
+    printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$name" "$runs" "$elapsed" \
         $((runs / (elapsed > 0 ? elapsed : 1))) "$(awk -v r="$runs" -v c="$cpu" 'BEGIN { printf "%d", (c > 0 ? r / c : r) }')" \
-        "$coverage" "$features" "$corpus" "$found" "${where:--}"
+        "$coverage" "$features" "$corpus" "$found" "${where:--}" "$all"
     total=$((total + found))
 done
 echo

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TBitmap target;
     target.SetSize(16, 16);
     target.Canvas().DrawScaled(TRect{0, 0, 16, 16}, &jpeg);
-    if (jpeg.Bitmap() && jpeg.Width() <= 512 && jpeg.Height() <= 512) {
+    if (jpeg.Bitmap() && jpeg.Width() <= 64 && jpeg.Height() <= 64) {
         TJPEGImage again;
         again.AssignFrom(*jpeg.Bitmap());
         TMemoryStream out;
