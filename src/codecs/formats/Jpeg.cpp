@@ -294,9 +294,10 @@ void TransformNeededBlock(j_decompress_ptr cinfo, jpeg_component_info* component
 }
 
 // Marks, for every component, the block columns that the output columns `columns` read:
-// the component sample under the column and, for the triangle upsamplers, its neighbours
-// on either side. Then routes the inverse transforms through TransformNeededBlock. Called
-// after the decompression has started, when the transforms of the output pass are chosen.
+// the component sample under the column and, where the triangle upsamplers widen the
+// component, its neighbours on either side. Then routes the inverse transforms through
+// TransformNeededBlock. Called after the decompression has started, when the transforms
+// of the output pass are chosen.
 void RestrictTransforms(DecodeState* s, NeededBlocks& blocks, const int* columns, int count)
 {
     jpeg_decompress_struct& c = s->cinfo;
@@ -309,9 +310,11 @@ void RestrictTransforms(DecodeState* s, NeededBlocks& blocks, const int* columns
         std::vector<uint8_t>& needed = blocks.needed[ci];
         needed.assign(static_cast<size_t>(component.width_in_blocks), 0);
         const int64_t last = int64_t{component.width_in_blocks} * size - 1;
+        const int64_t reach = scale == fullScale ? 0 : 1; // a full-width component is copied
         for (int i = 0; i < count; ++i) {
             const int64_t sample = columns[i] * scale / fullScale;
-            for (int64_t x = std::max<int64_t>(sample - 1, 0); x <= std::min(sample + 1, last); ++x)
+            for (int64_t x = std::max<int64_t>(sample - reach, 0);
+                 x <= std::min(sample + reach, last); ++x)
                 needed[static_cast<size_t>(x / size)] = 1;
         }
         blocks.transform[ci] = c.idct->inverse_DCT[ci];
