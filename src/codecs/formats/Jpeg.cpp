@@ -116,9 +116,15 @@ void DestTerm(j_compress_ptr cinfo)
 
 // The block columns of each component that a sample of some columns needs, and the
 // library's own inverse transforms, which run for those blocks only.
+// The blocks of each component that a sample reads, and where the library's transform of
+// each component's current iMCU row started: it transforms an iMCU row's blocks from the
+// top block row down, each block row `DCT_scaled_size` output rows below the one before.
 struct NeededBlocks {
     inverse_DCT_method_ptr transform[MAX_COMPONENTS];
-    std::vector<uint8_t> needed[MAX_COMPONENTS]; // one flag per block column
+    std::vector<uint8_t> columns[MAX_COMPONENTS]; // one flag per block column
+    std::vector<uint8_t> rows[MAX_COMPONENTS];    // one flag per block row
+    JDIMENSION iMCURow[MAX_COMPONENTS];
+    JSAMPARRAY topRow[MAX_COMPONENTS];
 };
 
 struct DecodeState {
@@ -126,7 +132,7 @@ struct DecodeState {
     ErrorManager err;
     jpeg_source_mgr src;
     bool created;
-    const NeededBlocks* blocks; // set while sampling
+    NeededBlocks* blocks; // set while sampling
 };
 
 struct HeaderInfo {
@@ -267,18 +273,27 @@ bool DecodeRows(DecodeState* s, uint8_t* pixels, size_t stride, uint8_t* scratch
     return true;
 }
 
-// Stands in for the library's inverse transform while sampling: a block no sampled column
+// Stands in for the library's inverse transform while sampling: a block no sampled pixel
 // reads is filled with mid-grey instead of transformed. The upsamplers and the colour
-// conversion still run over those columns, but no sampled pixel depends on them.
+// conversion still run over those blocks, but no sampled pixel depends on them.
 void TransformNeededBlock(j_decompress_ptr cinfo, jpeg_component_info* component,
                           JCOEFPTR coefficients, JSAMPARRAY output, JDIMENSION column)
 {
-    const NeededBlocks& blocks = *static_cast<const DecodeState*>(cinfo->client_data)->blocks;
+    NeededBlocks& blocks = *static_cast<DecodeState*>(cinfo->client_data)->blocks;
     const int ci = component->component_index;
     const auto size = static_cast<JDIMENSION>(component->DCT_scaled_size);
-    const std::vector<uint8_t>& needed = blocks.needed[ci];
-    const size_t block = column / size;
-    if (block < needed.size() && !needed[block]) {
+    if (blocks.iMCURow[ci] != cinfo->output_iMCU_row) { // the first block of a new iMCU row
+        blocks.iMCURow[ci] = cinfo->output_iMCU_row;
+        blocks.topRow[ci] = output;
+    }
+    const size_t blockRow =
+        size_t{cinfo->output_iMCU_row} * static_cast<size_t>(component->v_samp_factor) +
+        static_cast<size_t>(output - blocks.topRow[ci]) / size;
+    const size_t blockColumn = column / size;
+    const std::vector<uint8_t>& columns = blocks.columns[ci];
+    const std::vector<uint8_t>& rows = blocks.rows[ci];
+    if ((blockColumn < columns.size() && !columns[blockColumn]) ||
+        (blockRow < rows.size() && !rows[blockRow])) {
         static constexpr JSAMPLE kGrey[DCTSIZE] = {CENTERJSAMPLE, CENTERJSAMPLE, CENTERJSAMPLE,
                                                    CENTERJSAMPLE, CENTERJSAMPLE, CENTERJSAMPLE,
                                                    CENTERJSAMPLE, CENTERJSAMPLE};
@@ -293,30 +308,42 @@ void TransformNeededBlock(j_decompress_ptr cinfo, jpeg_component_info* component
     blocks.transform[ci](cinfo, component, coefficients, output, column);
 }
 
-// Marks, for every component, the block columns that the output columns `columns` read:
-// the component sample under the column and, where the triangle upsamplers widen the
-// component, its neighbours on either side. Then routes the inverse transforms through
-// TransformNeededBlock. Called after the decompression has started, when the transforms
-// of the output pass are chosen.
-void RestrictTransforms(DecodeState* s, NeededBlocks& blocks, const int* columns, int count)
+// Flags the blocks, along one direction of a component, that the output positions `at`
+// read: the component sample under each and, where the triangle upsamplers stretch the
+// component (its scale is below the full one), its neighbours on either side. Blocks past
+// the picture's edge (an MCU's dummy blocks) have no flag and are always transformed.
+void FlagNeeded(std::vector<uint8_t>& flags, int64_t blocks, int64_t size, int64_t scale,
+                int64_t fullScale, const int* at, int count)
+{
+    flags.assign(static_cast<size_t>(blocks), 0);
+    const int64_t last = blocks * size - 1;
+    const int64_t reach = scale == fullScale ? 0 : 1; // a full-size component is copied
+    for (int i = 0; i < count; ++i) {
+        const int64_t sample = at[i] * scale / fullScale;
+        for (int64_t x = std::max<int64_t>(sample - reach, 0); x <= std::min(sample + reach, last);
+             ++x)
+            flags[static_cast<size_t>(x / size)] = 1;
+    }
+}
+
+// Flags, for every component, the blocks that the sampled columns and rows read, then
+// routes the inverse transforms through TransformNeededBlock. Called after the
+// decompression has started, when the transforms of the output pass are chosen.
+void RestrictTransforms(DecodeState* s, NeededBlocks& blocks, const int* columns, int width,
+                        const int* rows, int height)
 {
     jpeg_decompress_struct& c = s->cinfo;
-    const int64_t fullScale = int64_t{c.max_h_samp_factor} * c.min_DCT_scaled_size;
+    const int64_t fullWidth = int64_t{c.max_h_samp_factor} * c.min_DCT_scaled_size;
+    const int64_t fullHeight = int64_t{c.max_v_samp_factor} * c.min_DCT_scaled_size;
     for (int ci = 0; ci < c.num_components; ++ci) {
         jpeg_component_info& component = c.comp_info[ci];
-        const int64_t scale = int64_t{component.h_samp_factor} * component.DCT_scaled_size;
         const int64_t size = component.DCT_scaled_size;
-        // Blocks past the picture's right edge (an MCU's dummy blocks) stay flagged needed.
-        std::vector<uint8_t>& needed = blocks.needed[ci];
-        needed.assign(static_cast<size_t>(component.width_in_blocks), 0);
-        const int64_t last = int64_t{component.width_in_blocks} * size - 1;
-        const int64_t reach = scale == fullScale ? 0 : 1; // a full-width component is copied
-        for (int i = 0; i < count; ++i) {
-            const int64_t sample = columns[i] * scale / fullScale;
-            for (int64_t x = std::max<int64_t>(sample - reach, 0);
-                 x <= std::min(sample + reach, last); ++x)
-                needed[static_cast<size_t>(x / size)] = 1;
-        }
+        FlagNeeded(blocks.columns[ci], component.width_in_blocks, size,
+                   int64_t{component.h_samp_factor} * size, fullWidth, columns, width);
+        FlagNeeded(blocks.rows[ci], component.height_in_blocks, size,
+                   int64_t{component.v_samp_factor} * size, fullHeight, rows, height);
+        blocks.iMCURow[ci] = ~JDIMENSION{0};
+        blocks.topRow[ci] = nullptr;
         blocks.transform[ci] = c.idct->inverse_DCT[ci];
         c.idct->inverse_DCT[ci] = TransformNeededBlock;
     }
@@ -618,7 +645,7 @@ bool TJPEGImage::NearestSample(int width, int height, TBitmap& sample) const
     if (!DecodeBegin(&s))
         Fail(MessageCode(s));
     NeededBlocks blocks;
-    RestrictTransforms(&s, blocks, columns.data(), width);
+    RestrictTransforms(&s, blocks, columns.data(), width, rows.data(), height);
 
     sample.NewImage(width, height, pf24bit, false); // every row is written
     std::vector<uint8_t> scratch(static_cast<size_t>(sourceWidth) *
