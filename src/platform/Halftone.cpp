@@ -1,5 +1,6 @@
 #include "platform/Halftone.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace tabulonix {
@@ -15,7 +16,32 @@ struct HalftoneTables {
     std::array<RGBQuad, 256> palette{};
     std::array<int, 216> cubeIndex{}; // cube position (r*36+g*6+b) -> palette index
     int extraFirst = 0;               // entries not in the cube: [0,16) and [extraFirst,256)
+    // For every cube cell, the entries outside the cube that come at least as near as the
+    // cell's cube colour to some colour of the cell, in increasing order: no other entry
+    // can be the nearest there.
+    std::array<std::vector<uint8_t>, 216> rivals;
 };
+
+int Distance(const RGBQuad& q, uint8_t r, uint8_t g, uint8_t b)
+{
+    int dr = q.red - r, dg = q.green - g, db = q.blue - b;
+    return dr * dr + dg * dg + db * db;
+}
+
+// Whether `p` is as near as `q` to some colour of the box [lo, hi] in every channel. The
+// difference of the squared distances is linear in each channel, so its least value over
+// the box is found one channel at a time.
+bool RivalsInBox(const RGBQuad& p, const RGBQuad& q, const int lo[3], const int hi[3])
+{
+    const int pc[3] = {p.red, p.green, p.blue}, qc[3] = {q.red, q.green, q.blue};
+    int least = 0;
+    for (int c = 0; c < 3; ++c) {
+        // (p - x)^2 - (q - x)^2 = p^2 - q^2 - 2x(p - q)
+        const int x = pc[c] > qc[c] ? hi[c] : lo[c];
+        least += pc[c] * pc[c] - qc[c] * qc[c] - 2 * x * (pc[c] - qc[c]);
+    }
+    return least <= 0;
+}
 
 const HalftoneTables& Tables()
 {
@@ -48,15 +74,23 @@ const HalftoneTables& Tables()
             auto v = static_cast<uint8_t>((k * 255 + 16) / 33);
             t.palette[n++] = Quad(v, v, v);
         }
+        for (int cell = 0; cell < 216; ++cell) {
+            const int level[3] = {cell / 36, cell / 6 % 6, cell % 6};
+            int lo[3], hi[3];
+            for (int c = 0; c < 3; ++c) { // the values whose nearest level is level[c]
+                lo[c] = std::max(0, level[c] * 51 - 25);
+                hi[c] = std::min(255, level[c] * 51 + 25);
+            }
+            const int own = t.cubeIndex[static_cast<size_t>(cell)];
+            for (int i = 0; i < 256; ++i)
+                if ((i < 16 || i >= t.extraFirst) && i != own &&
+                    RivalsInBox(t.palette[static_cast<size_t>(i)],
+                                t.palette[static_cast<size_t>(own)], lo, hi))
+                    t.rivals[static_cast<size_t>(cell)].push_back(static_cast<uint8_t>(i));
+        }
         return t;
     }();
     return tables;
-}
-
-int Distance(const RGBQuad& q, uint8_t r, uint8_t g, uint8_t b)
-{
-    int dr = q.red - r, dg = q.green - g, db = q.blue - b;
-    return dr * dr + dg * dg + db * db;
 }
 
 } // namespace
@@ -96,22 +130,19 @@ int NearestHalftoneIndex(uint8_t r, uint8_t g, uint8_t b)
 {
     const HalftoneTables& t = Tables();
     // The nearest cube colour is found channel by channel (51 is odd, so no level ties);
-    // only the 40 entries outside the cube need a search. Ties go to the lower index, as
-    // in the linear search.
+    // only the entries outside the cube that can rival it in its cell need a search. Ties
+    // go to the lower index, as in the linear search.
     auto level = [](uint8_t v) { return (v + 25) / 51; };
-    int best = t.cubeIndex[level(r) * 36 + level(g) * 6 + level(b)];
-    int bestDistance = Distance(t.palette[best], r, g, b);
-    auto consider = [&](int i) {
+    const int cell = level(r) * 36 + level(g) * 6 + level(b);
+    int best = t.cubeIndex[static_cast<size_t>(cell)];
+    int bestDistance = Distance(t.palette[static_cast<size_t>(best)], r, g, b);
+    for (uint8_t i : t.rivals[static_cast<size_t>(cell)]) {
         int d = Distance(t.palette[i], r, g, b);
         if (d < bestDistance || (d == bestDistance && i < best)) {
             bestDistance = d;
             best = i;
         }
-    };
-    for (int i = 0; i < 16; ++i)
-        consider(i);
-    for (int i = t.extraFirst; i < 256; ++i)
-        consider(i);
+    }
     return best;
 }
 

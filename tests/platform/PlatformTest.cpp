@@ -127,6 +127,28 @@ TEST(Halftone, FastNearestAgreesWithLinearSearch)
     // Every palette colour maps to itself.
     for (int i = 0; i < 256; ++i)
         EXPECT_EQ(NearestHalftoneIndex(palette[i].red, palette[i].green, palette[i].blue), i);
+    // Where the search is cut short and near ties live: colours made of values at the cube
+    // cells' edges and at the standard colours' levels, and colours near the greys.
+    auto agree = [&](int r, int g, int b) {
+        const auto r8 = static_cast<uint8_t>(r), g8 = static_cast<uint8_t>(g),
+                   b8 = static_cast<uint8_t>(b);
+        return NearestHalftoneIndex(r8, g8, b8) ==
+               NearestColorIndex(palette.data(), 256, r8, g8, b8);
+    };
+    std::vector<int> values;
+    for (int v = 0; v < 256; ++v)
+        if (v % 51 == 0 || (v % 51 >= 24 && v % 51 <= 27) || (v >= 127 && v <= 129) ||
+            (v >= 191 && v <= 193))
+            values.push_back(v);
+    for (int r : values)
+        for (int g : values)
+            for (int b : values)
+                ASSERT_TRUE(agree(r, g, b)) << r << "," << g << "," << b;
+    for (int v = 0; v < 256; ++v)
+        for (int dg = -3; dg <= 3; ++dg)
+            for (int db = -3; db <= 3; ++db)
+                ASSERT_TRUE(agree(v, std::clamp(v + dg, 0, 255), std::clamp(v + db, 0, 255)))
+                    << v << " " << dg << " " << db;
 }
 
 TEST(SafeFile, ReplacesWholeOrNotAtAll)
