@@ -192,6 +192,8 @@ PreparedFile PrepareFile(const JobSettings& s, const std::string& name, FileWork
     }
     f.width = static_cast<int>(w);
     f.height = static_cast<int>(h);
+    // The source's pixels are drawn: their memory can serve the encoding.
+    o.loader.Picture().Assign(static_cast<const TGraphic*>(nullptr));
 
     f.stage = PreparedFile::NotEncoded;
     try {

@@ -52,10 +52,9 @@ std::vector<uint8_t> Bytes(TGraphic& graphic)
 
 std::vector<uint8_t> EncodeJPEG(Encoders& e, TBitmap& surface, const JobSettings& s)
 {
-    e.jpeg.AssignFrom(surface);
     e.jpeg.ProgressiveScans = s.Progressive;
     e.jpeg.Quality = s.TrackBar;
-    e.jpeg.Encode();
+    e.jpeg.EncodeFrom(surface); // no copy of a full-size surface beside it
     return Bytes(e.jpeg);
 }
 

@@ -136,6 +136,22 @@ TEST(JpegTest, RoundTripsKeepSizeAndBytes)
     }
 }
 
+TEST(JpegTest, EncodingFromPixelsKeepsNoCopyAndWritesTheSameBytes)
+{
+    TBitmap colour = Gradient(37, 21), indexed = Gradient(37, 21);
+    indexed.SetPixelFormat(pf8bit);
+    for (const TBitmap* b : {&colour, &indexed}) {
+        TJPEGImage j;
+        j.Quality = 75;
+        j.EncodeFrom(*b);
+        EXPECT_EQ(j.Bitmap(), nullptr);
+        EXPECT_EQ(j.Width(), 37);
+        TMemoryStream out;
+        j.WriteStream(out);
+        EXPECT_EQ(out.Bytes(), Encode(*b, 75, false));
+    }
+}
+
 TEST(JpegTest, EmptyPictures)
 {
     TJPEGImage j;

@@ -662,26 +662,43 @@ void TJPEGImage::Encode()
 {
     if (!bitmap_)
         DIBNeeded(); // re-encoding a read picture keeps its content
+    Compress(bitmap_.get());
+}
+
+void TJPEGImage::EncodeFrom(const TBitmap& pixels)
+{
+    bitmap_.reset();
+    Compress(&pixels);
+    Changed();
+}
+
+void TJPEGImage::Compress(const TBitmap* source)
+{
     NewData();
     data_->present = true;
-    if (!bitmap_ || bitmap_->Width() == 0 || bitmap_->Height() == 0)
+    if (!source || source->Width() == 0 || source->Height() == 0)
         return;
-    TBitmap copy(*bitmap_);
-    copy.SetPixelFormat(pf24bit);
-    data_->width = copy.Width();
-    data_->height = copy.Height();
+    // 24-bit pixels are compressed where they are, others through a 24-bit copy.
+    TBitmap converted;
+    if (source->PixelFormat() != pf24bit) {
+        converted = *source;
+        converted.SetPixelFormat(pf24bit);
+        source = &converted;
+    }
+    data_->width = source->Width();
+    data_->height = source->Height();
 
     EncodeState s{};
     EncodeGuard guard{s};
-    std::vector<uint8_t> scratch(static_cast<size_t>(copy.Width()) * 3);
+    std::vector<uint8_t> scratch(static_cast<size_t>(source->Width()) * 3);
     EncodeParams p{};
-    p.width = copy.Width();
-    p.height = copy.Height();
+    p.width = source->Width();
+    p.height = source->Height();
     p.quality = std::clamp(Quality, 1, 100);
     p.grayscale = Grayscale;
     p.progressive = ProgressiveScans;
-    p.pixels = copy.ConstRow(0);
-    p.stride = copy.RowSize();
+    p.pixels = source->ConstRow(0);
+    p.stride = source->RowSize();
     p.scratch = scratch.data();
     if (!EncodeAll(&s, &p))
         Fail(MessageCode(s));

@@ -56,6 +56,9 @@ class TJPEGImage : public TGraphic {
 
     // Compresses the held bitmap into new compressed data.
     void Encode();
+    // Compresses `pixels` into new compressed data without keeping a copy of them; the
+    // picture is then that data alone, as if read from a file.
+    void EncodeFrom(const TBitmap& pixels);
     // Decodes the compressed data into the bitmap unless that was done already.
     void DIBNeeded() const;
     // The decoded (or assigned) pixels; nullptr when there are none yet.
@@ -73,6 +76,7 @@ class TJPEGImage : public TGraphic {
 
   private:
     void NewData();
+    void Compress(const TBitmap* source);
     std::shared_ptr<TJPEGData> data_;
     mutable std::unique_ptr<TBitmap> bitmap_;
 };
