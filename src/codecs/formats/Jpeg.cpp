@@ -114,11 +114,10 @@ void DestTerm(j_compress_ptr cinfo)
 
 // ---- decoding ----
 
-// The block columns of each component that a sample of some columns needs, and the
-// library's own inverse transforms, which run for those blocks only.
-// The blocks of each component that a sample reads, and where the library's transform of
-// each component's current iMCU row started: it transforms an iMCU row's blocks from the
-// top block row down, each block row `DCT_scaled_size` output rows below the one before.
+// The blocks of each component that a sample reads, the library's own inverse transforms,
+// which run for those blocks only, and where the transform of each component's current
+// iMCU row started: the library transforms an iMCU row's blocks from the top block row
+// down, each block row `DCT_scaled_size` output rows below the one before.
 struct NeededBlocks {
     inverse_DCT_method_ptr transform[MAX_COMPONENTS];
     std::vector<uint8_t> columns[MAX_COMPONENTS]; // one flag per block column
@@ -286,6 +285,7 @@ void TransformNeededBlock(j_decompress_ptr cinfo, jpeg_component_info* component
         blocks.iMCURow[ci] = cinfo->output_iMCU_row;
         blocks.topRow[ci] = output;
     }
+    // Were a block ever above the first one, its row would be out of range: transformed.
     const size_t blockRow =
         size_t{cinfo->output_iMCU_row} * static_cast<size_t>(component->v_samp_factor) +
         static_cast<size_t>(output - blocks.topRow[ci]) / size;
