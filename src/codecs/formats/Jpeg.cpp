@@ -667,8 +667,8 @@ void TJPEGImage::Encode()
 
 void TJPEGImage::EncodeFrom(const TBitmap& pixels)
 {
+    Compress(&pixels); // before the bitmap goes: `pixels` may be that bitmap
     bitmap_.reset();
-    Compress(&pixels);
     Changed();
 }
 
